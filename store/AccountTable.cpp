@@ -1,0 +1,535 @@
+#include "store/AccountTable.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kov {
+
+namespace {
+
+const FieldInfo kFieldInfos[kFieldCount] = {
+    {"dbaccount", false, 100},  {"dbpasswort", false, 100}, {"dbemail", false, 100},
+    {"dbplevel", false, 100},   {"dbchatname", false, 100}, {"dblanguage", false, 100},
+    {"dbcommend", false, 100},  {"dbpriv", false, 20},      {"dbblock", true, 0},
+    {"dbjail", true, 0},        {"dbtotalct", false, 100},  {"dblastct", false, 100},
+    {"dbfirstcd", false, 100},  {"dblastcd", false, 100},   {"dblastcuid", false, 100},
+    {"dbcharuid1", false, 100}, {"dbcharuid2", false, 100}, {"dbcharuid3", false, 100},
+    {"dbcharuid4", false, 100}, {"dbcharuid5", false, 100}, {"dblastip", false, 100},
+    {"dbfirstip", false, 100},  {"dbstatus", true, 0},      {"dbcounter", true, 0},
+};
+
+// Field -> slot in Row::text or Row::ints.
+constexpr int kSlot[kFieldCount] = {0,  1,  2,  3,  4,  5,  6,  7,  0,  1,  8,  9,
+                                    10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 2,  3};
+
+constexpr size_t kArenaBlock = 64 * 1024;
+
+}  // namespace
+
+const char* const kPLevelNames[8] = {"Guest", "Player", "Counselor", "Seer",
+                                     "GM",    "Dev",    "Admin",     "Owner"};
+
+const FieldInfo& FieldInfoOf(Field f) { return kFieldInfos[f]; }
+
+int FieldByName(std::string_view name) {
+  for (int i = 0; i < kFieldCount; ++i)
+    if (name == kFieldInfos[i].name) return i;
+  return -1;
+}
+
+std::string_view PLevelCodeToName(std::string_view text) {
+  if (text.size() == 1 && text[0] >= '0' && text[0] <= '7') return kPLevelNames[text[0] - '0'];
+  return text;
+}
+
+int AccountTable::TextSlot(Field f) { return kFieldInfos[f].isInteger ? -1 : kSlot[f]; }
+int AccountTable::IntSlot(Field f) { return kFieldInfos[f].isInteger ? kSlot[f] : -1; }
+
+AccountTable::AccountTable() = default;
+AccountTable::~AccountTable() = default;
+
+void AccountTable::AddListener(Listener* l) { m_listeners.push_back(l); }
+void AccountTable::RemoveListener(Listener* l) {
+  m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), l), m_listeners.end());
+}
+
+// --- values ---------------------------------------------------------------------------
+
+std::string_view AccountTable::Text(RowId row, Field f) const {
+  if (row == kNoRow || row >= m_rows.size()) return {};
+  const int slot = TextSlot(f);
+  if (slot < 0) return {};
+  const TextRef& t = m_rows[row].text[slot];
+  return {t.p, t.n};
+}
+
+std::optional<std::int32_t> AccountTable::Int(RowId row, Field f) const {
+  if (row == kNoRow || row >= m_rows.size()) return std::nullopt;
+  const int slot = IntSlot(f);
+  if (slot < 0) return std::nullopt;
+  const Row& r = m_rows[row];
+  if (r.nullMask & (1u << slot)) return std::nullopt;
+  return r.ints[slot];
+}
+
+std::string AccountTable::DisplayText(RowId row, Field f) const {
+  if (kFieldInfos[f].isInteger) {
+    auto v = Int(row, f);
+    return v ? std::to_string(*v) : std::string();
+  }
+  return std::string(Text(row, f));
+}
+
+int AccountTable::CharacterCount(RowId row) const {
+  int n = 0;
+  for (Field f : {dbcharuid1, dbcharuid2, dbcharuid3, dbcharuid4, dbcharuid5})
+    if (!Text(row, f).empty()) ++n;
+  return n;
+}
+
+// --- storage --------------------------------------------------------------------------
+
+const char* AccountTable::AdoptBuffer(std::unique_ptr<char[]> bytes, size_t size) {
+  const char* p = bytes.get();
+  m_buffers.push_back(std::move(bytes));
+  m_bufferBytes += size;
+  return p;
+}
+
+std::string_view AccountTable::Copy(std::string_view s) {
+  if (s.empty()) return {};
+  if (s.size() > m_arenaLeft) {
+    const size_t size = std::max(kArenaBlock, s.size());
+    m_buffers.push_back(std::make_unique<char[]>(size));
+    m_bufferBytes += size;
+    m_arenaPos = m_buffers.back().get();
+    m_arenaLeft = size;
+  }
+  char* p = m_arenaPos;
+  std::memcpy(p, s.data(), s.size());
+  m_arenaPos += s.size();
+  m_arenaLeft -= s.size();
+  return {p, s.size()};
+}
+
+size_t AccountTable::MemoryUsage() const {
+  return m_rows.capacity() * sizeof(Row) + m_order.capacity() * sizeof(RowId) +
+         m_view.capacity() * sizeof(RowId) + m_viewPos.capacity() * sizeof(std::int32_t) +
+         m_nameNext.capacity() * sizeof(RowId) + m_nameHead.size() * 48 + m_bufferBytes;
+}
+
+void AccountTable::Empty() {
+  for (auto* l : m_listeners) l->ViewAboutToReset();
+  m_rows.clear();
+  m_order.clear();
+  m_view.clear();
+  m_viewPos.clear();
+  m_nameHead.clear();
+  m_nameNext.clear();
+  m_indexBuilt = false;
+  m_buffers.clear();
+  m_arenaPos = nullptr;
+  m_arenaLeft = 0;
+  m_bufferBytes = 0;
+  m_current = kNoRow;
+  m_eof = true;
+  m_state = State::Browse;
+  m_viewDirty = false;
+  for (auto* l : m_listeners) l->ViewReset();
+  NotifyCurrent();
+}
+
+// --- view -----------------------------------------------------------------------------
+
+int AccountTable::ViewIndexOf(RowId row) const {
+  if (row == kNoRow || row >= m_viewPos.size()) return -1;
+  return m_viewPos[row];
+}
+
+bool AccountTable::Accepts(RowId row) const {
+  return !m_filtered || !m_filter || m_filter(*this, row);
+}
+
+void AccountTable::RebuildView() {
+  m_view.clear();
+  m_view.reserve(m_order.size());
+  std::fill(m_viewPos.begin(), m_viewPos.end(), -1);
+  for (RowId r : m_order) {
+    // A row being inserted or edited stays visible until it is posted.
+    if (Accepts(r) || (r == m_current && m_state != State::Browse)) {
+      m_viewPos[r] = static_cast<std::int32_t>(m_view.size());
+      m_view.push_back(r);
+    }
+  }
+}
+
+void AccountTable::RemoveFromView(int index) {
+  const bool quiet = m_updating > 0;
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewRowsAboutToBeRemoved(index, index);
+  m_viewPos[m_view[static_cast<size_t>(index)]] = -1;
+  m_view.erase(m_view.begin() + index);
+  for (size_t i = static_cast<size_t>(index); i < m_view.size(); ++i)
+    m_viewPos[m_view[i]] = static_cast<std::int32_t>(i);
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewRowsRemoved();
+  else
+    m_viewDirty = true;
+}
+
+void AccountTable::InsertIntoView(RowId row) {
+  // Keep the view in table order: find the first view row standing after `row`.
+  size_t pos = m_view.size();
+  if (!m_view.empty() && m_order.back() != row) {
+    auto it = std::find(m_order.begin(), m_order.end(), row);
+    for (++it; it != m_order.end(); ++it) {
+      if (m_viewPos[*it] >= 0) {
+        pos = static_cast<size_t>(m_viewPos[*it]);
+        break;
+      }
+    }
+  }
+  const bool quiet = m_updating > 0;
+  const int index = static_cast<int>(pos);
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewRowsAboutToBeInserted(index, index);
+  m_view.insert(m_view.begin() + index, row);
+  for (size_t i = pos; i < m_view.size(); ++i) m_viewPos[m_view[i]] = static_cast<std::int32_t>(i);
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewRowsInserted();
+  else
+    m_viewDirty = true;
+}
+
+void AccountTable::NotifyRowChanged(RowId row) {
+  if (m_updating > 0) return;
+  const int index = ViewIndexOf(row);
+  if (index < 0) return;
+  for (auto* l : m_listeners) l->ViewRowChanged(index);
+}
+
+void AccountTable::NotifyCurrent() {
+  if (m_updating > 0) return;
+  for (auto* l : m_listeners) l->CurrentChanged();
+}
+
+void AccountTable::SetFilter(Predicate p) { m_filter = std::move(p); }
+
+void AccountTable::SetFiltered(bool on) {
+  CheckBrowse();
+  m_filtered = on;
+  Refilter();
+}
+
+void AccountTable::Refilter() {
+  CheckBrowse();
+  const bool quiet = m_updating > 0;
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewAboutToReset();
+  RebuildView();
+  if (m_current != kNoRow && ViewIndexOf(m_current) < 0) m_current = kNoRow;
+  if (m_current == kNoRow && !m_view.empty()) m_current = m_view.front();
+  m_eof = m_view.empty();
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewReset();
+  else
+    m_viewDirty = true;
+  NotifyCurrent();
+}
+
+// --- cursor ---------------------------------------------------------------------------
+
+void AccountTable::SetCurrentIndex(int index) {
+  CheckBrowse();
+  if (index < 0 || index >= ViewCount()) return;
+  const RowId r = m_view[static_cast<size_t>(index)];
+  m_eof = false;
+  if (r == m_current) return;
+  m_current = r;
+  NotifyCurrent();
+}
+
+void AccountTable::SetCurrent(RowId row) {
+  const int index = ViewIndexOf(row);
+  if (index >= 0) SetCurrentIndex(index);
+}
+
+void AccountTable::First() {
+  CheckBrowse();
+  m_eof = m_view.empty();
+  if (m_eof) return;
+  if (m_current != m_view.front()) {
+    m_current = m_view.front();
+    NotifyCurrent();
+  }
+}
+
+void AccountTable::Next() {
+  CheckBrowse();
+  const int index = CurrentIndex();
+  if (index < 0 || index + 1 >= ViewCount()) {
+    m_eof = true;
+    return;
+  }
+  m_current = m_view[static_cast<size_t>(index + 1)];
+  NotifyCurrent();
+}
+
+void AccountTable::Last() {
+  CheckBrowse();
+  if (m_view.empty()) {
+    m_eof = true;
+    return;
+  }
+  m_eof = false;
+  if (m_current != m_view.back()) {
+    m_current = m_view.back();
+    NotifyCurrent();
+  }
+}
+
+// --- editing --------------------------------------------------------------------------
+
+void AccountTable::CheckBrowse() {
+  if (m_state != State::Browse) Post();
+}
+
+void AccountTable::EnsureEditing() {
+  if (m_state == State::Browse) Edit();
+}
+
+void AccountTable::Append() {
+  CheckBrowse();
+  const RowId id = static_cast<RowId>(m_rows.size());
+  m_rows.emplace_back();
+  m_viewPos.push_back(-1);
+  if (m_indexBuilt) m_nameNext.push_back(kNoRow);
+  m_order.push_back(id);
+  m_current = id;
+  m_eof = false;
+  m_state = State::Insert;
+  InsertIntoView(id);
+  if (m_indexBuilt) IndexAdd(id);  // the empty name until dbaccount is set
+  NotifyCurrent();
+}
+
+void AccountTable::Edit() {
+  if (m_current == kNoRow || m_state != State::Browse) return;
+  m_state = State::Edit;
+}
+
+void AccountTable::SetTextRef(Field f, std::string_view stored) {
+  const int slot = TextSlot(f);
+  if (slot < 0 || m_current == kNoRow) return;
+  EnsureEditing();
+  const bool isName = f == dbaccount && m_indexBuilt;
+  if (isName) IndexRemove(m_current);
+  m_rows[m_current].text[slot] = {stored.data(), static_cast<std::uint32_t>(stored.size())};
+  if (isName) IndexAdd(m_current);
+  NotifyRowChanged(m_current);
+}
+
+void AccountTable::SetText(Field f, std::string_view value) {
+  if (TextSlot(f) < 0) return;
+  const size_t cap = static_cast<size_t>(kFieldInfos[f].capacity);
+  if (value.size() > cap) value = value.substr(0, cap);
+  if (Text(m_current, f) == value) {  // no copy for an unchanged value
+    EnsureEditing();
+    return;
+  }
+  SetTextRef(f, Copy(value));
+}
+
+void AccountTable::SetTextNoCopy(Field f, std::string_view value) {
+  const size_t cap = static_cast<size_t>(kFieldInfos[f].capacity);
+  if (value.size() > cap) value = value.substr(0, cap);
+  SetTextRef(f, value);
+}
+
+void AccountTable::SetInt(Field f, std::int32_t value) {
+  const int slot = IntSlot(f);
+  if (slot < 0 || m_current == kNoRow) return;
+  EnsureEditing();
+  Row& r = m_rows[m_current];
+  r.ints[slot] = value;
+  r.nullMask &= static_cast<std::uint8_t>(~(1u << slot));
+  NotifyRowChanged(m_current);
+}
+
+void AccountTable::SetNull(Field f) {
+  const int slot = IntSlot(f);
+  if (slot >= 0 && m_current != kNoRow) {
+    EnsureEditing();
+    m_rows[m_current].nullMask |= static_cast<std::uint8_t>(1u << slot);
+    m_rows[m_current].ints[slot] = 0;
+    NotifyRowChanged(m_current);
+  } else if (TextSlot(f) >= 0) {
+    SetTextRef(f, {});
+  }
+}
+
+void AccountTable::Post() {
+  if (m_state == State::Browse || m_current == kNoRow) return;
+  m_state = State::Browse;
+  const RowId row = m_current;
+  for (auto* l : m_listeners) l->AfterPost(row);
+  if (m_current != row) return;  // a listener moved on
+  const int index = ViewIndexOf(row);
+  if (index >= 0 && !Accepts(row)) {
+    RemoveFromView(index);
+    if (m_view.empty()) {
+      m_current = kNoRow;
+      m_eof = true;
+    } else {
+      m_current = m_view[static_cast<size_t>(std::min(index, ViewCount() - 1))];
+    }
+    NotifyCurrent();
+  } else if (index < 0 && Accepts(row)) {
+    InsertIntoView(row);
+  }
+}
+
+void AccountTable::Delete() {
+  if (m_current == kNoRow) return;
+  m_state = State::Browse;
+  const RowId row = m_current;
+  if (m_indexBuilt) IndexRemove(row);
+  const int index = ViewIndexOf(row);
+  if (index >= 0) RemoveFromView(index);
+  m_order.erase(std::find(m_order.begin(), m_order.end(), row));
+  Row& r = m_rows[row];
+  r.alive = false;
+  r.marked = false;
+  if (m_view.empty()) {
+    m_current = kNoRow;
+    m_eof = true;
+  } else {
+    m_current = m_view[static_cast<size_t>(std::min(std::max(index, 0), ViewCount() - 1))];
+  }
+  NotifyCurrent();
+}
+
+// --- locate ---------------------------------------------------------------------------
+
+void AccountTable::IndexAdd(RowId row) {
+  std::string_view name = Text(row, dbaccount);
+  auto [it, inserted] = m_nameHead.try_emplace(name, row);
+  if (inserted) {
+    m_nameNext[row] = kNoRow;
+    return;
+  }
+  // Append to the end of the chain: the order within the chain does not matter for
+  // Locate (it compares view positions), but stable order keeps walks predictable.
+  RowId r = it->second;
+  while (m_nameNext[r] != kNoRow) r = m_nameNext[r];
+  m_nameNext[r] = row;
+  m_nameNext[row] = kNoRow;
+}
+
+void AccountTable::IndexRemove(RowId row) {
+  std::string_view name = Text(row, dbaccount);
+  auto it = m_nameHead.find(name);
+  if (it == m_nameHead.end()) return;
+  if (it->second == row) {
+    const RowId next = m_nameNext[row];
+    m_nameHead.erase(it);
+    // The map's key viewed this row's name; re-key the chain by the next row's own text.
+    if (next != kNoRow) m_nameHead.emplace(Text(next, dbaccount), next);
+  } else {
+    RowId r = it->second;
+    while (m_nameNext[r] != kNoRow && m_nameNext[r] != row) r = m_nameNext[r];
+    if (m_nameNext[r] == row) m_nameNext[r] = m_nameNext[row];
+  }
+  m_nameNext[row] = kNoRow;
+}
+
+void AccountTable::BuildIndex() {
+  m_nameHead.clear();
+  m_nameHead.reserve(m_order.size() * 2);
+  m_nameNext.assign(m_rows.size(), kNoRow);
+  m_indexBuilt = true;
+  for (RowId r : m_order) IndexAdd(r);
+}
+
+bool AccountTable::Locate(std::string_view name) {
+  CheckBrowse();
+  if (name.empty() || m_view.empty()) return false;
+  if (m_current != kNoRow && ViewIndexOf(m_current) >= 0 && Text(m_current, dbaccount) == name)
+    return true;
+  if (!m_indexBuilt) BuildIndex();
+  auto it = m_nameHead.find(name);
+  if (it == m_nameHead.end()) return false;
+  RowId best = kNoRow;
+  std::int32_t bestPos = -1;
+  for (RowId r = it->second; r != kNoRow; r = m_nameNext[r]) {
+    const std::int32_t pos = m_viewPos[r];
+    if (pos >= 0 && (bestPos < 0 || pos < bestPos)) {
+      bestPos = pos;
+      best = r;
+    }
+  }
+  if (best == kNoRow) return false;
+  m_eof = false;
+  if (best != m_current) {
+    m_current = best;
+    NotifyCurrent();
+  }
+  return true;
+}
+
+// --- sort -----------------------------------------------------------------------------
+
+void AccountTable::Sort(const Less& less) {
+  CheckBrowse();
+  std::vector<RowId> order = m_order;
+  std::stable_sort(order.begin(), order.end(), less);
+  SetOrder(std::move(order));
+}
+
+void AccountTable::SetOrder(std::vector<RowId> order) {
+  CheckBrowse();
+  m_order = std::move(order);
+  const bool quiet = m_updating > 0;
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewAboutToReset();
+  RebuildView();
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewReset();
+  else
+    m_viewDirty = true;
+  NotifyCurrent();
+}
+
+// --- marks ----------------------------------------------------------------------------
+
+void AccountTable::SetMarked(RowId row, bool on) {
+  if (row < m_rows.size()) m_rows[row].marked = on;
+}
+bool AccountTable::IsMarked(RowId row) const { return row < m_rows.size() && m_rows[row].marked; }
+void AccountTable::ClearMarks() {
+  for (Row& r : m_rows) r.marked = false;
+}
+std::vector<RowId> AccountTable::MarkedRows() const {
+  std::vector<RowId> out;
+  for (RowId r : m_view)
+    if (m_rows[r].marked) out.push_back(r);
+  return out;
+}
+
+// --- bulk -----------------------------------------------------------------------------
+
+void AccountTable::BeginUpdate() {
+  if (m_updating++ > 0) return;
+  m_viewDirty = false;
+  // Announced before any change, so a view never asks for rows that are being replaced.
+  for (auto* l : m_listeners) l->ViewAboutToReset();
+}
+
+void AccountTable::EndUpdate() {
+  if (m_updating == 0 || --m_updating > 0) return;
+  for (auto* l : m_listeners) l->ViewReset();
+  m_viewDirty = false;
+  NotifyCurrent();
+}
+
+}  // namespace kov

@@ -1,0 +1,234 @@
+#pragma once
+// The one in-memory table of accounts. Texts are Windows-1252 bytes, held as views into
+// blocks the table owns (a loaded file's bytes are adopted whole, edits are copied into an
+// arena), so 100,000 rows cost little more than the file itself.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kov {
+
+enum Field : int {
+  dbaccount,
+  dbpasswort,
+  dbemail,
+  dbplevel,
+  dbchatname,
+  dblanguage,
+  dbcommend,
+  dbpriv,
+  dbblock,
+  dbjail,
+  dbtotalct,
+  dblastct,
+  dbfirstcd,
+  dblastcd,
+  dblastcuid,
+  dbcharuid1,
+  dbcharuid2,
+  dbcharuid3,
+  dbcharuid4,
+  dbcharuid5,
+  dblastip,
+  dbfirstip,
+  dbstatus,
+  dbcounter,
+};
+constexpr int kFieldCount = 24;
+
+struct FieldInfo {
+  const char* name;
+  bool isInteger;
+  int capacity;  // bytes for texts, 0 for integers
+};
+const FieldInfo& FieldInfoOf(Field f);
+// The field named exactly so ("dbaccount"...), or -1.
+int FieldByName(std::string_view name);
+
+constexpr int StatusStored = 0;
+constexpr int StatusChanged = 1;
+constexpr int StatusNew = 2;
+
+// "0".."7" (exactly these texts) give the level names; any other text comes back unchanged.
+std::string_view PLevelCodeToName(std::string_view text);
+extern const char* const kPLevelNames[8];  // Guest ... Owner
+
+using RowId = std::uint32_t;
+constexpr RowId kNoRow = 0xFFFFFFFFu;
+
+class AccountTable {
+ public:
+  // Notifications for the grid's model. "View" indices count the rows the filter lets
+  // through, in table order. Begin/End pairs bracket every change of the view.
+  class Listener {
+   public:
+    virtual ~Listener() = default;
+    virtual void ViewAboutToReset() {}
+    virtual void ViewReset() {}
+    virtual void ViewRowsAboutToBeInserted(int /*first*/, int /*last*/) {}
+    virtual void ViewRowsInserted() {}
+    virtual void ViewRowsAboutToBeRemoved(int /*first*/, int /*last*/) {}
+    virtual void ViewRowsRemoved() {}
+    virtual void ViewRowChanged(int /*viewIndex*/) {}
+    virtual void CurrentChanged() {}
+    virtual void AfterPost(RowId /*row*/) {}
+  };
+
+  enum class State { Browse, Edit, Insert };
+  using Predicate = std::function<bool(const AccountTable&, RowId)>;
+  using Less = std::function<bool(RowId, RowId)>;
+
+  AccountTable();
+  ~AccountTable();
+  AccountTable(const AccountTable&) = delete;
+  AccountTable& operator=(const AccountTable&) = delete;
+
+  void AddListener(Listener* l);
+  void RemoveListener(Listener* l);
+
+  // --- Values of any row ---------------------------------------------------------------
+  std::string_view Text(RowId row, Field f) const;            // empty for integer fields
+  std::optional<std::int32_t> Int(RowId row, Field f) const;  // nullopt when empty
+  std::int32_t IntOr0(RowId row, Field f) const { return Int(row, f).value_or(0); }
+  // A field as shown: the text, or the integer in decimal ("" when empty).
+  std::string DisplayText(RowId row, Field f) const;
+  int CharacterCount(RowId row) const;
+
+  // --- Whole table ----------------------------------------------------------------------
+  int RowCount() const { return static_cast<int>(m_order.size()); }  // all rows, filter or not
+  const std::vector<RowId>& Order() const { return m_order; }         // table order
+  void Empty();
+
+  // --- The view (rows the filter lets through, in table order) ------------------------
+  int ViewCount() const { return static_cast<int>(m_view.size()); }
+  RowId ViewRow(int index) const { return m_view[static_cast<size_t>(index)]; }
+  int ViewIndexOf(RowId row) const;  // -1 when the row is not in the view
+
+  // --- Current row: a cursor over the view ----------------------------------------------
+  RowId Current() const { return m_current; }
+  int CurrentIndex() const { return m_current == kNoRow ? -1 : ViewIndexOf(m_current); }
+  // Moving commits a row still in edit state first.
+  void SetCurrentIndex(int viewIndex);
+  void SetCurrent(RowId row);  // must be in the view
+  void First();
+  void Next();  // past the last row: Eof() becomes true, Current() stays the last row
+  void Last();
+  bool Eof() const { return m_eof; }
+  bool IsEmpty() const { return m_view.empty(); }
+
+  std::string_view Text(Field f) const { return Text(m_current, f); }
+  std::optional<std::int32_t> Int(Field f) const { return Int(m_current, f); }
+
+  // --- Editing the current row ----------------------------------------------------------
+  State GetState() const { return m_state; }
+  // Commits any pending row, adds an empty row at the end of the table and of the view,
+  // makes it current and puts it in insert state.
+  void Append();
+  void Edit();
+  // Setting a field puts the current row in edit state if it is not yet. Texts are cut to
+  // the field's capacity.
+  void SetText(Field f, std::string_view value);
+  void SetInt(Field f, std::int32_t value);
+  void SetNull(Field f);
+  // Commits the row in edit state: listeners get AfterPost, then the row is judged again
+  // by the filter; a row that no longer passes leaves the view and the next visible row
+  // (else the previous one) becomes current.
+  void Post();
+  void Delete();  // removes the current row
+
+  // Finds an account by its exact name (letter case included) within the view: the
+  // current row if it is so named, else the first such row from the top. Commits a pending
+  // row first. Returns false (current row unchanged) when there is none.
+  bool Locate(std::string_view name);
+
+  // --- Filter -------------------------------------------------------------------------
+  void SetFilter(Predicate p);  // does not switch filtering on
+  void SetFiltered(bool on);    // rebuilds the view
+  bool Filtered() const { return m_filtered; }
+  void Refilter();  // judges every row again
+  bool Accepts(RowId row) const;
+
+  // --- Sort ---------------------------------------------------------------------------
+  // Reorders the table once, stably; rows added later go to the end. Current row kept.
+  void Sort(const Less& less);
+  void SetOrder(std::vector<RowId> order);  // a permutation of Order()
+
+  // --- Marked rows (multi-selection) ----------------------------------------------------
+  void SetMarked(RowId row, bool on);
+  bool IsMarked(RowId row) const;
+  void ClearMarks();
+  std::vector<RowId> MarkedRows() const;  // in view order
+
+  // --- Bulk loading ---------------------------------------------------------------------
+  // Between BeginUpdate and EndUpdate listeners get no per-row view notifications (AfterPost
+  // still runs); EndUpdate announces one view reset.
+  void BeginUpdate();
+  void EndUpdate();
+  bool Updating() const { return m_updating > 0; }
+  // Takes ownership of a buffer (a file's bytes) so fields can be set as views into it.
+  const char* AdoptBuffer(std::unique_ptr<char[]> bytes, size_t size);
+  // Like SetText, but `value` must lie in an adopted buffer: it is not copied.
+  void SetTextNoCopy(Field f, std::string_view value);
+
+  size_t MemoryUsage() const;  // rough: rows, view, arena
+
+ private:
+  struct TextRef {
+    const char* p = nullptr;
+    std::uint32_t n = 0;
+  };
+  struct Row {
+    TextRef text[22];
+    std::int32_t ints[4] = {0, 0, 0, 0};
+    std::uint8_t nullMask = 0x0F;  // bit i: ints[i] is empty
+    bool alive = true;
+    bool marked = false;
+  };
+  static int TextSlot(Field f);
+  static int IntSlot(Field f);
+
+  Row& RowRef(RowId r) { return m_rows[r]; }
+  const Row& RowRef(RowId r) const { return m_rows[r]; }
+  std::string_view Copy(std::string_view s);
+  void CheckBrowse();
+  void EnsureEditing();
+  void RebuildView();
+  void RemoveFromView(int viewIndex);
+  void InsertIntoView(RowId row);
+  void NotifyRowChanged(RowId row);
+  void NotifyCurrent();
+  void IndexAdd(RowId row);
+  void IndexRemove(RowId row);
+  void BuildIndex();
+  void SetTextRef(Field f, std::string_view stored);
+
+  std::vector<Row> m_rows;            // by RowId; deleted rows stay dead until Empty
+  std::vector<RowId> m_order;         // table order
+  std::vector<RowId> m_view;          // rows the filter lets through
+  std::vector<std::int32_t> m_viewPos;  // by RowId: index in m_view or -1
+  RowId m_current = kNoRow;
+  bool m_eof = true;
+  State m_state = State::Browse;
+  Predicate m_filter;
+  bool m_filtered = false;
+  int m_updating = 0;
+  bool m_viewDirty = false;
+  std::vector<Listener*> m_listeners;
+
+  // Names -> the rows so named, chained through m_nameNext; built on the first Locate.
+  bool m_indexBuilt = false;
+  std::unordered_map<std::string_view, RowId> m_nameHead;
+  std::vector<RowId> m_nameNext;
+
+  std::vector<std::unique_ptr<char[]>> m_buffers;  // adopted files and arena blocks
+  char* m_arenaPos = nullptr;
+  size_t m_arenaLeft = 0;
+  size_t m_bufferBytes = 0;
+};
+
+}  // namespace kov

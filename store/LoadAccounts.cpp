@@ -1,0 +1,33 @@
+#include "store/LoadAccounts.h"
+
+namespace kov {
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  const char last = dir.back();
+  if (last == '/' || last == '\\') return dir + name;
+#ifdef _WIN32
+  return dir + "\\" + name;
+#else
+  return dir + "/" + name;
+#endif
+}
+
+LoadResult LoadAccountFolder(AccountTable& table, const std::string& dir,
+                             const ReadOptions& options) {
+  LoadResult r;
+  const std::string acc = JoinPath(dir, kAccountFileName);
+  if (FileExists(acc)) {
+    r.accountFileFound = true;
+    r.account = ReadAccountFile(table, acc, options);
+    if (!r.account.ok()) return r;
+  }
+  const std::string upd = JoinPath(dir, kUpdateFileName);
+  if (FileExists(upd)) {
+    r.updateFileFound = true;
+    r.update = ReadAccountUpdateFile(table, upd, options);
+  }
+  return r;
+}
+
+}  // namespace kov
