@@ -62,6 +62,7 @@ class TMessageForm : public QDialog {
   void Press(MsgDlgBtn button);
 
   MsgDlgBtn m_result = MsgDlgBtn::Cancel;
+  bool m_pressed = false;
   MsgDlgBtn m_default = MsgDlgBtn::None;
   MsgDlgBtn m_escape = MsgDlgBtn::None;
   QList<QPair<MsgDlgBtn, QPushButton*>> m_buttons;

@@ -1,0 +1,191 @@
+#include "ui/settings/UiText.h"
+
+
+namespace kov {
+namespace {
+
+struct Entry {
+  const char16_t* key;
+  const char16_t* text;
+};
+
+// Registration order matters: Keys() and the language files follow it.
+constexpr Entry kEntries[] = {
+    {u"f2_b_Insert", u"Insert"},
+    {u"f2_b_Cancel", u"Cancel"},
+    {u"f2_b_Password", u"Password"},
+    {u"f2_Title", u"New Account"},
+    {u"f1_Tab_1", u"All"},
+    {u"f1_Tab_2", u"Guest"},
+    {u"f1_Tab_3", u"Player"},
+    {u"f1_Tab_4", u"Staff"},
+    {u"f1_Tab_5", u"Blocked"},
+    {u"f1_Tab_6", u"Jailed"},
+    {u"f1_panel_0", u"Entry: %d"},
+    {u"f1_panel_1_saved", u"Status: saved"},
+    {u"f1_panel_1_nosaved", u"Status: not saved"},
+    {u"f1_Label_20", u"Char Count:"},
+    {u"f1_Groupbox_1", u"Account Edit"},
+    {u"f1_Groupbox_3", u"Priv Flags (%s)"},
+    {u"f1_Label_2", u"Password"},
+    {u"f1_Label_3", u"Email"},
+    {u"f1_Label_4", u"Chatname"},
+    {u"f1_Label_5", u"Language"},
+    {u"f1_Label_6", u"PLevel"},
+    {u"f1_Label_7", u"Comment"},
+    {u"f1_Grid_Hint_0", u"Stored"},
+    {u"f1_Grid_Hint_1", u"Changed"},
+    {u"f1_Grid_Hint_2", u"New"},
+    {u"f1_Grid_Status", u"S"},
+    {u"f1_Grid_Status_Hint", u"Status"},
+    {u"f1_Grid_Account", u"Account"},
+    {u"f1_Grid_Account_Hint", u"Account Name"},
+    {u"f1_Grid_Password", u"Password"},
+    {u"f1_Grid_Password_Hint", u"Password"},
+    {u"f1_Grid_PLevel", u"PLevel"},
+    {u"f1_Grid_PLevel_hint", u"User Level"},
+    {u"f1_Grid_EMail", u"EMail"},
+    {u"f1_Grid_EMail_Hint", u"EMail"},
+    {u"f1_Grid_LastConnect", u"Days"},
+    {u"f1_Grid_LastConnect_Hint", u"Last Login x days ago"},
+    {u"f1_Action_Open", u"Open"},
+    {u"f1_Action_Reload", u"Reload Accounts"},
+    {u"f1_Action_Save", u"Save"},
+    {u"f1_Action_New_Account", u"New Account"},
+    {u"f1_Action_Delete_Account", u"Delete Account"},
+    {u"f1_Action_Close", u"Exit"},
+    {u"f1_Action_Help", u"Info..."},
+    {u"f1_Action_ShowLog", u"Show Logfile"},
+    {u"f1_Action_Make_Backup", u"Make Backup"},
+    {u"f1_Action_send_Email", u"Send EMail"},
+    {u"f1_Menu_0_0", u"File"},
+    {u"f1_Menu_1_0", u"Edit"},
+    {u"f1_Menu_2_0", u"View"},
+    {u"f1_Menu_3_0", u"Help"},
+    {u"f1_OpenDialog_Title", u"Open"},
+    {u"f1_Log_Title", u"KOV Info..."},
+    {u"f1_Progressbar_Read", u"Read Accountfile...Please wait"},
+    {u"f1_Progressbar_Write", u"Write Accountfile...Please wait"},
+    {u"f1_Progressbar_Backup", u"Write Backup...Please wait"},
+    {u"prefs_SelectDir_Title", u"Select Dir"},
+    {u"prefs_SelectDir_Text", u""},
+    {u"prefs_Cancel", u"Cancel"},
+    {u"prefs_Use", u"Use"},
+    {u"prefs_pw_Hint", u"Create Password"},
+    {u"Language", u"Language"},
+    {u"CharInfo_GroupBox1", u"Char Info"},
+    {u"CharInfo_GroupBox2", u"General"},
+    {u"CharInfo_GroupBox3", u"Skills"},
+    {u"CharInfo_Cancel", u"Cancel"},
+    {u"CharInfo_MoreUID", u"Another chars of this account:"},
+    {u"Info_Button_Cancel", u"Cancel"},
+    {u"Info_Label_CopyRight", u"Copyright © 2026 the Vornex Account Manager developers"},
+    {u"frg_acc_delete", u"Do you really want to delete the account?"},
+    {u"frg_acc_delete_Title", u"Delete Accounts"},
+    {u"frg_acc_delete_yes", u"Yes"},
+    {u"frg_acc_delete_No", u"No"},
+    {u"frg_Exit_Confirm", u"Save changes?"},
+    {u"exp_Menu_Excel", u"Exporting to MS Excel"},
+    {u"exp_Menu_HTML", u"Exporting to HTML"},
+    {u"exp_Module_Excel_Caption", u"Exporting to MS Excel..."},
+    {u"exp_Module_HTML_Caption", u"Exporting to HTML..."},
+    {u"exp_Progress_Text", u"Exporting - Please wait..."},
+    {u"err_acc_str", u"The account name should contain only letters and numbers!"},
+    {u"err_acc_len", u"The account name has to be at least 4 letters long in order to avoid problems with Vornex 55R/56!"},
+    {u"err_pw_str", u"The password should contain only letters and number."},
+    {u"err_pw_len", u"The password has to be at least 4 letters long in order to avoid problems with Vornex 55R/56!"},
+    {u"err_file_not_Found", u"File not found!"},
+    {u"err_Account_Delete", u"Accounts could only be deleted if the Vonexserver is active and the Vornex Account Manager has access to the console."},
+    {u"err_account_dubble", u"The account name is already available."},
+    {u"msg_file_not_found", u"File not found: "},
+    {u"msg_load_File", u"Load File: "},
+    {u"msg_acc_Updating", u"Updating Account: %s"},
+    {u"msg_acc_Create", u"Create Account: %s"},
+    {u"msg_Acc_Update", u"The account informations change at the next worldsave."},
+    {u"Hint_Header", u"Tip"},
+    {u"Hint_CharInfo", u"Right Click to get more informations about character"},
+    {u"f1_Action_SettingsForm", u"Settings"},
+    {u"dlg_yes", u"Yes"},
+    {u"dlg_no", u"No"},
+    {u"dlg_ok", u"OK"},
+    {u"dlg_cancel", u"Cancel"},
+    {u"pop_log_Undo", u"Rückgängig"},
+    {u"pop_log_Cut", u"Ausscheiden"},
+    {u"pop_log_copy", u"Kopieren"},
+    {u"pop_log_Paste", u"Einfügen"},
+    {u"pop_log_delete", u"Löschen"},
+    {u"pop_log_selectall", u"Alles markieren"},
+    {u"prefs_Ordner", u"Dir"},
+};
+
+QString Fold(QStringView key) { return key.toString().toLower(); }
+
+}  // namespace
+
+UiText& UiText::Instance() {
+  static UiText instance;
+  return instance;
+}
+
+void UiText::RegisterUiTextKeys() {
+  if (!m_keys.isEmpty()) return;
+  for (const Entry& e : kEntries) {
+    const QString key = QString::fromUtf16(e.key);
+    m_keys.append(key);
+    m_texts.insert(Fold(key), QString::fromUtf16(e.text));
+  }
+}
+
+QString UiText::Text(QStringView key) const { return m_texts.value(Fold(key)); }
+
+void UiText::SetText(QStringView key, const QString& value) {
+  auto it = m_texts.find(Fold(key));
+  if (it != m_texts.end()) *it = value;
+}
+
+QStringList UiText::Keys() const { return m_keys; }
+
+bool UiText::HasKey(QStringView key) const { return m_texts.contains(Fold(key)); }
+
+QString UiText::DefaultText(QStringView key) {
+  const QString folded = Fold(key);
+  for (const Entry& e : kEntries) {
+    if (QString::fromUtf16(e.key).toLower() == folded) return QString::fromUtf16(e.text);
+  }
+  return {};
+}
+
+QString Ui(const char* key) { return UiText::Instance().Text(QString::fromLatin1(key)); }
+
+QString FormatText(const QString& fmt, const QList<QVariant>& args) {
+  QString out;
+  out.reserve(fmt.size() + 16);
+  qsizetype next = 0;
+  for (qsizetype i = 0; i < fmt.size(); ++i) {
+    const QChar c = fmt.at(i);
+    if (c != u'%' || i + 1 >= fmt.size()) {
+      out += c;
+      continue;
+    }
+    const QChar spec = fmt.at(i + 1);
+    if (spec == u'%') {
+      out += u'%';
+      ++i;
+    } else if ((spec == u's' || spec == u'd') && next < args.size()) {
+      const QVariant& arg = args.at(next++);
+      bool isNumber = false;
+      const qlonglong n = arg.toLongLong(&isNumber);
+      // A %d given a text (or %s given a number) still shows the value as text.
+      if (spec == u'd' && isNumber && arg.typeId() != QMetaType::QString)
+        out += QString::number(n);
+      else
+        out += arg.toString();
+      ++i;
+    } else {
+      out += c;  // unknown or unfilled placeholder: shown as written
+    }
+  }
+  return out;
+}
+
+}  // namespace kov
