@@ -1,0 +1,573 @@
+#include "backup/Huffman.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+namespace kov {
+
+namespace {
+
+constexpr std::size_t kBlock = kHuffmanBlockSize;
+
+std::uint64_t Load64(const std::uint8_t* p) {
+  std::uint64_t v = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, p, 8);
+  } else {
+    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+  }
+  return v;
+}
+
+void Store64(std::uint8_t* p, std::uint64_t v) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &v, 8);
+  } else {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+  }
+}
+
+std::int32_t AddWrapping(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+// The list sort of the format: a quicksort whose pivot is the middle element's weight and
+// which also swaps equal elements. Any other sort orders equal weights differently.
+void SortByWeight(std::vector<std::int16_t>& list, const std::vector<THuffmanTree::Node>& nodes,
+                  int left, int right) {
+  auto weight = [&](int i) { return nodes[static_cast<std::size_t>(list[i])].weight; };
+  do {
+    int i = left;
+    int j = right;
+    const std::int32_t pivot = weight((left + right) / 2);
+    do {
+      while (weight(i) < pivot) ++i;
+      while (weight(j) > pivot) --j;
+      if (i <= j) {
+        std::swap(list[i], list[j]);
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (left < j) SortByWeight(list, nodes, left, j);
+    left = i;
+  } while (left < right);
+}
+
+}  // namespace
+
+bool MemoryInput::Rewind() {
+  m_pos = 0;
+  return true;
+}
+
+std::ptrdiff_t MemoryInput::Read(std::uint8_t* data, std::size_t size) {
+  const std::size_t n = std::min(size, m_data.size() - m_pos);
+  if (n) std::memcpy(data, m_data.data() + m_pos, n);
+  m_pos += n;
+  return static_cast<std::ptrdiff_t>(n);
+}
+
+bool StringOutput::Write(const std::uint8_t* data, std::size_t size) {
+  m_data.append(reinterpret_cast<const char*>(data), size);
+  return true;
+}
+
+const char* HuffmanStatusText(HuffmanStatus status) {
+  switch (status) {
+    case HuffmanStatus::Ok: return "ok";
+    case HuffmanStatus::ReadError: return "read error";
+    case HuffmanStatus::WriteError: return "write error";
+    case HuffmanStatus::TooLarge: return "input too large: a byte value occurs 2^31 times or more";
+    case HuffmanStatus::NoStream: return "no input or output stream";
+  }
+  return "unknown error";
+}
+
+// ---------------------------------------------------------------------------------------
+// THuffmanTree
+
+THuffmanTree::THuffmanTree() { m_nodes.reserve(511); }
+
+HuffmanStatus THuffmanTree::Build() {
+  if (m_countSource && m_source) {
+    const HuffmanStatus status = CountSource();
+    if (status != HuffmanStatus::Ok) return status;
+  }
+  BuildTree();
+  return HuffmanStatus::Ok;
+}
+
+HuffmanStatus THuffmanTree::CountSource() {
+  m_counts.fill(0);
+  if (!m_source->Rewind()) return HuffmanStatus::ReadError;
+  std::vector<std::uint8_t> buffer(kBlock);
+  std::array<std::int64_t, 256> totals{};
+  // Four tables let consecutive equal bytes update different counters.
+  std::array<std::array<std::uint32_t, 256>, 4> part{};
+  for (;;) {
+    const std::ptrdiff_t got = m_source->Read(buffer.data(), kBlock);
+    if (got < 0) return HuffmanStatus::ReadError;
+    const std::uint8_t* p = buffer.data();
+    const std::size_t n = static_cast<std::size_t>(got);
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      ++part[0][p[i]];
+      ++part[1][p[i + 1]];
+      ++part[2][p[i + 2]];
+      ++part[3][p[i + 3]];
+    }
+    for (; i < n; ++i) ++part[0][p[i]];
+    for (int s = 0; s < 256; ++s) {
+      totals[s] += std::int64_t{part[0][s]} + part[1][s] + part[2][s] + part[3][s];
+    }
+    for (auto& t : part) t.fill(0);
+    if (n != kBlock) break;
+  }
+  for (int s = 0; s < 256; ++s) {
+    if (totals[s] > std::numeric_limits<std::int32_t>::max()) return HuffmanStatus::TooLarge;
+    m_counts[s] = static_cast<std::int32_t>(totals[s]);
+  }
+  return HuffmanStatus::Ok;
+}
+
+void THuffmanTree::BuildTree() {
+  m_nodes.clear();
+  m_root = -1;
+  for (auto& code : m_codes) code.clear();
+
+  std::vector<std::int16_t> list;
+  for (int s = 0; s < 256; ++s) {
+    if (m_counts[s] > 0) {
+      Node leaf;
+      leaf.weight = m_counts[s];
+      leaf.symbol = static_cast<std::uint8_t>(s);
+      list.push_back(static_cast<std::int16_t>(m_nodes.size()));
+      m_nodes.push_back(leaf);
+    }
+  }
+  while (list.size() > 1) {
+    SortByWeight(list, m_nodes, 0, static_cast<int>(list.size()) - 1);
+    Node inner;
+    inner.left = list[0];
+    inner.right = list[1];
+    inner.weight = AddWrapping(m_nodes[list[0]].weight, m_nodes[list[1]].weight);
+    list.erase(list.begin(), list.begin() + 2);
+    list.push_back(static_cast<std::int16_t>(m_nodes.size()));
+    m_nodes.push_back(inner);
+  }
+  if (list.empty()) return;
+  m_root = list[0];
+  if (m_nodes[m_root].IsLeaf()) {
+    m_codes[m_nodes[m_root].symbol] = {1};
+    return;
+  }
+  THuffmanCode path;
+  AssignCodes(m_root, path);
+}
+
+void THuffmanTree::AssignCodes(int node, THuffmanCode& path) {
+  const Node& n = m_nodes[static_cast<std::size_t>(node)];
+  if (n.IsLeaf()) {
+    m_codes[n.symbol] = path;
+    return;
+  }
+  path.push_back(0);
+  AssignCodes(n.left, path);
+  path.back() = 1;
+  AssignCodes(n.right, path);
+  path.pop_back();
+}
+
+// ---------------------------------------------------------------------------------------
+// THuffmanEncoder
+
+namespace {
+
+// Collects code bits least significant first and hands out blocks of kBlock bytes.
+class BitWriter {
+ public:
+  explicit BitWriter(HuffmanOutput& output) : m_output(output), m_buffer(kBlock + 16) {}
+
+  // Adds up to 56 bits; the caller flushes before the buffer could hold 64.
+  void Put(std::uint64_t bits, unsigned length) {
+    m_acc |= bits << m_bits;
+    m_bits += length;
+  }
+
+  bool Flush() {
+    Store64(m_buffer.data() + m_pos, m_acc);
+    m_pos += m_bits >> 3;
+    m_acc >>= (m_bits & ~7u);
+    m_bits &= 7;
+    if (m_pos >= kBlock) return WriteBlock();
+    return true;
+  }
+
+  void PutLong(const THuffmanCode& code) {
+    std::size_t i = 0;
+    while (i < code.size()) {
+      const std::size_t chunk = std::min<std::size_t>(48, code.size() - i);
+      std::uint64_t bits = 0;
+      for (std::size_t k = 0; k < chunk; ++k) bits |= std::uint64_t{code[i + k]} << k;
+      Put(bits, static_cast<unsigned>(chunk));
+      m_ok = m_ok && Flush();
+      i += chunk;
+    }
+  }
+
+  // The byte after the last code bit is written even when it holds no bit.
+  bool Finish() {
+    m_buffer[m_pos++] = static_cast<std::uint8_t>(m_acc);
+    m_bits = 0;
+    m_acc = 0;
+    return m_ok && m_output.Write(m_buffer.data(), m_pos);
+  }
+
+  std::uint64_t BitsWritten() const { return m_written * 8 + m_pos * 8 + m_bits; }
+  bool Ok() const { return m_ok; }
+
+ private:
+  bool WriteBlock() {
+    if (!m_output.Write(m_buffer.data(), kBlock)) return m_ok = false;
+    std::memmove(m_buffer.data(), m_buffer.data() + kBlock, m_pos - kBlock);
+    m_pos -= kBlock;
+    m_written += kBlock;
+    return true;
+  }
+
+  HuffmanOutput& m_output;
+  std::vector<std::uint8_t> m_buffer;
+  std::size_t m_pos = 0;
+  std::uint64_t m_written = 0;
+  std::uint64_t m_acc = 0;
+  unsigned m_bits = 0;
+  bool m_ok = true;
+};
+
+}  // namespace
+
+THuffmanEncoder::THuffmanEncoder() { m_tree.SetCountSource(true); }
+
+HuffmanStatus THuffmanEncoder::Encode() {
+  if (!m_input || !m_output) return HuffmanStatus::NoStream;
+  m_tree.SetSource(m_input);
+  HuffmanStatus status = m_tree.Build();
+  if (status != HuffmanStatus::Ok) return status;
+
+  const THuffmanCounts& counts = m_tree.Counts();
+  std::int64_t symbols = 0;
+  for (std::int32_t c : counts) symbols += c;
+  std::uint8_t header[kHuffmanHeaderSize];
+  Store64(header, static_cast<std::uint64_t>(symbols));
+  for (int s = 0; s < 256; ++s) {
+    const auto c = static_cast<std::uint32_t>(counts[s]);
+    for (int k = 0; k < 4; ++k) header[8 + 4 * s + k] = static_cast<std::uint8_t>(c >> (8 * k));
+  }
+  if (!m_output->Write(header, sizeof header)) return HuffmanStatus::WriteError;
+
+  const THuffmanCodes& codes = m_tree.Codes();
+  std::array<std::uint64_t, 256> bits{};
+  std::array<std::uint8_t, 256> lengths{};
+  std::size_t maxLength = 0;
+  std::uint64_t expectedBits = 0;
+  for (int s = 0; s < 256; ++s) {
+    const THuffmanCode& code = codes[s];
+    maxLength = std::max(maxLength, code.size());
+    lengths[s] = static_cast<std::uint8_t>(code.size());
+    for (std::size_t k = 0; k < code.size() && k < 64; ++k) bits[s] |= std::uint64_t{code[k]} << k;
+    expectedBits += static_cast<std::uint64_t>(std::max(counts[s], 0)) * code.size();
+  }
+
+  if (!m_input->Rewind()) return HuffmanStatus::ReadError;
+  BitWriter writer(*m_output);
+  std::vector<std::uint8_t> buffer(kBlock);
+  std::int64_t seen = 0;
+  for (;;) {
+    const std::ptrdiff_t got = m_input->Read(buffer.data(), kBlock);
+    if (got < 0) return HuffmanStatus::ReadError;
+    const std::size_t n = static_cast<std::size_t>(got);
+    const std::uint8_t* p = buffer.data();
+    seen += static_cast<std::int64_t>(n);
+    std::size_t i = 0;
+    if (maxLength <= 28) {
+      // Two codes of at most 28 bits fit beside the at most 7 pending bits.
+      for (; i + 2 <= n; i += 2) {
+        writer.Put(bits[p[i]], lengths[p[i]]);
+        writer.Put(bits[p[i + 1]], lengths[p[i + 1]]);
+        if (!writer.Flush()) return HuffmanStatus::WriteError;
+      }
+    }
+    for (; i < n; ++i) {
+      if (lengths[p[i]] <= 56) {
+        writer.Put(bits[p[i]], lengths[p[i]]);
+        if (!writer.Flush()) return HuffmanStatus::WriteError;
+      } else {
+        writer.PutLong(codes[p[i]]);
+        if (!writer.Ok()) return HuffmanStatus::WriteError;
+      }
+    }
+    if (n != kBlock) break;
+  }
+  // A source that changed between the two readings would give codes that do not match
+  // the counts in the header.
+  if (seen != symbols || writer.BitsWritten() != expectedBits) return HuffmanStatus::ReadError;
+  if (!writer.Finish()) return HuffmanStatus::WriteError;
+  return HuffmanStatus::Ok;
+}
+
+// ---------------------------------------------------------------------------------------
+// THuffmanDecoder
+
+THuffmanDecoder::THuffmanDecoder() { m_tree.SetCountSource(false); }
+
+HuffmanStatus THuffmanDecoder::Decode() {
+  m_headerComplete = false;
+  m_symbolCount = 0;
+  m_symbolsWritten = 0;
+  if (!m_input || !m_output) return HuffmanStatus::NoStream;
+  if (!m_input->Rewind()) return HuffmanStatus::ReadError;
+
+  std::uint8_t header[kHuffmanHeaderSize];
+  const std::ptrdiff_t got = m_input->Read(header, sizeof header);
+  if (got < 0) return HuffmanStatus::ReadError;
+  // A stream without its whole header carries no usable counts: it decodes to nothing.
+  if (static_cast<std::size_t>(got) < sizeof header) return HuffmanStatus::Ok;
+  m_headerComplete = true;
+  m_symbolCount = static_cast<std::int64_t>(Load64(header));
+  THuffmanCounts& counts = m_tree.Counts();
+  for (int s = 0; s < 256; ++s) {
+    std::uint32_t c = 0;
+    for (int k = 3; k >= 0; --k) c = (c << 8) | header[8 + 4 * s + k];
+    counts[s] = static_cast<std::int32_t>(c);
+  }
+  m_tree.Build();
+  // No positive count means no tree to walk, whatever the symbol count says.
+  if (m_symbolCount <= 0 || !m_tree.HasRoot()) return HuffmanStatus::Ok;
+  const THuffmanTree::Node& root = m_tree.NodeAt(m_tree.Root());
+  if (root.IsLeaf()) return DecodeSingleLeaf(root.symbol);
+  return DecodeTree();
+}
+
+// The walk never leaves a single-leaf root: every bit position yields the symbol.
+HuffmanStatus THuffmanDecoder::DecodeSingleLeaf(std::uint8_t symbol) {
+  std::vector<std::uint8_t> in(kBlock);
+  std::vector<std::uint8_t> out(kBlock, symbol);
+  std::int64_t remaining = m_symbolCount;
+  std::size_t pending = 0;  // symbols owed to the output, at most kBlock at a time
+  for (;;) {
+    const std::ptrdiff_t got = m_input->Read(in.data(), kBlock);
+    if (got < 0) return HuffmanStatus::ReadError;
+    const auto positions = static_cast<std::int64_t>(got) * 8;
+    std::int64_t emit = std::min(remaining, positions);
+    remaining -= emit;
+    m_symbolsWritten += emit;
+    while (emit > 0) {
+      const std::size_t take = static_cast<std::size_t>(
+          std::min<std::int64_t>(emit, static_cast<std::int64_t>(kBlock - pending)));
+      pending += take;
+      emit -= static_cast<std::int64_t>(take);
+      if (pending == kBlock) {
+        if (!m_output->Write(out.data(), kBlock)) return HuffmanStatus::WriteError;
+        pending = 0;
+      }
+    }
+    if (remaining == 0 || static_cast<std::size_t>(got) != kBlock) break;
+  }
+  if (pending && !m_output->Write(out.data(), pending)) return HuffmanStatus::WriteError;
+  return HuffmanStatus::Ok;
+}
+
+namespace {
+
+constexpr unsigned kTableBits = 11;
+
+// Reads the data part in blocks of kBlock bytes, keeping the few unread bytes of the
+// previous block in front of the next one so that codes may straddle blocks.
+class BitReader {
+ public:
+  explicit BitReader(HuffmanInput& input) : m_input(input), m_buffer(kBlock + 16) {}
+
+  // False on a read error.
+  bool Refill() {
+    const std::size_t byte = m_bitPos >> 3;
+    const std::size_t keep = m_avail - std::min(byte, m_avail);
+    std::memmove(m_buffer.data(), m_buffer.data() + byte, keep);
+    m_bitPos &= 7;
+    m_avail = keep;
+    const std::ptrdiff_t got = m_input.Read(m_buffer.data() + keep, kBlock);
+    if (got < 0) return false;
+    m_avail += static_cast<std::size_t>(got);
+    if (static_cast<std::size_t>(got) != kBlock) m_eof = true;
+    return true;
+  }
+
+  // Whether the bit position p exists, reading on when needed.
+  bool HasPosition(bool& readError) {
+    while ((m_bitPos >> 3) >= m_avail) {
+      if (m_eof) return false;
+      if (!Refill()) {
+        readError = true;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  unsigned Bit() const { return (m_buffer[m_bitPos >> 3] >> (m_bitPos & 7)) & 1u; }
+
+  std::vector<std::uint8_t>& Buffer() { return m_buffer; }
+  std::size_t& BitPos() { return m_bitPos; }
+  std::size_t Avail() const { return m_avail; }
+  bool Eof() const { return m_eof; }
+
+ private:
+  HuffmanInput& m_input;
+  std::vector<std::uint8_t> m_buffer;
+  std::size_t m_avail = 0;
+  std::size_t m_bitPos = 0;
+  bool m_eof = false;
+};
+
+}  // namespace
+
+// A symbol is emitted when the walk stands on a leaf at an existing bit position, so the
+// last code counts only when at least one bit position follows it. Fast path: a table of
+// the next kTableBits bits, used only where 64 bits of the buffer lie ahead, which keeps
+// every emitted code clear of the stream's last position; the rest walks bit by bit.
+HuffmanStatus THuffmanDecoder::DecodeTree() {
+  struct Child {
+    std::int16_t next[2];
+  };
+  // Inner nodes are appended after their children, so the root is the last node.
+  const int nodeCount = m_tree.Root() + 1;
+  std::vector<Child> children(static_cast<std::size_t>(nodeCount));
+  std::vector<std::uint8_t> symbolOf(static_cast<std::size_t>(nodeCount));
+  for (int k = 0; k < nodeCount; ++k) {
+    const auto& node = m_tree.NodeAt(k);
+    children[k].next[0] = node.left;
+    children[k].next[1] = node.right;
+    symbolOf[k] = node.symbol;
+  }
+  const int root = m_tree.Root();
+
+  // Entry: symbol in bits 0-7 and code length in bits 8-15 for codes of at most
+  // kTableBits bits; otherwise length 0 and the node reached in bits 16-31.
+  std::vector<std::uint32_t> table(std::size_t{1} << kTableBits);
+  for (std::uint32_t index = 0; index < table.size(); ++index) {
+    int node = root;
+    unsigned depth = 0;
+    while (children[node].next[0] >= 0 && depth < kTableBits) {
+      node = children[node].next[(index >> depth) & 1u];
+      ++depth;
+    }
+    if (children[node].next[0] < 0) {
+      table[index] = symbolOf[node] | (depth << 8);
+    } else {
+      table[index] = static_cast<std::uint32_t>(node) << 16;
+    }
+  }
+
+  BitReader reader(*m_input);
+  if (!reader.Refill()) return HuffmanStatus::ReadError;
+  std::vector<std::uint8_t> out(kBlock);
+  std::size_t outPos = 0;
+  std::int64_t remaining = m_symbolCount;
+  const std::uint64_t mask = (std::uint64_t{1} << kTableBits) - 1;
+
+  auto flushOut = [&]() -> bool {
+    if (!outPos) return true;
+    m_symbolsWritten += static_cast<std::int64_t>(outPos);
+    const bool ok = m_output->Write(out.data(), outPos);
+    outPos = 0;
+    return ok;
+  };
+
+  while (remaining > 0) {
+    // Fast path.
+    {
+      const std::uint8_t* buf = reader.Buffer().data();
+      std::size_t bitPos = reader.BitPos();
+      const std::size_t avail = reader.Avail();
+      while (remaining > 0 && (bitPos >> 3) + 8 <= avail) {
+        const std::uint64_t word = Load64(buf + (bitPos >> 3)) >> (bitPos & 7);
+        const std::uint32_t entry = table[word & mask];
+        unsigned length = (entry >> 8) & 0xFF;
+        std::uint8_t symbol;
+        if (length) {
+          symbol = static_cast<std::uint8_t>(entry);
+        } else {
+          int node = static_cast<int>(entry >> 16);
+          length = kTableBits;
+          while (children[node].next[0] >= 0 && length < 57) {
+            node = children[node].next[(word >> length) & 1u];
+            ++length;
+          }
+          if (children[node].next[0] >= 0) break;  // longer than the word: walk it below
+          symbol = symbolOf[node];
+        }
+        out[outPos++] = symbol;
+        bitPos += length;
+        --remaining;
+        if (outPos == kBlock) {
+          reader.BitPos() = bitPos;
+          if (!flushOut()) return HuffmanStatus::WriteError;
+        }
+      }
+      reader.BitPos() = bitPos;
+      if (remaining == 0) break;
+      if ((bitPos >> 3) + 8 > avail && !reader.Eof()) {
+        if (!reader.Refill()) return HuffmanStatus::ReadError;
+        continue;
+      }
+    }
+    // Slow path: one symbol, bit by bit, exactly as the tree walk does it.
+    bool readError = false;
+    int node = root;
+    bool emitted = false;
+    for (;;) {
+      if (!reader.HasPosition(readError)) break;
+      if (children[node].next[0] < 0) {
+        out[outPos++] = symbolOf[node];
+        --remaining;
+        emitted = true;
+        break;
+      }
+      node = children[node].next[reader.Bit()];
+      ++reader.BitPos();
+    }
+    if (readError) return HuffmanStatus::ReadError;
+    if (!emitted) break;
+    if (outPos == kBlock && !flushOut()) return HuffmanStatus::WriteError;
+  }
+  if (!flushOut()) return HuffmanStatus::WriteError;
+  return HuffmanStatus::Ok;
+}
+
+// ---------------------------------------------------------------------------------------
+
+HuffmanStatus HuffmanEncode(std::string_view data, std::string& stream) {
+  MemoryInput input(data);
+  StringOutput output;
+  THuffmanEncoder encoder;
+  encoder.SetInput(&input);
+  encoder.SetOutput(&output);
+  const HuffmanStatus status = encoder.Encode();
+  stream = std::move(output.Data());
+  return status;
+}
+
+HuffmanStatus HuffmanDecode(std::string_view stream, std::string& data) {
+  MemoryInput input(stream);
+  StringOutput output;
+  THuffmanDecoder decoder;
+  decoder.SetInput(&input);
+  decoder.SetOutput(&output);
+  const HuffmanStatus status = decoder.Decode();
+  data = std::move(output.Data());
+  return status;
+}
+
+}  // namespace kov
