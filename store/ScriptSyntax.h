@@ -31,6 +31,7 @@ struct FileBytes {
 enum class FileReadStatus { Ok, Missing, Error };
 FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::string* error = nullptr);
 bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
 // Size of a file, or nullopt when there is none at the path.
 std::optional<std::uint64_t> FileSizeOf(const std::string& path);
 

@@ -1,0 +1,30 @@
+#pragma once
+// Plain notices (the platform's message box with an OK button) and file dialogs, with
+// seams so tests can see what would have been shown and answer without a dialog.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+namespace kov {
+
+enum class NoticeKind { Information, Warning, Error };
+
+void ShowNotice(QWidget* parent, NoticeKind kind, const QString& text);
+
+// Test seam: while set, notices go to the handler instead of a message box.
+using NoticeHandler = std::function<void(NoticeKind, const QString&)>;
+void SetNoticeHandler(NoticeHandler handler);
+
+struct FileDialogRequest {
+  enum class Kind { Save, Open, Folder } kind;
+  QString title, directory, filter, defaultSuffix;
+};
+// Returns the chosen path, or an empty text when the operator cancelled.
+QString AskFileName(QWidget* parent, const FileDialogRequest& request);
+// Test seam: the next calls answer these names in turn (an empty name = cancel).
+void SetNextFileNames(const QStringList& names);
+const FileDialogRequest& LastFileDialogRequest();
+
+}  // namespace kov
