@@ -54,17 +54,16 @@ QImage DrawInfo() {
 }
 
 QImage DrawArrow(bool right) {
+  if (!right) return DrawArrow(true).mirrored(true, false);
   QImage img(16, 16, QImage::Format_RGB32);
   img.fill(Qt::black);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
   QPainterPath path;
-  // pointing right; mirrored for left
   const QPointF pts[] = {{1.5, 5.5}, {8, 5.5}, {8, 2}, {14.5, 8}, {8, 14}, {8, 10.5}, {1.5, 10.5}};
   path.moveTo(pts[0]);
   for (int i = 1; i < 7; ++i) path.lineTo(pts[i]);
   path.closeSubpath();
-  if (!right) path = QTransform(-1, 0, 0, 1, 16, 0).map(path);
   p.setPen(QPen(QColor(30, 60, 200), 1.2));
   p.setBrush(QColor(255, 220, 0));
   p.drawPath(path);
