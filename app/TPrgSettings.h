@@ -21,33 +21,33 @@ std::string AppendPathSeparator(std::string path);
 // back at shutdown. The window bounds and the log pane live here too so that the window
 // code need not touch the profile itself.
 struct TPrgSettings {
-    static constexpr std::int32_t kDefaultLeft = 238;
-    static constexpr std::int32_t kDefaultTop = 122;
-    static constexpr std::int32_t kDefaultHeight = 587;
-    static constexpr std::int32_t kDefaultWidth = 605;
-    static constexpr bool kDefaultShowLog = true;
-    static constexpr std::int32_t kDefaultLogHeight = 100;
+  static constexpr std::int32_t kDefaultLeft = 238;
+  static constexpr std::int32_t kDefaultTop = 122;
+  static constexpr std::int32_t kDefaultHeight = 587;
+  static constexpr std::int32_t kDefaultWidth = 605;
+  static constexpr bool kDefaultShowLog = true;
+  static constexpr std::int32_t kDefaultLogHeight = 100;
 
-    std::string VORNEXDIR;
-    std::string ACCOUNTDIR;
-    std::string SAVEDIR;
-    bool ChangesSaved = false; // never stored in kov.ini
-    std::int32_t LANG = 0;
-    bool ACCAUTOUPDATE = false;
+  std::string VORNEXDIR;
+  std::string ACCOUNTDIR;
+  std::string SAVEDIR;
+  bool ChangesSaved = false;  // never stored in kov.ini
+  std::int32_t LANG = 0;
+  bool ACCAUTOUPDATE = false;
 
-    std::int32_t LEFT = kDefaultLeft;
-    std::int32_t TOP = kDefaultTop;
-    std::int32_t HEIGHT = kDefaultHeight;
-    std::int32_t WIDTH = kDefaultWidth;
-    bool SHOWLOG = kDefaultShowLog;
-    std::int32_t LOGH = kDefaultLogHeight;
+  std::int32_t LEFT = kDefaultLeft;
+  std::int32_t TOP = kDefaultTop;
+  std::int32_t HEIGHT = kDefaultHeight;
+  std::int32_t WIDTH = kDefaultWidth;
+  bool SHOWLOG = kDefaultShowLog;
+  std::int32_t LOGH = kDefaultLogHeight;
 
-    // Reads the eleven keys (missing or garbage values give the defaults) and gives
-    // ACCOUNTDIR and SAVEDIR their trailing separator. ChangesSaved is left alone.
-    void LoadSettings(const IniFile& ini);
-    // Writes the eleven keys in their fixed order; every other line of the profile stays.
-    // False when a value could not be stored (a text holding a line break).
-    bool SaveSettings(IniFile& ini) const;
+  // Reads the eleven keys (missing or garbage values give the defaults) and gives
+  // ACCOUNTDIR and SAVEDIR their trailing separator. ChangesSaved is left alone.
+  void LoadSettings(const IniFile& ini);
+  // Writes the eleven keys in their fixed order; every other line of the profile stays.
+  // False when a value could not be stored (a text holding a line break).
+  bool SaveSettings(IniFile& ini) const;
 };
 
 // kov.ini in the given program folder.
@@ -57,4 +57,4 @@ std::string SettingsFilePath(const std::string& programFolder);
 TPrgSettings LoadSettingsFile(const std::string& path);
 IniFile::SaveResult SaveSettingsFile(const std::string& path, const TPrgSettings& settings);
 
-} // namespace kov
+}  // namespace kov
