@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The bridge to the running server's console: finding the server among the running
+// processes by the full path of its executable, and typing one command line into its
+// console. Nothing is cached: every call looks at the processes and windows afresh.
+namespace kov {
+
+// The two failures the operator sees; fixed English texts, never localised.
+inline constexpr char kHandleNotFoundText[] = "Handle not found!";
+inline constexpr char kEditFieldNotFoundText[] = "Edit field handle not found!";
+
+enum class ConsoleStatus {
+    Delivered,          // the line was typed into the console (nothing is read back)
+    HandleNotFound,     // no running server with that executable path
+    EditFieldNotFound,  // server found, but no console to type into (or typing failed)
+    Refused,            // the command itself was refused; nothing was looked up or typed
+};
+
+struct ConsoleResult {
+    ConsoleStatus status = ConsoleStatus::HandleNotFound;
+    // Refused: why, for the operator. Otherwise a hint for diagnostics (which tool failed).
+    std::string reason;
+
+    bool Delivered() const { return status == ConsoleStatus::Delivered; }
+    // What a message box shows: the fixed texts above, the reason for a refusal, empty
+    // when delivered.
+    std::string MessageText() const;
+
+    static ConsoleResult Make(ConsoleStatus status, std::string reason = {});
+};
+
+// HWND on Windows; the server's process id on Linux, where the process stands for its
+// topmost window. 0 is none.
+using ConsoleWindow = std::uintptr_t;
+
+struct ProcessEntry {
+    std::string path;  // full executable path, or a bare name when the path is not readable
+    std::uint32_t pid = 0;
+    bool fullPath = false;       // only full paths can match the server setting
+    std::uint64_t startTime = 0; // Linux: clock ticks after boot; 0 where unknown
+};
+
+// One entry per running process, in the system's enumeration order. False when the
+// processes could not be enumerated at all.
+bool ListRunningProcesses(std::vector<ProcessEntry>& list);
+// The executable path of the process owning the window; empty when the window is gone.
+std::string ProcessPathOfWindow(ConsoleWindow window);
+// The server's topmost window (on Linux: its most recently started instance), or 0.
+// An empty setting, a bare file name or a folder finds nothing.
+ConsoleWindow FindServerConsoleWindow(const std::string& serverPath);
+
+// Why a command cannot be typed (a control character would split or alter the line, or it
+// is too long for one console line); nullopt when it may be sent.
+std::optional<std::string> CommandRefusal(const std::string& command);
+inline constexpr std::size_t kMaxConsoleCommandLength = 4000;
+
+// Letter case ignored the way the server path is compared: both sides upper-cased
+// (ASCII letters on Linux, the ANSI code page on Windows).
+bool PathEqualsIgnoringCase(const std::string& a, const std::string& b);
+
+// The seam the program and its tests use. The UI never calls a platform function
+// directly; tests swap in their own implementation with ScopedServerConsole.
+class IServerConsole {
+public:
+    virtual ~IServerConsole() = default;
+    virtual bool IsServerRunning(const std::string& serverPath) = 0;
+    virtual ConsoleResult SendConsoleCommand(const std::string& command,
+                                             const std::string& serverPath) = 0;
+};
+
+// The real console of this platform (tmux, screen or a pipe on Linux; window messages
+// on Windows).
+IServerConsole& PlatformServerConsole();
+// The implementation in use: the platform's unless one was set.
+IServerConsole& CurrentServerConsole();
+// nullptr restores the platform's. The caller keeps ownership and keeps it alive.
+void SetServerConsole(IServerConsole* console);
+
+class ScopedServerConsole {
+public:
+    explicit ScopedServerConsole(IServerConsole& console);
+    ~ScopedServerConsole();
+    ScopedServerConsole(const ScopedServerConsole&) = delete;
+    ScopedServerConsole& operator=(const ScopedServerConsole&) = delete;
+
+private:
+    IServerConsole* m_previous;
+};
+
+// Through CurrentServerConsole().
+bool IsServerRunning(const std::string& serverPath);
+ConsoleResult SendConsoleCommand(const std::string& command, const std::string& serverPath);
+
+}  // namespace kov

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "console/ServerConsole.h"
+#include "console/linux/ToolRunner.h"
+
+namespace kov {
+
+// The server's console on Linux is whatever feeds its standard input, tried in this order:
+// a tmux pane, a GNU screen window, a named pipe or pipe. Terminal injection (TIOCSTI) is
+// never used.
+class LinuxServerConsole : public IServerConsole {
+public:
+    struct Options {
+        std::string tmuxProgram = "tmux";
+        std::string screenProgram = "screen";
+        // For the whole command: every tool run of one send shares it.
+        std::chrono::milliseconds timeout{3000};
+    };
+
+    LinuxServerConsole() = default;
+    explicit LinuxServerConsole(Options options) : m_options(std::move(options)) {}
+
+    bool IsServerRunning(const std::string& serverPath) override;
+    ConsoleResult SendConsoleCommand(const std::string& command,
+                                     const std::string& serverPath) override;
+
+private:
+    enum class Outcome { NotThisWay, Delivered, Failed };
+    struct Attempt {
+        Outcome outcome = Outcome::NotThisWay;
+        std::string note;
+    };
+
+    Attempt TryTmux(const std::string& stdinPath, const std::vector<std::string>& serverEnv,
+                    const std::string& line, ToolRunner::Clock::time_point deadline) const;
+    Attempt TryScreen(const std::vector<std::string>& serverEnv, const std::string& line,
+                      ToolRunner::Clock::time_point deadline) const;
+    static Attempt TryPipe(const ProcessEntry& server, const std::string& command);
+
+    Options m_options;
+};
+
+}  // namespace kov
