@@ -26,7 +26,7 @@ for f in "$ACC" "$UPD" "$CHR"; do
   # Every line ends with CR LF: as many CR as LF bytes, and each LF has a CR before it.
   lf=$(tr -cd '\n' <"$f" | wc -c)
   cr=$(tr -cd '\r' <"$f" | wc -c)
-  crlf=$(LC_ALL=C grep -ac $'\r$' "$f")
+  crlf=$(LC_ALL=C grep -ac $'\r$' "$f" || true)
   [ "$lf" -eq "$cr" ] && [ "$lf" -eq "$crlf" ] || fail "$f: $lf LF, $cr CR, $crlf CR LF"
   [ "$(tail -c 2 "$f" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "$f does not end with CR LF"
 done
