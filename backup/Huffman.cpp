@@ -186,54 +186,88 @@ void THuffmanTree::AssignCodes(int node, THuffmanCode& path) {
 
 namespace {
 
-// Collects code bits least significant first and hands out blocks of kBlock bytes.
+// Code bits are gathered least significant first in a 64-bit word; after each group of
+// codes the whole word is stored and the pointer advances by the complete bytes.
 class BitWriter {
  public:
-  explicit BitWriter(HuffmanOutput& output) : m_output(output), m_buffer(kBlock + 16) {}
+  explicit BitWriter(HuffmanOutput& output) : m_output(output), m_buffer(kBlock + 64) {}
 
-  // Adds up to 56 bits; the caller flushes before the buffer could hold 64.
-  void Put(std::uint64_t bits, unsigned length) {
-    m_acc |= bits << m_bits;
-    m_bits += length;
-  }
-
-  bool Flush() {
-    Store64(m_buffer.data() + m_pos, m_acc);
-    m_pos += m_bits >> 3;
-    m_acc >>= (m_bits & ~7u);
-    m_bits &= 7;
-    if (m_pos >= kBlock) return WriteBlock();
+  // Each table entry: the code's bits, its length in the top 8 bits (codes of at most 56
+  // bits). `groupOfTwo`: two codes fit beside the pending bits before a store.
+  bool PutAll(const std::uint8_t* p, std::size_t n, const std::uint64_t* table, bool groupOfTwo) {
+    constexpr std::uint64_t kBits = (std::uint64_t{1} << 56) - 1;
+    std::uint8_t* const begin = m_buffer.data();
+    std::uint8_t* out = begin + m_pos;
+    std::uint64_t acc = m_acc;
+    unsigned bits = m_bits;
+    std::size_t i = 0;
+    if (groupOfTwo) {
+      for (; i + 2 <= n; i += 2) {
+        const std::uint64_t e0 = table[p[i]];
+        const std::uint64_t e1 = table[p[i + 1]];
+        acc |= (e0 & kBits) << bits;
+        bits += static_cast<unsigned>(e0 >> 56);
+        acc |= (e1 & kBits) << bits;
+        bits += static_cast<unsigned>(e1 >> 56);
+        Store64(out, acc);
+        out += bits >> 3;
+        acc >>= (bits & ~7u);
+        bits &= 7;
+        if (out >= begin + kBlock) {
+          if (!WriteBlock(out)) return false;
+          out -= kBlock;
+        }
+      }
+    }
+    for (; i < n; ++i) {
+      const std::uint64_t e = table[p[i]];
+      acc |= (e & kBits) << bits;
+      bits += static_cast<unsigned>(e >> 56);
+      Store64(out, acc);
+      out += bits >> 3;
+      acc >>= (bits & ~7u);
+      bits &= 7;
+      if (out >= begin + kBlock) {
+        if (!WriteBlock(out)) return false;
+        out -= kBlock;
+      }
+    }
+    m_pos = static_cast<std::size_t>(out - begin);
+    m_acc = acc;
+    m_bits = bits;
     return true;
   }
 
-  void PutLong(const THuffmanCode& code) {
-    std::size_t i = 0;
-    while (i < code.size()) {
-      const std::size_t chunk = std::min<std::size_t>(48, code.size() - i);
-      std::uint64_t bits = 0;
-      for (std::size_t k = 0; k < chunk; ++k) bits |= std::uint64_t{code[i + k]} << k;
-      Put(bits, static_cast<unsigned>(chunk));
-      m_ok = m_ok && Flush();
-      i += chunk;
+  // Codes longer than 56 bits (only from counts near the 32-bit limit), bit by bit.
+  bool PutLong(const THuffmanCode& code) {
+    for (std::uint8_t bit : code) {
+      m_acc |= std::uint64_t{bit} << m_bits;
+      if (++m_bits == 8) {
+        m_buffer[m_pos++] = static_cast<std::uint8_t>(m_acc);
+        m_acc = 0;
+        m_bits = 0;
+        if (m_pos >= kBlock && !WriteBlock(m_buffer.data() + m_pos)) return false;
+        if (m_pos >= kBlock) m_pos -= kBlock;
+      }
     }
+    return true;
   }
 
   // The byte after the last code bit is written even when it holds no bit.
   bool Finish() {
     m_buffer[m_pos++] = static_cast<std::uint8_t>(m_acc);
-    m_bits = 0;
     m_acc = 0;
-    return m_ok && m_output.Write(m_buffer.data(), m_pos);
+    m_bits = 0;
+    return m_output.Write(m_buffer.data(), m_pos);
   }
 
-  std::uint64_t BitsWritten() const { return m_written * 8 + m_pos * 8 + m_bits; }
-  bool Ok() const { return m_ok; }
+  std::uint64_t BitsWritten() const { return (m_written + m_pos) * 8 + m_bits; }
 
  private:
-  bool WriteBlock() {
-    if (!m_output.Write(m_buffer.data(), kBlock)) return m_ok = false;
-    std::memmove(m_buffer.data(), m_buffer.data() + kBlock, m_pos - kBlock);
-    m_pos -= kBlock;
+  bool WriteBlock(const std::uint8_t* end) {
+    if (!m_output.Write(m_buffer.data(), kBlock)) return false;
+    const std::size_t rest = static_cast<std::size_t>(end - m_buffer.data()) - kBlock;
+    std::memmove(m_buffer.data(), m_buffer.data() + kBlock, rest);
     m_written += kBlock;
     return true;
   }
@@ -244,7 +278,6 @@ class BitWriter {
   std::uint64_t m_written = 0;
   std::uint64_t m_acc = 0;
   unsigned m_bits = 0;
-  bool m_ok = true;
 };
 
 }  // namespace
@@ -269,16 +302,17 @@ HuffmanStatus THuffmanEncoder::Encode() {
   if (!m_output->Write(header, sizeof header)) return HuffmanStatus::WriteError;
 
   const THuffmanCodes& codes = m_tree.Codes();
-  std::array<std::uint64_t, 256> bits{};
-  std::array<std::uint8_t, 256> lengths{};
+  std::array<std::uint64_t, 256> table{};
   std::size_t maxLength = 0;
   std::uint64_t expectedBits = 0;
   for (int s = 0; s < 256; ++s) {
     const THuffmanCode& code = codes[s];
     maxLength = std::max(maxLength, code.size());
-    lengths[s] = static_cast<std::uint8_t>(code.size());
-    for (std::size_t k = 0; k < code.size() && k < 64; ++k) bits[s] |= std::uint64_t{code[k]} << k;
     expectedBits += static_cast<std::uint64_t>(std::max(counts[s], 0)) * code.size();
+    if (code.size() > 56) continue;
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < code.size(); ++k) bits |= std::uint64_t{code[k]} << k;
+    table[s] = bits | (std::uint64_t{code.size()} << 56);
   }
 
   if (!m_input->Rewind()) return HuffmanStatus::ReadError;
@@ -289,24 +323,18 @@ HuffmanStatus THuffmanEncoder::Encode() {
     const std::ptrdiff_t got = m_input->Read(buffer.data(), kBlock);
     if (got < 0) return HuffmanStatus::ReadError;
     const std::size_t n = static_cast<std::size_t>(got);
-    const std::uint8_t* p = buffer.data();
     seen += static_cast<std::int64_t>(n);
-    std::size_t i = 0;
-    if (maxLength <= 28) {
+    if (maxLength <= 56) {
       // Two codes of at most 28 bits fit beside the at most 7 pending bits.
-      for (; i + 2 <= n; i += 2) {
-        writer.Put(bits[p[i]], lengths[p[i]]);
-        writer.Put(bits[p[i + 1]], lengths[p[i + 1]]);
-        if (!writer.Flush()) return HuffmanStatus::WriteError;
+      if (!writer.PutAll(buffer.data(), n, table.data(), maxLength <= 28)) {
+        return HuffmanStatus::WriteError;
       }
-    }
-    for (; i < n; ++i) {
-      if (lengths[p[i]] <= 56) {
-        writer.Put(bits[p[i]], lengths[p[i]]);
-        if (!writer.Flush()) return HuffmanStatus::WriteError;
-      } else {
-        writer.PutLong(codes[p[i]]);
-        if (!writer.Ok()) return HuffmanStatus::WriteError;
+    } else {
+      for (std::size_t i = 0; i < n; ++i) {
+        const THuffmanCode& code = codes[buffer[i]];
+        const bool ok = code.size() > 56 ? writer.PutLong(code)
+                                         : writer.PutAll(&buffer[i], 1, table.data(), false);
+        if (!ok) return HuffmanStatus::WriteError;
       }
     }
     if (n != kBlock) break;
@@ -472,65 +500,99 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
 
   BitReader reader(*m_input);
   if (!reader.Refill()) return HuffmanStatus::ReadError;
-  std::vector<std::uint8_t> out(kBlock);
-  std::size_t outPos = 0;
+  std::vector<std::uint8_t> outBuffer(kBlock);
+  std::uint8_t* const outBegin = outBuffer.data();
+  std::uint8_t* const outEnd = outBegin + kBlock;
+  std::uint8_t* o = outBegin;
   std::int64_t remaining = m_symbolCount;
-  const std::uint64_t mask = (std::uint64_t{1} << kTableBits) - 1;
+  const std::uint32_t* const tab = table.data();
+  constexpr std::uint64_t kMask = (std::uint64_t{1} << kTableBits) - 1;
 
   auto flushOut = [&]() -> bool {
-    if (!outPos) return true;
-    m_symbolsWritten += static_cast<std::int64_t>(outPos);
-    const bool ok = m_output->Write(out.data(), outPos);
-    outPos = 0;
-    return ok;
+    const auto n = static_cast<std::size_t>(o - outBegin);
+    o = outBegin;
+    if (!n) return true;
+    m_symbolsWritten += static_cast<std::int64_t>(n);
+    return m_output->Write(outBegin, n);
   };
 
   while (remaining > 0) {
-    // Fast path.
-    {
-      const std::uint8_t* buf = reader.Buffer().data();
-      std::size_t bitPos = reader.BitPos();
-      const std::size_t avail = reader.Avail();
-      while (remaining > 0 && (bitPos >> 3) + 8 <= avail) {
-        const std::uint64_t word = Load64(buf + (bitPos >> 3)) >> (bitPos & 7);
-        const std::uint32_t entry = table[word & mask];
-        unsigned length = (entry >> 8) & 0xFF;
-        std::uint8_t symbol;
-        if (length) {
-          symbol = static_cast<std::uint8_t>(entry);
-        } else {
-          int node = static_cast<int>(entry >> 16);
-          length = kTableBits;
-          while (children[node].next[0] >= 0 && length < 57) {
-            node = children[node].next[(word >> length) & 1u];
-            ++length;
-          }
-          if (children[node].next[0] >= 0) break;  // longer than the word: walk it below
-          symbol = symbolOf[node];
-        }
-        out[outPos++] = symbol;
-        bitPos += length;
-        --remaining;
-        if (outPos == kBlock) {
-          reader.BitPos() = bitPos;
-          if (!flushOut()) return HuffmanStatus::WriteError;
-        }
+    if (o == outEnd && !flushOut()) return HuffmanStatus::WriteError;
+    const std::uint8_t* const in = reader.Buffer().data();
+    const std::size_t avail = reader.Avail();
+    std::size_t bitPos = reader.BitPos();
+
+    // Rounds of two table codes (at most 22 bits, less than 3 bytes) while every load
+    // stays 8 bytes clear of the buffer's end.
+    if ((bitPos >> 3) + 8 <= avail) {
+      std::size_t rounds = std::min((avail - 8 - (bitPos >> 3)) / 3 + 1,
+                                    static_cast<std::size_t>(outEnd - o) / 2);
+      if (static_cast<std::uint64_t>(remaining / 2) < rounds) {
+        rounds = static_cast<std::size_t>(remaining / 2);
       }
+      std::uint8_t* op = o;
+      std::size_t k = 0;
+      for (; k < rounds; ++k) {
+        std::uint64_t w = Load64(in + (bitPos >> 3)) >> (bitPos & 7);
+        const std::uint32_t e1 = tab[w & kMask];
+        const unsigned l1 = (e1 >> 8) & 0xFF;
+        if (!l1) break;
+        w >>= l1;
+        const std::uint32_t e2 = tab[w & kMask];
+        const unsigned l2 = (e2 >> 8) & 0xFF;
+        op[0] = static_cast<std::uint8_t>(e1);
+        if (!l2) {
+          ++op;
+          bitPos += l1;
+          break;
+        }
+        op[1] = static_cast<std::uint8_t>(e2);
+        op += 2;
+        bitPos += l1 + l2;
+      }
+      remaining -= op - o;
+      o = op;
       reader.BitPos() = bitPos;
+      if (rounds > 0 && k == rounds) continue;
       if (remaining == 0) break;
-      if ((bitPos >> 3) + 8 > avail && !reader.Eof()) {
-        if (!reader.Refill()) return HuffmanStatus::ReadError;
+      if (o == outEnd) continue;
+    }
+
+    // One symbol: a long code from a loaded word, else bit by bit at the stream's end.
+    if ((bitPos >> 3) + 8 <= avail) {
+      const std::uint64_t w = Load64(in + (bitPos >> 3)) >> (bitPos & 7);
+      const std::uint32_t e = tab[w & kMask];
+      unsigned length = (e >> 8) & 0xFF;
+      if (length) {
+        *o++ = static_cast<std::uint8_t>(e);
+        reader.BitPos() = bitPos + length;
+        --remaining;
         continue;
       }
+      // At most 56 bits, so that the position after the code lies inside the buffer.
+      int node = static_cast<int>(e >> 16);
+      length = kTableBits;
+      while (children[node].next[0] >= 0 && length < 56) {
+        node = children[node].next[(w >> length) & 1u];
+        ++length;
+      }
+      if (children[node].next[0] < 0) {
+        *o++ = symbolOf[node];
+        reader.BitPos() = bitPos + length;
+        --remaining;
+        continue;
+      }
+    } else if (!reader.Eof()) {
+      if (!reader.Refill()) return HuffmanStatus::ReadError;
+      continue;
     }
-    // Slow path: one symbol, bit by bit, exactly as the tree walk does it.
     bool readError = false;
     int node = root;
     bool emitted = false;
     for (;;) {
       if (!reader.HasPosition(readError)) break;
       if (children[node].next[0] < 0) {
-        out[outPos++] = symbolOf[node];
+        *o++ = symbolOf[node];
         --remaining;
         emitted = true;
         break;
@@ -540,7 +602,6 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     }
     if (readError) return HuffmanStatus::ReadError;
     if (!emitted) break;
-    if (outPos == kBlock && !flushOut()) return HuffmanStatus::WriteError;
   }
   if (!flushOut()) return HuffmanStatus::WriteError;
   return HuffmanStatus::Ok;

@@ -131,6 +131,7 @@ bool AtomicFileOutput::Open(const std::string& target, std::string& error) {
     return false;
   }
   m_target = resolved.string();
+  m_replacing = fs::exists(resolved, ec);
   int fd = -1;
   std::string temp;
   for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -186,7 +187,7 @@ bool AtomicFileOutput::Commit(std::string& error) {
     return false;
   }
 #ifdef _WIN32
-  const bool synced = _commit(m_fd) == 0;
+  const bool synced = !m_replacing || _commit(m_fd) == 0;
   const int err = errno;
   const bool closed = _close(m_fd) == 0;
   m_fd = -1;
@@ -201,7 +202,9 @@ bool AtomicFileOutput::Commit(std::string& error) {
     return false;
   }
 #else
-  const bool synced = ::fsync(m_fd) == 0;
+  // The old file must survive a crash during the rename, so it is replaced only by data
+  // already on the disk. A new file puts nothing at risk and is left to the page cache.
+  const bool synced = !m_replacing || ::fsync(m_fd) == 0;
   const int err = errno;
   const bool closed = ::close(m_fd) == 0;
   m_fd = -1;
@@ -217,7 +220,7 @@ bool AtomicFileOutput::Commit(std::string& error) {
   }
   const fs::path folder = fs::path(m_target).has_parent_path() ? fs::path(m_target).parent_path()
                                                                  : fs::path(".");
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = m_replacing ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
@@ -285,6 +288,7 @@ HuffmanFileResult HuffmanDecompressFile(const std::string& source, const std::st
     return result;
   }
   result.complete = decoder.Complete();
+  result.headerComplete = decoder.HeaderComplete();
   result.symbols = decoder.SymbolCount();
   result.symbolsOut = decoder.SymbolsWritten();
   result.ok = output.Commit(result.error);

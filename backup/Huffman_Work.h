@@ -35,7 +35,8 @@ class AtomicFileOutput final : public HuffmanOutput {
 
   bool Open(const std::string& target, std::string& error);
   bool Write(const std::uint8_t* data, std::size_t size) override;
-  // Flushes to the disk and renames the temporary file over the target.
+  // Renames the temporary file over the target, after flushing it to the disk when it
+  // replaces an existing file.
   bool Commit(std::string& error);
   void Discard();
   // The reason of the first failed write, for the operator.
@@ -45,6 +46,7 @@ class AtomicFileOutput final : public HuffmanOutput {
  private:
   int m_fd = -1;
   int m_errno = 0;
+  bool m_replacing = false;
   std::string m_target;
   std::string m_temp;
 };
@@ -54,6 +56,7 @@ struct HuffmanFileResult {
   HuffmanStatus status = HuffmanStatus::Ok;
   std::string error;      // for the operator: what failed, with the file and the reason
   bool complete = true;   // decoding: the stream held its whole header and every symbol
+  bool headerComplete = true;  // decoding: the stream is at least as long as its header
   std::int64_t symbols = 0;       // decoding: symbols the stream's header promised
   std::int64_t symbolsOut = 0;    // decoding: symbols written
 };
