@@ -19,6 +19,7 @@
 #include "backup/Huffman_Work.h"
 #include "backup/SaveBackup.h"
 #include "store/AccountTable.h"
+#include "store/LoadAccounts.h"
 
 namespace fs = std::filesystem;
 using namespace kov;
@@ -238,4 +239,42 @@ TEST(HuffmanFiles, CompressAndDecompressFiles) {
   EXPECT_FALSE(c.ok);
   EXPECT_NE(c.error.find("nothing.txt"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir.File("x.huf")));
+}
+
+// The demo shard as the program loads it: its backup decodes to header lines and one
+// 25-line block per row, every line ended by CR LF, each value as the table shows it.
+TEST(BackupFile, DemoFolderDecodesToTheDumpText) {
+  AccountTable table;
+  const LoadResult load = LoadAccountFolder(table, std::string(KOV_SOURCE_DIR) + "/demo/accounts");
+  ASSERT_TRUE(load.complete());
+  ASSERT_GT(table.RowCount(), 0);
+  TempDir dir;
+  const std::string path = dir.File(BackupFileName("09.12.2026"));
+  ASSERT_TRUE(WriteBackup(table, path, "09.12.2026").ok);
+  const std::string text = DecodeFile(path);
+  EXPECT_EQ(text, BuildBackupDump(table, "09.12.2026"));
+
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos) << "line without CR LF at " << start;
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  ASSERT_EQ(lines.size(), 5u + 25u * static_cast<std::size_t>(table.RowCount()));
+  EXPECT_EQ(lines[1], "//Backup from 09.12.2026");
+  EXPECT_EQ(lines[3], "VERSION=1");
+  for (std::size_t r = 0; r < table.Order().size(); ++r) {
+    const RowId row = table.Order()[r];
+    const std::size_t first = 5 + 25 * r;
+    EXPECT_EQ(lines[first], "[" + std::string(table.Text(row, dbaccount)) + "]");
+    for (int f = 1; f < kFieldCount; ++f) {
+      std::string shown = table.DisplayText(row, static_cast<Field>(f));
+      if (FieldInfoOf(static_cast<Field>(f)).isInteger && shown.empty()) shown = "0";
+      EXPECT_EQ(lines[first + static_cast<std::size_t>(f)], shown) << "row " << r << " field " << f;
+    }
+    EXPECT_EQ(lines[first + 24], "");
+  }
+  EXPECT_EQ(dir.Names().size(), 1u);
 }
