@@ -15,10 +15,16 @@
 #include "store/LoadAccounts.h"
 #include "store/ReadAcc.h"
 #include "store/ReadAcct.h"
+#include "ui/main/AccountGrid.h"
 #include "ui/main/AccountModel.h"
+#include "ui/main/BackupCommand.h"
+#include "ui/main/EditPopup.h"
+#include "ui/main/EditorPanel.h"
+#include "ui/main/FilterTabs.h"
 #include "ui/main/LogPane.h"
 #include "ui/main/Notice.h"
 #include "ui/main/ProgressWindow.h"
+#include "ui/main/SaveCommand.h"
 #include "ui/main/Text1252.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
@@ -41,6 +47,8 @@ TForm1::TForm1(const QString& programFolder, QWidget* parent)
   CreateMenus();
   CreateCentral();
   m_table.AddListener(this);
+  new SaveCommand(*this);
+  new BackupCommand(*this);
   FormCreate();
 }
 
@@ -106,19 +114,24 @@ void TForm1::CreateCentral() {
   m_centralLayout = new QVBoxLayout(central);
   m_centralLayout->setContentsMargins(0, 0, 0, 0);
   m_centralLayout->setSpacing(0);
-  m_grid = new QTableView(central);
-  m_grid->setObjectName("JvDBGrid1");
-  m_grid->setModel(m_model);
-  m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_grid->verticalHeader()->hide();
-  m_grid->verticalHeader()->setDefaultSectionSize(17);
-  m_grid->setColumnHidden(AccountModel::ColPriv, true);
+  m_tabs = new FilterTabs(m_table, central);
+  m_centralLayout->addWidget(m_tabs);
+  connect(m_tabs, &FilterTabs::FilterChanged, this, [this] { ShowEntryCount(CountVisibleRows()); });
+  m_grid = new AccountGrid(*m_model, central);
+  m_grid->SetMenuActions(edNewAccount, edDeleteAccount, edSendEmail);
   m_centralLayout->addWidget(m_grid, 1);
   m_log = new LogPane(central);
   m_log->setObjectName("LogPane");
   m_centralLayout->addWidget(m_log);
+  m_editor = new EditorPanel(*m_model, central);
+  m_editor->countVisibleRows = [this] { return CountVisibleRows(); };
+  m_editor->showEntryCount = [this](int count) { ShowEntryCount(count); };
+  m_editor->AddRuledAction(edDeleteAccount);
+  m_centralLayout->addWidget(m_editor);
+  // One edit menu for the log and every text field.
+  m_editPopup = new EditPopup(this);
+  m_log->SetEditPopup(m_editPopup);
+  m_editor->SetEditPopup(m_editPopup);
   setCentralWidget(central);
 
   m_entryPanel = new QLabel(this);
@@ -131,17 +144,6 @@ void TForm1::CreateCentral() {
   statusBar()->addWidget(m_entryPanel);
   statusBar()->addWidget(m_statePanel);
 
-  // The grid's current row is the table's current row.
-  connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) {
-            if (current.isValid() && current.row() != m_table.CurrentIndex())
-              m_table.SetCurrentIndex(current.row());
-          });
-  connect(m_model, &AccountModel::CurrentRowChanged, this, [this] {
-    const int index = m_table.CurrentIndex();
-    if (index >= 0 && m_grid->currentIndex().row() != index)
-      m_grid->setCurrentIndex(m_model->index(index, AccountModel::ColAccount));
-  });
 }
 
 // --- start-up -------------------------------------------------------------------------
@@ -178,6 +180,7 @@ void TForm1::FormCreate() {
   m_loadedAccountDir = FromLocal(m_settings.ACCOUNTDIR);
   if (!LoadSequence(QStringLiteral("autoload file: "))) return;
   SetChangesSaved(true);
+  m_editor->ShowStartupBalloon();
 }
 
 bool TForm1::ReportReadResult(const ReadResult& result, const QString& path) {
@@ -270,16 +273,17 @@ void TForm1::ShowEntryCount(int count) {
   m_entryPanel->setText(FormatText(Ui("f1_panel_0"), {count}));
 }
 
-int TForm1::CountVisibleRows() const { return m_table.ViewCount(); }
+QTableView* TForm1::Grid() const { return m_grid; }
 
-void TForm1::FilterReset() {
-  // The grid's tab rows join here when they exist.
-  m_table.SetFiltered(false);
-  m_table.First();
+int TForm1::CountVisibleRows() const {
+  m_grid->ClearMultiSelection();
+  return m_table.ViewCount();
 }
 
-void TForm1::FillAccountEditor() {}
-void TForm1::FillCharacterList() {}
+void TForm1::FilterReset() { m_tabs->FilterReset(); }
+
+void TForm1::FillAccountEditor() { m_editor->FillAccountEditor(); }
+void TForm1::FillCharacterList() { m_editor->FillCharacterList(); }
 
 void TForm1::ApplyUiText() {
   m_entryPanel->setText(FormatText(Ui("f1_panel_0"), {0}));
@@ -296,6 +300,9 @@ void TForm1::ApplyUiText() {
   edExportHTML->setText(Ui("exp_Menu_HTML"));
   edSendEmail->setText(Ui("f1_Action_send_Email"));
   edSettingsForm->setText(Ui("f1_Action_SettingsForm"));
+  m_tabs->ApplyUiText();
+  m_editor->ApplyUiText();
+  m_editPopup->ApplyUiText();
   m_menuFile->setTitle(Ui("f1_Menu_0_0"));
   m_menuEdit->setTitle(Ui("f1_Menu_1_0"));
   m_menuView->setTitle(Ui("f1_Menu_2_0"));

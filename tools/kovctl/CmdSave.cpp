@@ -1,0 +1,83 @@
+// kovctl save: writes the pending rows of a folder as "Save" does, and tells the server.
+#include <cstdio>
+#include <string>
+
+#include "Command.h"
+#include "console/ServerConsole.h"
+#include "store/Cp1252.h"
+#include "store/LoadAccounts.h"
+#include "store/SaveAcct.h"
+
+namespace {
+
+constexpr const char* kUsage = "save ACCOUNTDIR [--server PATH] [--auto-update]";
+
+int Save(const kovctl::Args& args) {
+  std::string dir, server;
+  bool autoUpdate = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--server" && i + 1 < args.size()) server = args[++i];
+    else if (args[i] == "--auto-update") autoUpdate = true;
+    else if (dir.empty() && args[i].rfind("--", 0) != 0) dir = args[i];
+    else {
+      std::fprintf(stderr, "usage: kovctl %s\n", kUsage);
+      return 2;
+    }
+  }
+  if (dir.empty()) {
+    std::fprintf(stderr, "usage: kovctl %s\n", kUsage);
+    return 2;
+  }
+  if (!kov::IsDirectory(dir)) {
+    std::fprintf(stderr, "kovctl save: %s: no such folder\n", dir.c_str());
+    return 2;
+  }
+  kov::AccountTable table;
+  const kov::LoadResult load = kov::LoadAccountFolder(table, dir);
+  if (const kov::ReadResult* bad = load.failure()) {
+    // An incomplete table would replace pending changes with a part of them.
+    std::fprintf(stderr,
+                 "kovctl save: reading stopped at line %d ('%s'); nothing written\n",
+                 bad->lineNumber, kov::Cp1252ToUtf8(bad->text).c_str());
+    return 3;
+  }
+  kov::SaveOptions options;
+  options.live = autoUpdate && kov::IsServerRunning(server);
+  options.tellServer = [&](std::string& why) {
+    const kov::ConsoleResult r = kov::SendConsoleCommand("A", server);
+    if (!r.Delivered()) why = r.MessageText();
+    return r.Delivered();
+  };
+  const kov::SaveResult r = kov::WriteAccountUpdates(table, dir, options);
+  switch (r.status) {
+    case kov::SaveResult::Status::AccountFileMissing:
+    case kov::SaveResult::Status::UpdateFileMissing:
+      std::fprintf(stderr, "kovctl save: File not found: %s\n", r.path.c_str());
+      return 2;
+    case kov::SaveResult::Status::ValueRefused:
+      std::fprintf(stderr,
+                   "kovctl save: account '%s' holds a line break or NUL in %s; nothing written\n",
+                   kov::Cp1252ToUtf8(r.account).c_str(), r.field.c_str());
+      return 1;
+    case kov::SaveResult::Status::WriteFailed:
+      std::fprintf(stderr, "kovctl save: %s\n", r.message.c_str());
+      return 1;
+    case kov::SaveResult::Status::Written:
+      break;
+  }
+  std::printf("Save %s (%zu accounts)\n", r.path.c_str(), r.written.size());
+  if (!r.live) {
+    std::printf("The account informations change at the next worldsave.\n");
+    return 0;
+  }
+  if (!r.told) {
+    std::fprintf(stderr, "kovctl save: %s\n", r.consoleMessage.c_str());
+    return 4;
+  }
+  std::printf("Send: A (Account Update)\n");
+  return 0;
+}
+
+kovctl::Register reg("save", kUsage, Save);
+
+}  // namespace
