@@ -55,6 +55,21 @@ TEST(TPrgSettings, GarbageValuesGiveTheDefaults) {
   EXPECT_FALSE(s.ACCAUTOUPDATE);
 }
 
+TEST(TPrgSettings, BinaryGarbageGivesTheDefaults) {
+  std::string bytes;
+  unsigned x = 12345;
+  for (int i = 0; i < 4096; ++i) {
+    x = x * 1103515245u + 12345u;
+    bytes.push_back(static_cast<char>((x >> 16) & 0xFF));
+  }
+  bytes.replace(100, 0, std::string("\0[SETTINGS]\r\nLANG=1\r\n", 21));  // after a NUL: never read
+  const TPrgSettings s = LoadFrom(bytes);
+  EXPECT_EQ(s.LEFT, 238);
+  EXPECT_EQ(s.LANG, 0);
+  EXPECT_EQ(s.ACCOUNTDIR, kSep);
+  EXPECT_TRUE(s.SHOWLOG);
+}
+
 TEST(TPrgSettings, ReadsValuesInDecimalAndHex) {
   const TPrgSettings s = LoadFrom(
       "[window]\nleft=-8\ntop=$10\nheight=0x300\nwidth=900\n"

@@ -864,7 +864,7 @@ GeneratorReport GenerateServerFiles(const GeneratorOptions& options) {
     if (charFile) {
       for (std::size_t c = 0; c < a.charUids.size(); ++c) {
         // A few characters were deleted in game but are still listed by the account.
-        if (cr.Chance(1)) continue;
+        if (i > 0 && cr.Chance(1)) continue;
         WriteCharacter(*charFile, cr, a.charUids[c], a.name);
         WriteWornItems(*charFile, cr, a.charUids[c], nextItem);
         ++report.characters;
