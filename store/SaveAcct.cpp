@@ -1,5 +1,7 @@
 #include "store/SaveAcct.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "app/IniFile.h"
@@ -85,7 +87,9 @@ SaveResult WriteAccountUpdates(AccountTable& table, const std::string& accountDi
     return result;
   }
   // The server's file stays as the operator left it: a read-only file is not replaced.
-  if (KOV_ACCESS(updateFile.c_str(), KOV_W_OK) != 0) {
+  struct stat st {};
+  const bool noWriteBits = ::stat(updateFile.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+  if (noWriteBits || KOV_ACCESS(updateFile.c_str(), KOV_W_OK) != 0) {
     result.status = SaveResult::Status::WriteFailed;
     result.message = "The file is read-only: " + updateFile;
     return result;
