@@ -11,6 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 "$GEN" --accounts 20000 --seed 7 --updates 400 --chars "$WORK/a/accounts" >/dev/null
 "$GEN" --accounts 20000 --seed 7 --updates 400 --chars "$WORK/b/accounts" >/dev/null
 "$GEN" --accounts 20000 --seed 8 "$WORK/c/accounts" >/dev/null
+"$GEN" --accounts 20000 --seed 7 "$WORK/plain/accounts" >/dev/null
 ACC=$WORK/a/accounts/VornexAccu.scp
 UPD=$WORK/a/accounts/VornexAcct.scp
 CHR=$WORK/a/save/vornexchars.scp
@@ -18,6 +19,7 @@ CHR=$WORK/a/save/vornexchars.scp
 cmp -s "$ACC" "$WORK/b/accounts/VornexAccu.scp" || fail "same seed gave another account file"
 cmp -s "$CHR" "$WORK/b/save/vornexchars.scp" || fail "same seed gave another character file"
 cmp -s "$UPD" "$WORK/b/accounts/VornexAcct.scp" || fail "same seed gave another update file"
+cmp -s "$ACC" "$WORK/plain/accounts/VornexAccu.scp" || fail "--updates or --chars changed the account file"
 ! cmp -s "$ACC" "$WORK/c/accounts/VornexAccu.scp" || fail "another seed gave the same account file"
 [ ! -e "$WORK/c/accounts/VornexAcct.scp" ] || fail "update file written without --updates"
 [ ! -e "$WORK/c/save" ] || fail "character file written without --chars"

@@ -808,9 +808,11 @@ GeneratorReport GenerateServerFiles(const GeneratorOptions& options) {
   // Accounts that the update file changes, chosen up front so the stream can keep copies.
   const std::uint32_t changedCount = std::min(n, options.updates / 2);
   const std::uint32_t newCount = options.updates - changedCount;
+  // Own stream, so the account file is the same whether or not updates are asked for.
+  Random pick(options.seed ^ 0x5851F42D4C957F2Dull);
   std::vector<bool> isChanged(n, false);
   for (std::uint32_t k = 0; k < changedCount;) {
-    const std::uint32_t i = r.Below(n);
+    const std::uint32_t i = pick.Below(n);
     if (!isChanged[i]) {
       isChanged[i] = true;
       ++k;
