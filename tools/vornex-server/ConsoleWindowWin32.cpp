@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "StandInServer.h"
@@ -47,18 +46,11 @@ void Show(StandInServer& server) {
     std::fflush(stdout);
 }
 
-bool WantsDialog() {
-    for (int i = 1; i < __argc; ++i) {
-        if (!std::strcmp(__argv[i], "--dialog")) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
-// --dialog: a window of the server's own (like a message box) lies above its console, so
+// withDialog: a window of the server's own (like a message box) lies above its console, so
 // the console's input field cannot be reached.
-int RunConsoleWindow(StandInServer& server) {
+int RunConsoleWindow(StandInServer& server, bool withDialog) {
     // A console window made for us alone would count as the server's topmost window.
     DWORD attached[2];
     if (::GetConsoleProcessList(attached, 2) == 1) ::FreeConsole();
@@ -87,7 +79,7 @@ int RunConsoleWindow(StandInServer& server) {
                                640, 350, main, nullptr, instance, nullptr);
     ::ShowWindow(main, SW_SHOWNORMAL);
     ::SetFocus(g_edit);
-    if (WantsDialog()) {
+    if (withDialog) {
         HWND dialog = ::CreateWindowExA(0, kDialogClass, "VornexServer - Warning",
                                         WS_POPUP | WS_CAPTION | WS_VISIBLE, 100, 100, 300, 120,
                                         main, nullptr, instance, nullptr);

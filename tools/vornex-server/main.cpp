@@ -8,7 +8,7 @@
 #include "StandInServer.h"
 
 #ifdef _WIN32
-int RunConsoleWindow(StandInServer& server);
+int RunConsoleWindow(StandInServer& server, bool withDialog);
 #endif
 
 namespace {
@@ -19,7 +19,11 @@ void PrintMessages(StandInServer& server) {
 }
 
 int Usage() {
+#ifdef _WIN32
+    std::fprintf(stderr, "usage: vornex-server --accounts DIR [--saves DIR] [--dialog]\n");
+#else
     std::fprintf(stderr, "usage: vornex-server --accounts DIR [--saves DIR]\n");
+#endif
     return 2;
 }
 
@@ -50,11 +54,16 @@ int RunStdin(StandInServer& server) {
 
 int main(int argc, char** argv) {
     std::string accounts, saves;
+    [[maybe_unused]] bool withDialog = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--accounts") && i + 1 < argc) {
             accounts = argv[++i];
         } else if (!std::strcmp(argv[i], "--saves") && i + 1 < argc) {
             saves = argv[++i];
+#ifdef _WIN32
+        } else if (!std::strcmp(argv[i], "--dialog")) {
+            withDialog = true;
+#endif
         } else {
             return Usage();
         }
@@ -66,7 +75,7 @@ int main(int argc, char** argv) {
     PrintMessages(server);
     if (!started) return 1;
 #ifdef _WIN32
-    return RunConsoleWindow(server);
+    return RunConsoleWindow(server, withDialog);
 #else
     return RunStdin(server);
 #endif

@@ -1,0 +1,217 @@
+// The Windows console bridge against the stand-in server's real window (run under Wine by
+// scripts/cross-test-windows.sh).
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "console/ServerConsole.h"
+
+using namespace std::chrono_literals;
+using kov::ConsoleStatus;
+
+namespace {
+
+std::string FullPath(const std::string& path) {
+    char buffer[MAX_PATH];
+    DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
+    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : path;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string LastLine(const std::string& path) {
+    std::string text = ReadFile(path);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    auto pos = text.rfind('\n');
+    return pos == std::string::npos ? text : text.substr(pos + 1);
+}
+
+template <typename Predicate>
+bool WaitFor(Predicate predicate, std::chrono::milliseconds limit = 10s) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// A copy of the stand-in server in a folder of its own, started and stopped by the test.
+class ServerCopy {
+public:
+    ServerCopy(const std::string& root, const std::string& name, const std::string& extraArgs) {
+        m_folder = root + "\\" + name;
+        ::CreateDirectoryA(m_folder.c_str(), nullptr);
+        m_accounts = m_folder + "\\Accounts";
+        ::CreateDirectoryA(m_accounts.c_str(), nullptr);
+        m_exe = m_folder + "\\VornexServer.exe";
+        std::string built = FullPath(KOV_BINARY_DIR "/tools/vornex-server.exe");
+        m_copied = ::CopyFileA(built.c_str(), m_exe.c_str(), FALSE) != 0;
+        std::ofstream(m_accounts + "\\VornexAccu.scp", std::ios::binary)
+            << "[admin]\r\nPASSWORD=oldsecret\r\n\r\n[bob]\r\nPASSWORD=bobpw\r\n\r\n[EOF]\r\n";
+        std::string command = "\"" + m_exe + "\" --accounts \"" + m_accounts + "\" --saves \"" +
+                              m_accounts + "\" " + extraArgs;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        m_started = m_copied && ::CreateProcessA(m_exe.c_str(), command.data(), nullptr, nullptr,
+                                                 FALSE, 0, nullptr, nullptr, &startup, &m_process);
+        if (m_started) ::CloseHandle(m_process.hThread);
+    }
+    ~ServerCopy() {
+        if (m_started) {
+            if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+                ::TerminateProcess(m_process.hProcess, 1);
+                ::WaitForSingleObject(m_process.hProcess, 5000);
+            }
+            ::CloseHandle(m_process.hProcess);
+        }
+    }
+    ServerCopy(const ServerCopy&) = delete;
+    ServerCopy& operator=(const ServerCopy&) = delete;
+
+    bool Started() const { return m_started; }
+    bool Ended(DWORD waitMs) const {
+        return ::WaitForSingleObject(m_process.hProcess, waitMs) == WAIT_OBJECT_0;
+    }
+    DWORD Pid() const { return m_process.dwProcessId; }
+    const std::string& Exe() const { return m_exe; }
+    std::string Log() const { return m_accounts + "\\console.log"; }
+    std::string Accounts() const { return ReadFile(m_accounts + "\\VornexAccu.scp"); }
+    std::string UpdateFile() const { return m_accounts + "\\VornexAcct.scp"; }
+    // Waits until the server's window can be found (the window comes up after the process).
+    bool WaitForWindow() const {
+        return WaitFor([&] { return kov::FindServerConsoleWindow(m_exe) != 0; });
+    }
+
+private:
+    std::string m_folder, m_accounts, m_exe;
+    bool m_copied = false;
+    bool m_started = false;
+    PROCESS_INFORMATION m_process{};
+};
+
+std::string Upper(std::string text) {
+    ::CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+std::string Lower(std::string text) {
+    ::CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+class Win32ServerConsoleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, temp);
+        m_root = std::string(temp) + "KovConsoleTest" + std::to_string(::GetCurrentProcessId());
+        ::CreateDirectoryA(m_root.c_str(), nullptr);
+    }
+
+    std::string m_root;
+};
+
+TEST_F(Win32ServerConsoleTest, ProcessListHoldsOurselvesWithFullPath) {
+    std::vector<kov::ProcessEntry> list;
+    ASSERT_TRUE(kov::ListRunningProcesses(list));
+    char self[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    bool found = false;
+    for (const auto& p : list) {
+        if (p.pid == ::GetCurrentProcessId()) {
+            found = true;
+            EXPECT_TRUE(p.fullPath);
+            EXPECT_TRUE(kov::PathEqualsIgnoringCase(p.path, self)) << p.path;
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(Win32ServerConsoleTest, TypesIntoTheEditFieldOfTheServerWindow) {
+    ServerCopy server(m_root, "Shard", "");
+    ASSERT_TRUE(server.Started());
+    ASSERT_TRUE(server.WaitForWindow());
+
+    const std::string& exe = server.Exe();
+    auto folder = exe.substr(0, exe.rfind('\\'));
+    struct Case {
+        std::string setting;
+        bool found;
+    };
+    const std::vector<Case> cases = {
+        {exe, true},
+        {Upper(exe), true},
+        {Lower(exe), true},
+        {"VornexServer.exe", false},
+        {folder, false},
+        {folder + "\\", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kov::PlatformServerConsole().IsServerRunning(c.setting), c.found) << c.setting;
+    }
+    auto window = kov::FindServerConsoleWindow(Upper(exe));
+    EXPECT_TRUE(kov::PathEqualsIgnoringCase(kov::ProcessPathOfWindow(window), exe));
+
+    // Half-typed text in the field is replaced, not sent and not prefixed.
+    HWND edit = ::FindWindowExA(reinterpret_cast<HWND>(window), nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("garbage typed"));
+    std::ofstream(server.UpdateFile(), std::ios::binary)
+        << "//created\r\n[ADMIN]\r\nPLEVEL=GM\r\nPASSWORD=newsecret\r\n\r\n";
+    auto result = kov::PlatformServerConsole().SendConsoleCommand("A", Lower(exe));
+    EXPECT_EQ(result.status, ConsoleStatus::Delivered) << result.reason;
+    EXPECT_TRUE(WaitFor([&] { return LastLine(server.Log()) == "A"; })) << ReadFile(server.Log());
+    EXPECT_TRUE(WaitFor([&] { return server.Accounts().find("PASSWORD=newsecret") !=
+                                     std::string::npos; }));
+    EXPECT_EQ(ReadFile(server.UpdateFile()), "");
+
+    EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand("ACCOUNT bob DELETE", exe)
+                    .Delivered());
+    EXPECT_TRUE(WaitFor([&] { return server.Accounts().find("[bob]") == std::string::npos; }));
+
+    const std::string odd = "-ACCOUNT \"J\xE9r\xF4me M\" $(id) #{pane_id} ^M \\ DELETE;";
+    EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand(odd, exe).Delivered());
+    EXPECT_TRUE(WaitFor([&] { return LastLine(server.Log()) == odd; })) << LastLine(server.Log());
+
+    EXPECT_EQ(kov::PlatformServerConsole().SendConsoleCommand("A\r\nEXIT", exe).status,
+              ConsoleStatus::Refused);
+
+    EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand("EXIT", exe).Delivered());
+    EXPECT_TRUE(server.Ended(10000));
+    EXPECT_FALSE(kov::PlatformServerConsole().IsServerRunning(exe));
+    EXPECT_EQ(kov::PlatformServerConsole().SendConsoleCommand("A", exe).status,
+              ConsoleStatus::HandleNotFound);
+}
+
+TEST_F(Win32ServerConsoleTest, DialogAboveTheConsoleGivesEditFieldNotFound) {
+    ServerCopy server(m_root, "Blocked", "--dialog");
+    ASSERT_TRUE(server.Started());
+    ASSERT_TRUE(server.WaitForWindow());
+    // The server's topmost window becomes its dialog (shown just after the console),
+    // which has no input field.
+    EXPECT_TRUE(WaitFor([&] {
+        auto window = reinterpret_cast<HWND>(kov::FindServerConsoleWindow(server.Exe()));
+        return window && !::FindWindowExA(window, nullptr, "Edit", nullptr);
+    }));
+    auto result = kov::PlatformServerConsole().SendConsoleCommand("A", server.Exe());
+    EXPECT_EQ(result.status, ConsoleStatus::EditFieldNotFound);
+    EXPECT_EQ(result.MessageText(), "Edit field handle not found!");
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(ReadFile(server.Log()), "");
+}
+
+}  // namespace
+
+#endif  // _WIN32
