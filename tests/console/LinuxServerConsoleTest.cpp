@@ -311,7 +311,11 @@ TEST_F(TerminalServerTest, ServerEndingWhileTheConsoleIsSoughtGivesHandleNotFoun
     ASSERT_GT(server.Pid(), 0);
     std::ofstream(m_dir / "sock") << "";
     // The "tmux" asked for the panes ends the server first, as if it had quit just then.
-    WriteScript(m_dir / "tmux", "kill -9 " + std::to_string(server.Pid()) + "; exit 1");
+    // (SIGKILL takes effect a moment after kill returns: wait until the server is a zombie.)
+    const std::string pid = std::to_string(server.Pid());
+    WriteScript(m_dir / "tmux", "kill -9 " + pid + "; while [ -e /proc/" + pid +
+                                    " ] && ! grep -q 'State:.*Z' /proc/" + pid +
+                                    "/status; do sleep 0.01; done; exit 1");
     auto console = ConsoleWith((m_dir / "tmux").string(), (m_dir / "missing").string(), 2s);
     auto result = console.SendConsoleCommand("A", m_server.string());
     EXPECT_EQ(result.status, ConsoleStatus::HandleNotFound) << result.reason;
