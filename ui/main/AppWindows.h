@@ -16,6 +16,13 @@ class AppWindows {
   ~AppWindows();
 
  private:
+  template <class T>
+  T* Add(std::unique_ptr<T> part) {
+    T* raw = part.get();
+    m_parts.push_back(std::move(part));
+    return raw;
+  }
+
   std::vector<std::unique_ptr<QObject>> m_parts;
 };
 
