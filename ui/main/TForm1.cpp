@@ -26,6 +26,7 @@
 #include "ui/main/ProgressWindow.h"
 #include "ui/main/SaveCommand.h"
 #include "ui/main/Text1252.h"
+#include "ui/settings/LanguageFile.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 
@@ -174,7 +175,7 @@ void TForm1::FormCreate() {
   ApplyBounds();
   mViewLog->setChecked(m_settings.SHOWLOG);
   m_log->SetLogHeight(m_settings.LOGH);
-  // Language file and ApplyUiText.
+  LoadLanguageFile(m_programFolder, m_settings.LANG, {this});
   ApplyUiText();
   m_log->SetLogShown(mViewLog->isChecked());
   m_loadedAccountDir = FromLocal(m_settings.ACCOUNTDIR);
