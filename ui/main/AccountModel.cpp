@@ -1,6 +1,12 @@
 #include "ui/main/AccountModel.h"
 
+#include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
+
+#include "ui/main/FilterTabs.h"
 #include "ui/main/Text1252.h"
+#include "ui/settings/UiText.h"
 
 namespace kov {
 
@@ -8,6 +14,24 @@ Field AccountModel::FieldOfColumn(int column) {
   static const Field kFields[kColumnCount] = {dbstatus, dbaccount, dbpasswort, dbplevel,
                                               dbemail,  dbpriv,    dbcounter};
   return kFields[column];
+}
+
+QString AccountModel::StatusWord(int status) {
+  switch (status) {
+    case StatusStored: return Ui("f1_Grid_Hint_0");
+    case StatusChanged: return Ui("f1_Grid_Hint_1");
+    case StatusNew: return Ui("f1_Grid_Hint_2");
+    default: return {};
+  }
+}
+
+AccountIcon AccountModel::IconOf(const AccountTable& table, RowId row) {
+  // The remote administrator is known by name, whatever its level.
+  if (EqualsUpperAscii(table.Text(row, dbaccount), "REMOTEADMIN")) return AccountIcon::RemoteAdmin;
+  const std::string_view level = table.Text(row, dbplevel);
+  if (EqualsUpperAscii(level, "OWNER")) return AccountIcon::Owner;
+  if (EqualsUpperAscii(level, "ADMIN")) return AccountIcon::Admin;
+  return AccountIcon::None;
 }
 
 AccountModel::AccountModel(AccountTable& table, QObject* parent)
@@ -40,10 +64,30 @@ QVariant AccountModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       if (index.column() == ColStatus) return {};
       if (FieldInfoOf(f).isInteger) {
+        // A text, so no locale adds group separators.
         auto v = m_table.Int(row, f);
-        return v ? QVariant(*v) : QVariant();
+        return v ? QString::number(*v) : QString();
       }
       return FromCp1252(m_table.Text(row, f));
+    case Qt::ToolTipRole:
+      if (index.column() == ColStatus) {
+        auto v = m_table.Int(row, dbstatus);
+        return v ? StatusWord(*v) : QString();
+      }
+      return {};
+    case Qt::TextAlignmentRole:
+      if (FieldInfoOf(f).isInteger) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+      return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::FontRole:
+      if (index.column() == ColEMail) {
+        QFont font;
+        font.setUnderline(true);
+        return font;
+      }
+      return {};
+    case Qt::ForegroundRole:
+      if (index.column() == ColEMail) return QGuiApplication::palette().color(QPalette::Link);
+      return {};
     default:
       return {};
   }

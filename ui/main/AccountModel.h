@@ -2,6 +2,7 @@
 #include <QAbstractTableModel>
 
 #include "store/AccountTable.h"
+#include "ui/main/GridIcons.h"
 
 namespace kov {
 
@@ -14,6 +15,9 @@ class AccountModel : public QAbstractTableModel, private AccountTable::Listener 
   enum Column { ColStatus, ColAccount, ColPassword, ColPLevel, ColEMail, ColPriv, ColDays };
   static constexpr int kColumnCount = 7;
   static Field FieldOfColumn(int column);
+  // The status word of the status column's hint, or an empty text for other values.
+  static QString StatusWord(int status);
+  static AccountIcon IconOf(const AccountTable& table, RowId row);
 
   explicit AccountModel(AccountTable& table, QObject* parent = nullptr);
   ~AccountModel() override;

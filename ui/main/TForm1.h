@@ -18,7 +18,11 @@ class QVBoxLayout;
 
 namespace kov {
 
+class AccountGrid;
 class AccountModel;
+class EditPopup;
+class EditorPanel;
+class FilterTabs;
 class LogPane;
 class ProgressWindow;
 
@@ -35,7 +39,10 @@ class TForm1 : public QMainWindow, private AccountTable::Listener {
   TPrgSettings& Settings() { return m_settings; }
   ProgressWindow& Progress() { return *m_progress; }
   AccountModel& Model() { return *m_model; }
-  QTableView* Grid() const { return m_grid; }
+  QTableView* Grid() const;
+  AccountGrid* GridView() const { return m_grid; }
+  FilterTabs* Tabs() const { return m_tabs; }
+  EditorPanel* Editor() const { return m_editor; }
   LogPane* Log() const { return m_log; }
   QString ProgramFolder() const { return m_programFolder; }
   // The account folder the table was loaded from; saving writes there.
@@ -117,7 +124,10 @@ class TForm1 : public QMainWindow, private AccountTable::Listener {
   AccountModel* m_model = nullptr;
   ProgressWindow* m_progress = nullptr;
   LogPane* m_log = nullptr;
-  QTableView* m_grid = nullptr;
+  AccountGrid* m_grid = nullptr;
+  FilterTabs* m_tabs = nullptr;
+  EditorPanel* m_editor = nullptr;
+  EditPopup* m_editPopup = nullptr;
   QVBoxLayout* m_centralLayout = nullptr;
   QLabel* m_entryPanel = nullptr;
   QLabel* m_statePanel = nullptr;

@@ -1,0 +1,39 @@
+#pragma once
+// A main window over a temporary program folder whose kov.ini points at a temporary account
+// folder holding the given files. Notices are collected instead of shown.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "ui/main/TForm1.h"
+
+namespace kovtest {
+
+struct MainWindowFixture {
+  // `accu` and `acct` are the bytes of VornexAccu.scp and VornexAcct.scp (empty: no file).
+  // The language files are copied from `langDir` (the tests know the source folder).
+#ifdef KOV_SOURCE_DIR
+  explicit MainWindowFixture(const QByteArray& accu, const QByteArray& acct = {},
+                             const QString& langDir = QStringLiteral(KOV_SOURCE_DIR "/lang"));
+#else
+  MainWindowFixture(const QByteArray& accu, const QByteArray& acct, const QString& langDir);
+#endif
+  ~MainWindowFixture();
+
+  kov::TForm1& Form() { return *form; }
+  // Shows the window and waits until it is on screen.
+  void Show();
+
+  QTemporaryDir dir;
+  QString programFolder;
+  QString accountFolder;
+  QStringList notices;
+  std::unique_ptr<kov::TForm1> form;
+};
+
+// Account-file text from lines, joined with CR LF.
+QByteArray AccountFile(const QStringList& lines);
+
+}  // namespace kovtest

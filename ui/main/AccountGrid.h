@@ -1,0 +1,82 @@
+#pragma once
+// The account grid "JvDBGrid1": a read-only view over the table's view whose current row is
+// the table's current row.
+#include <QCollator>
+#include <QHeaderView>
+#include <QTableView>
+#include <vector>
+
+#include "store/AccountTable.h"
+
+class QMenu;
+
+namespace kov {
+
+class AccountModel;
+class GridDelegate;
+
+// Titles drawn as raised buttons on sky blue, with the sort marker.
+class TitleHeader : public QHeaderView {
+  Q_OBJECT
+
+ public:
+  static constexpr int kHeight = 17;
+  explicit TitleHeader(QWidget* parent = nullptr);
+  QSize sizeHint() const override;
+
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+};
+
+class AccountGrid : public QTableView {
+  Q_OBJECT
+
+ public:
+  static constexpr int kRowHeight = 17;
+  static const int kDesignWidths[7];
+
+  AccountGrid(AccountModel& model, QWidget* parent = nullptr);
+
+  // New Account, a separator, Delete Account, Send EMail.
+  QMenu* PopupMenu() const { return m_menu; }
+  void SetMenuActions(QAction* newAccount, QAction* deleteAccount, QAction* sendEmail);
+
+  // Sorting by a column's field, as a click on its title does.
+  void JvDBGrid1TitleClick(int column);
+  int SortColumn() const { return m_sortColumn; }
+  bool SortDescending() const { return m_sortDescending; }
+  // The locale whose collation orders texts (the user's by default).
+  void SetCollator(const QCollator& collator) { m_collator = collator; }
+
+  // Only the current row stays selected.
+  void ClearMultiSelection();
+  // The selected rows, in view order.
+  std::vector<RowId> SelectedRows() const;
+  // The text the cell's hint shows at that point of the viewport, or an empty text.
+  QString CellHint(const QPoint& viewportPos) const;
+  // Each visible column gets its design width scaled to the client width; the last takes
+  // the rest.
+  void ScaleColumns();
+
+ signals:
+  void Sorted();
+
+ protected:
+  bool viewportEvent(QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void SyncMarks(const QItemSelection& selected, const QItemSelection& deselected);
+
+  AccountModel& m_model;
+  AccountTable& m_table;
+  TitleHeader* m_header = nullptr;
+  GridDelegate* m_delegate = nullptr;
+  QMenu* m_menu = nullptr;
+  QCollator m_collator;
+  int m_sortColumn;
+  bool m_sortDescending = false;
+  bool m_anyMarked = false;
+};
+
+}  // namespace kov

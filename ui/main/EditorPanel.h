@@ -1,0 +1,129 @@
+#pragma once
+// The group "Account Edit": shows the current row of the table and stores every edit into
+// it at once.
+#include <QGroupBox>
+#include <QList>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "store/AccountTable.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QToolButton;
+
+namespace kov {
+
+class AccountModel;
+class EditPopup;
+
+class EditorPanel : public QGroupBox {
+  Q_OBJECT
+
+ public:
+  struct Toggle {
+    const char* action;
+    const char* caption;
+    std::uint32_t bit;
+  };
+  static const std::array<Toggle, 15> kToggles;  // column by column, top to bottom
+  enum ToggleIndex { JailedToggle = 11, BlockedToggle = 13 };
+
+  explicit EditorPanel(AccountModel& model, QWidget* parent = nullptr);
+
+  // What the panel needs from the main window: the visible-row count (which also ends any
+  // multi-selection) and the entry panel.
+  std::function<int()> countVisibleRows;
+  std::function<void(int)> showEntryCount;
+  // The password button's source of new passwords; without one the button does nothing.
+  std::function<std::string()> passwordGenerator;
+
+  void SetEditPopup(EditPopup* popup);
+  // Actions that share the toggles' enable rule (Delete Account).
+  void AddRuledAction(QAction* action);
+
+  void FillAccountEditor();
+  void FillCharacterList();
+  void cbAdminPrivUpdate();
+  void ApplyUiText();
+  // The start-up tip on the character list.
+  void ShowStartupBalloon();
+
+  // Toggle handlers, run when the operator ticks or unticks a toggle.
+  void cbBitExecute(int toggle);
+  void cbBlockedExecute();
+  void cbJailedExecute();
+  void DBEdit2KeyUp(QLineEdit* field);
+  void DBComboBox1Click(int index);
+  void DBComboBox2Click(int index);
+  void SpeedButton1Click();
+
+  QAction* ToggleAction(int toggle) const { return m_actions[static_cast<size_t>(toggle)]; }
+  QCheckBox* ToggleBox(int toggle) const { return m_boxes[static_cast<size_t>(toggle)]; }
+  QGroupBox* GroupBox3() const { return m_groupBox3; }
+  QListWidget* ListBox1() const { return m_listBox1; }
+  QMenu* CharInfoPopup() const { return m_charPopup; }
+  QAction* edShowCharInfoForm() const { return m_showCharInfo; }
+  QToolButton* SpeedButton1() const { return m_speedButton1; }
+
+ signals:
+  // "Show Char Infos": the chosen uid, all uids of the account and the chosen one's index.
+  void ShowCharInfoRequested(const QString& uid, const QStringList& uids, int index);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct TextField {
+    QLineEdit* edit;
+    Field field;
+  };
+  void BuildLayout();
+  void OnCurrentChanged();
+  void OnRowFieldsChanged();
+  void ShowRow();
+  void TextEdited(const TextField& tf);
+  // The field's text as bytes for the row, or nullopt after telling the operator why not.
+  std::optional<std::string> Encode(QLineEdit* edit);
+  void RevertField(QLineEdit* edit, Field field);
+  void SetFlagsCaption(std::string_view flags);
+  bool ReadFlags(std::uint32_t& value);
+  void SetToggleChecked(int toggle, bool on);
+  void UpdateShowCharInfo();
+  const TextField* FieldOf(QObject* edit) const;
+
+  AccountModel& m_model;
+  AccountTable& m_table;
+  std::array<QAction*, 15> m_actions{};
+  std::array<QCheckBox*, 15> m_boxes{};
+  QList<TextField> m_textFields;
+  QList<QAction*> m_ruledActions;
+  QList<QWidget*> m_ruledWidgets;
+  QLabel* m_labels[6] = {};  // Password, Email, PLevel, Chatname, Language, Comment
+  QLineEdit* m_dbEdit2 = nullptr;
+  QLineEdit* m_dbEdit3 = nullptr;
+  QLineEdit* m_dbEdit4 = nullptr;
+  QLineEdit* m_dbEdit6 = nullptr;
+  QComboBox* m_dbComboBox1 = nullptr;
+  QComboBox* m_dbComboBox2 = nullptr;
+  QToolButton* m_speedButton1 = nullptr;
+  QLabel* m_shown[7] = {};  // read-only connection values
+  QLabel* m_label20 = nullptr;
+  QLabel* m_label21 = nullptr;
+  QListWidget* m_listBox1 = nullptr;
+  QMenu* m_charPopup = nullptr;
+  QAction* m_showCharInfo = nullptr;
+  QGroupBox* m_groupBox3 = nullptr;
+  std::string m_captionFlags = "$0";  // the flag text the caption shows
+  std::string m_seenPriv;             // the current row's flag text when last looked at
+  RowId m_seenRow = kNoRow;
+};
+
+}  // namespace kov

@@ -1,0 +1,27 @@
+#pragma once
+#include <QStyledItemDelegate>
+
+namespace kov {
+
+class AccountModel;
+
+// Draws the status column as a ball and puts the owner, administrator and remote
+// administrator marks before the account names.
+class GridDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  explicit GridDelegate(AccountModel& model, QObject* parent = nullptr);
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+ private:
+  AccountModel& m_model;
+  mutable bool m_noText = false;
+};
+
+}  // namespace kov
