@@ -301,9 +301,9 @@ void TForm1::ApplyUiText() {
   edExportHTML->setText(Ui("exp_Menu_HTML"));
   edSendEmail->setText(Ui("f1_Action_send_Email"));
   edSettingsForm->setText(Ui("f1_Action_SettingsForm"));
+  m_editPopup->ApplyUiText();
   m_tabs->ApplyUiText();
   m_editor->ApplyUiText();
-  m_editPopup->ApplyUiText();
   m_menuFile->setTitle(Ui("f1_Menu_0_0"));
   m_menuEdit->setTitle(Ui("f1_Menu_1_0"));
   m_menuView->setTitle(Ui("f1_Menu_2_0"));
