@@ -6,6 +6,7 @@
 
 #include "backup/Huffman_Work.h"
 #include "store/Cp1252.h"
+#include "ui/main/WorkbookCheck.h"
 
 namespace kov {
 
@@ -117,6 +118,14 @@ ExportResult ExportXlsx(const AccountTable& table, const std::vector<ExportColum
   if (!firstError.empty() || closed != LXW_NO_ERROR) {
     result.error = "Cannot write " + path + ": " +
                    (firstError.empty() ? std::string(lxw_strerror(closed)) : firstError);
+    file.Discard();
+    result.rows = 0;
+    return result;
+  }
+  std::string damage;
+  if (!CheckWorkbook(file.TempPath(), damage)) {
+    result.error = "Cannot write " + path + ": " + damage +
+                   " (is the disk or the temporary folder full?)";
     file.Discard();
     result.rows = 0;
     return result;
