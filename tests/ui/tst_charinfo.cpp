@@ -1,9 +1,13 @@
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -11,7 +15,9 @@
 #include <QTimer>
 #include <functional>
 
+#include "support/MainWindowFixture.h"
 #include "ui/chars/TCharInfoForm.h"
+#include "ui/main/EditorPanel.h"
 #include "ui/main/Notice.h"
 #include "ui/settings/UiText.h"
 
@@ -166,6 +172,50 @@ class TestCharInfo : public QObject {
           QCOMPARE(Combo(w)->currentText(), QString("0x12"));
           QCOMPARE(w.GeneralText(kName), QString("Bob"));
           QCOMPARE(Group(w, "GroupBox1")->title(), QString("Char Info (0x12)"));
+        });
+  }
+
+  void opensFromTheCharacterListPopup() {
+    kovtest::MainWindowFixture fx(kovtest::AccountFile(
+        {"[bob]", "PLEVEL=1", "CHARUID=0x12", "CHARUID=0x13", "[eve]", "PLEVEL=1"}));
+    fx.Show();
+    QFile save(fx.accountFolder + "/vornexchars.scp");  // the fixture's SAVEDIR
+    QVERIFY(save.open(QIODevice::WriteOnly));
+    save.write(kSaveFile, sizeof kSaveFile - 1);
+    save.close();
+    TCharInfoForm w(&fx.Form());
+    EditorPanel* panel = fx.Form().Editor();
+    w.ConnectCharacterList(*panel, [&] { return fx.Form().Settings().SAVEDIR; });
+
+    QListWidget* list = panel->ListBox1();
+    QCOMPARE(list->count(), 2);
+    const QPoint second = list->visualItemRect(list->item(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
+    QCOMPARE(list->currentRow(), 1);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, second,
+                                 list->viewport()->mapToGlobal(second));
+    QApplication::sendEvent(list->viewport(), &rightClick);
+    auto* menu = panel->findChild<QMenu*>("Popup_ShowCharInfo");
+    QTRY_VERIFY(menu->isVisible());
+    QAction* show = panel->edShowCharInfoForm();
+    QVERIFY(show->isEnabled());
+
+    WhileShown(
+        w,
+        [&] { QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(show).center()); },
+        [&] {
+          QCOMPARE(Combo(w)->count(), 2);
+          QCOMPARE(Combo(w)->currentText(), QString("0x13"));
+          QCOMPARE(Group(w, "GroupBox1")->title(), QString("Char Info (0x13)"));
+          QCOMPARE(w.GeneralText(kName), QString("Alice"));
+          QCOMPARE(Rows(w), QStringList({"Bowcraft=300"}));
+
+          Combo(w)->setFocus();
+          QTest::keyClick(Combo(w), Qt::Key_Up);
+          QCOMPARE(Combo(w)->currentText(), QString("0x12"));
+          QCOMPARE(Group(w, "GroupBox1")->title(), QString("Char Info (0x12)"));
+          QCOMPARE(w.GeneralText(kName), QString("Bob"));
+          QCOMPARE(Rows(w), QStringList({"Alchemy=600", "Camping=750"}));
         });
   }
 

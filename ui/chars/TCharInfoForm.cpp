@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ui/main/EditorPanel.h"
 #include "ui/main/Notice.h"
 #include "ui/main/Text1252.h"
 #include "ui/settings/UiText.h"
@@ -70,6 +71,7 @@ TCharInfoForm::TCharInfoForm(QWidget* parent) : QDialog(parent) {
   SkillList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   SkillList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   SkillList->setWordWrap(false);
+  SkillList->verticalHeader()->setDefaultSectionSize(SkillList->fontMetrics().height() + 4);
   SkillList->setFixedWidth(kNameColumn + kValueColumn +
                            SkillList->verticalScrollBar()->sizeHint().width() +
                            2 * SkillList->frameWidth());
@@ -176,6 +178,13 @@ void TCharInfoForm::ShowCharacter(const QString& uid, const QStringList& choices
   SetCharacterChoices(choices, index);
   ReadCharacterFile(uid);
   exec();
+}
+
+void TCharInfoForm::ConnectCharacterList(EditorPanel& panel, std::function<std::string()> saveDir) {
+  connect(&panel, &EditorPanel::ShowCharInfoRequested, this,
+          [this, saveDir = std::move(saveDir)](const QString&, const QStringList& uids, int index) {
+            ShowCharacter(uids, index, saveDir());
+          });
 }
 
 QString TCharInfoForm::GeneralText(std::size_t label) const {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "ui/chars/CharacterFile.h"
@@ -16,6 +17,8 @@ class QPushButton;
 class QTableWidget;
 
 namespace kov {
+
+class EditorPanel;
 
 class TCharInfoForm : public QDialog {
   Q_OBJECT
@@ -38,6 +41,9 @@ class TCharInfoForm : public QDialog {
   // read, then the window shown modally. Returns when the window is closed.
   void ShowCharacter(const QStringList& choices, int index, const std::string& saveDir);
   void ShowCharacter(const QString& uid, const QStringList& choices, const std::string& saveDir);
+  // Opens this window for "Show Char Infos" on the panel's character list, reading from the
+  // folder saveDir() names at that moment (SAVEDIR).
+  void ConnectCharacterList(EditorPanel& panel, std::function<std::string()> saveDir);
 
   // What the window shows, for tests and tools.
   QString GeneralText(std::size_t label) const;
