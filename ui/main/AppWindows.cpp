@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "ui/main/AccountCommands.h"
+#include "ui/main/ExportCommands.h"
 #include "ui/main/TForm1.h"
 #include "ui/main/TForm2.h"
 #include "ui/settings/TForm3.h"
@@ -20,6 +21,7 @@ AppWindows::AppWindows(TForm1& form1) {
   QObject::connect(&form1, &TForm1::UiTextApplied, form3, &TForm3::ApplyUiText);
   QObject::connect(&form1, &TForm1::UiTextApplied, form6, &TForm6::ApplyUiText);
   Add(std::make_unique<AccountCommands>(form1, *form2, *form3, *form6));
+  Add(std::make_unique<ExportCommands>(form1));
 }
 
 AppWindows::~AppWindows() {
