@@ -1,0 +1,125 @@
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMenu>
+#include <QTabBar>
+#include <QTest>
+
+#include "backup/Huffman.h"
+#include "backup/SaveBackup.h"
+#include "support/MainWindowFixture.h"
+#include "ui/main/BackupCommand.h"
+#include "ui/main/FilterTabs.h"
+#include "ui/main/LogPane.h"
+#include "ui/main/ProgressWindow.h"
+#include "ui/main/TForm1.h"
+
+using namespace kov;
+using kovtest::AccountFile;
+using kovtest::MainWindowFixture;
+
+namespace {
+
+QByteArray Accounts() {
+  return AccountFile({
+      "[alpha]", "PASSWORD=one", "PLEVEL=1", "PRIV=0", "BLOCK=1",
+      "[bravo]", "PASSWORD=two", "PLEVEL=4", "PRIV=2", "TAG.EMAIL=\"b@example.org\"",
+      "[charlie]", "PASSWORD=three", "PLEVEL=0",
+      "[EOF]",
+  });
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+std::string Decode(const QByteArray& stream) {
+  std::string text;
+  HuffmanDecode(std::string_view(stream.constData(), static_cast<size_t>(stream.size())), text);
+  return text;
+}
+
+}  // namespace
+
+class TestBackup : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+  void makeBackupWritesTheWholeTable() {
+    MainWindowFixture fx(Accounts());
+    fx.Show();
+    TForm1& form = fx.Form();
+    auto* command = form.findChild<BackupCommand*>("BackupCommand");
+    QVERIFY(command);
+    command->today = [] { return QDate(2026, 12, 9); };
+    QVERIFY(form.edMakeBackup->isEnabled());
+    QVERIFY(form.MenuFile()->actions().contains(form.edMakeBackup));
+
+    // A filter that hides rows: the backup still holds every row.
+    form.Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabStaff);
+    QVERIFY(form.Table().ViewCount() < form.Table().RowCount());
+
+    form.edMakeBackup->trigger();
+
+    // "12/9/26": the slashes cannot stand in a file name.
+    const QString path = QDir(fx.programFolder).filePath("Kov_12-9-26.bak");
+    QCOMPARE(command->BackupPath(), path);
+    QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+    QCOMPARE(Decode(ReadAll(path)), BuildBackupDump(form.Table(), "12/9/26"));
+    QVERIFY(Decode(ReadAll(path)).find("[charlie]\r\nthree\r\n") != std::string::npos);
+    QCOMPARE(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+             QFile::Permissions());
+
+    QCOMPARE(form.Tabs()->TabControl1()->currentIndex(), int(FilterTabs::TabAll));
+    QCOMPARE(form.Table().ViewCount(), 3);
+    QCOMPARE(form.Table().CurrentIndex(), 2);
+    QVERIFY(form.isVisible());
+    QVERIFY(!form.Progress().isVisible());
+    QCOMPARE(form.Progress().Text(), QStringLiteral("Write Backup...Please wait"));
+    QCOMPARE(form.Progress().Maximum(), 3);
+
+    LogPane& log = *form.Log();
+    QCOMPARE(log.LineText(log.LineCount() - 1).trimmed(), QStringLiteral("Backup Save as ") + path);
+    QCOMPARE(log.LineIcon(log.LineCount() - 1), int(LogPane::IconOut));
+    QVERIFY(fx.notices.isEmpty());
+
+    // No plain copy and no temporary file next to the backup.
+    const QStringList names = QDir(fx.programFolder).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+      QVERIFY2(name == "Kov_12-9-26.bak" || name.endsWith(".xml") || name == "kov.ini",
+               qPrintable(name));
+    }
+
+    // A second backup on the same day replaces the first.
+    form.edMakeBackup->trigger();
+    QCOMPARE(QDir(fx.programFolder).entryList({"Kov_*"}, QDir::Files | QDir::Hidden).size(), 1);
+  }
+
+  void failureIsReportedAndTheWindowComesBack() {
+    MainWindowFixture fx(Accounts());
+    fx.Show();
+    TForm1& form = fx.Form();
+    auto* command = form.findChild<BackupCommand*>("BackupCommand");
+    QVERIFY(command);
+    const int lines = form.Log()->LineCount();
+    const QString path = QDir(fx.programFolder).filePath("missing/Kov_x.bak");
+
+    QVERIFY(!command->MakeBackup(path));
+
+    QCOMPARE(fx.notices.size(), 1);
+    QVERIFY2(fx.notices[0].contains(QDir::toNativeSeparators(path)), qPrintable(fx.notices[0]));
+    QVERIFY(form.isVisible());
+    QVERIFY(!form.Progress().isVisible());
+    QCOMPARE(form.Log()->LineCount(), lines);
+    QVERIFY(!QFileInfo::exists(QDir(fx.programFolder).filePath("missing")));
+  }
+};
+
+QTEST_MAIN(TestBackup)
+#include "tst_backup.moc"

@@ -1,0 +1,74 @@
+#include "ui/main/BackupCommand.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLocale>
+
+#include "backup/SaveBackup.h"
+#include "ui/main/LogPane.h"
+#include "ui/main/Notice.h"
+#include "ui/main/ProgressWindow.h"
+#include "ui/main/TForm1.h"
+#include "ui/main/Text1252.h"
+#include "ui/settings/UiText.h"
+
+namespace kov {
+
+namespace {
+// The dump is Windows-1252 text; a character the code page lacks becomes "?".
+std::string DateBytes(const QString& text) {
+  return ToCp1252(text).value_or(text.toLatin1().toStdString());
+}
+}  // namespace
+
+BackupCommand::BackupCommand(TForm1& form) : QObject(&form), m_form(form) {
+  setObjectName(QStringLiteral("BackupCommand"));
+  m_form.edMakeBackup->setEnabled(true);
+  connect(m_form.edMakeBackup, &QAction::triggered, this, &BackupCommand::edMakeBackupExecute);
+}
+
+void BackupCommand::edMakeBackupExecute() {
+  if (m_form.busy) return;
+  MakeBackup(BackupPath());
+}
+
+QString BackupCommand::TodayText() const {
+  return QLocale().toString(today(), QLocale::ShortFormat);
+}
+
+QString BackupCommand::BackupPath() const {
+  return QDir(m_form.ProgramFolder()).filePath(FromCp1252(BackupFileName(DateBytes(TodayText()))));
+}
+
+bool BackupCommand::MakeBackup(const QString& path) {
+  const std::string date = DateBytes(TodayText());
+
+  m_form.FilterReset();
+  AccountTable& table = m_form.Table();
+  table.First();
+  m_form.hide();
+  ProgressWindow& progress = m_form.Progress();
+  progress.SetRange(0, table.RowCount());
+  progress.SetPosition(0);
+  progress.SetText(Ui("f1_Progressbar_Backup"));
+  progress.ShowCentered();
+
+  const BackupResult result =
+      WriteBackup(table, QDir::toNativeSeparators(path).toStdString(), date,
+                  [&progress](std::size_t row, std::size_t) {
+                    progress.SetPosition(static_cast<qint64>(row));
+                  });
+  table.Last();
+  m_form.show();
+  progress.Close();
+
+  if (!result.ok) {
+    ShowNotice(&m_form, NoticeKind::Warning,
+               QStringLiteral("The backup was not written.\n") + QString::fromStdString(result.error));
+    return false;
+  }
+  m_form.AddLogLine(QString::fromLatin1(kBackupLogText) + path, LogPane::IconOut);
+  return true;
+}
+
+}  // namespace kov
