@@ -53,7 +53,13 @@ TForm1::TForm1(const QString& programFolder, QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() { m_table.RemoveListener(this); }
+TForm1::~TForm1() {
+  m_table.RemoveListener(this);
+  // The widgets and the model refer to the table, which is gone before the window's
+  // children are deleted.
+  delete centralWidget();
+  delete m_model;
+}
 
 // --- layout ---------------------------------------------------------------------------
 

@@ -1,0 +1,196 @@
+// The grid and the editor panel with many accounts, against the time the account file
+// reader takes for the same file in the same run:
+//   - switching a filter tab (target: at most 0.1 of the read time),
+//   - sorting by the account column (target: at most 1.0 of the read time),
+//   - one keystroke stored in the password field, with the after-store hook and the row
+//     judged again by the filter (target: at most 1 ms, and no rebuild of the whole view),
+//   - opening the program on the folder until the grid is painted (reported).
+//
+//   kov-bench-ui_grid [--accounts N] [--runs N] [--keep]
+//
+// The account file comes from kov-gen (beside this program) in a temporary folder.
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "store/AccountTable.h"
+#include "store/ReadAcc.h"
+#include "ui/main/AccountGrid.h"
+#include "ui/main/AccountModel.h"
+#include "ui/main/FilterTabs.h"
+#include "ui/main/Notice.h"
+#include "ui/main/TForm1.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+int Run(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Counts paints of a widget.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return QObject::eventFilter(o, e);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  int accounts = 100000, runs = 5;
+  bool keep = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--accounts") && i + 1 < argc) accounts = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+    else if (!std::strcmp(argv[i], "--keep")) keep = true;
+    else {
+      std::fprintf(stderr, "usage: kov-bench-ui_grid [--accounts N] [--runs N] [--keep]\n");
+      return 2;
+    }
+  }
+  QApplication app(argc, argv);
+  const QString exeDir = QCoreApplication::applicationDirPath();
+  QTemporaryDir tmp;
+  tmp.setAutoRemove(!keep);
+  const QString accountDir = tmp.filePath("accounts");
+  const QString programDir = tmp.filePath("prog");
+  QDir().mkpath(accountDir);
+  QDir().mkpath(programDir);
+  const std::string gen = (exeDir + "/kov-gen").toStdString();
+  if (Run({gen, "--accounts", std::to_string(accounts), accountDir.toStdString()}) != 0) {
+    std::fprintf(stderr, "kov-gen failed (%s)\n", gen.c_str());
+    return 1;
+  }
+  for (const char* lang : {"english.xml", "german.xml"})
+    for (const QString& dir : {exeDir, exeDir + "/.."})
+      if (QFile::exists(dir + "/" + lang)) QFile::copy(dir + "/" + lang, programDir + "/" + lang);
+  {
+    QFile ini(programDir + "/kov.ini");
+    if (!ini.open(QIODevice::WriteOnly)) return 1;
+    ini.write("[SETTINGS]\r\nACCOUNTDIR=" + accountDir.toLocal8Bit() + "\r\nLANG=0\r\n"
+              "[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=900\r\nHEIGHT=700\r\n");
+  }
+  kov::SetNoticeHandler([](kov::NoticeKind, const QString& text) {
+    std::fprintf(stderr, "notice: %s\n", qPrintable(text));
+  });
+  const std::string accu = (accountDir + "/VornexAccu.scp").toStdString();
+  const auto fileBytes = QFileInfo(QString::fromStdString(accu)).size();
+
+  // The reference: the account file reader alone.
+  std::vector<double> reads;
+  for (int r = 0; r < runs; ++r) {
+    kov::AccountTable table;
+    const auto t0 = Clock::now();
+    kov::ReadAccountFile(table, accu, {});
+    reads.push_back(Ms(t0, Clock::now()));
+  }
+  const double read = Median(reads);
+
+  // Opening the program until the grid is painted.
+  const auto open0 = Clock::now();
+  kov::TForm1 form(programDir);
+  PaintCounter painted;
+  form.GridView()->viewport()->installEventFilter(&painted);
+  form.show();
+  while (painted.paints == 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  const double open = Ms(open0, Clock::now());
+  const int rows = form.Table().RowCount();
+
+  auto paintNow = [&] {
+    form.GridView()->viewport()->repaint();
+    QCoreApplication::processEvents();
+  };
+
+  // Tab switches: handler, entry panel and a repaint each.
+  QTabBar* tabs = form.Tabs()->TabControl1();
+  std::vector<double> switches;
+  for (int r = 0; r < runs; ++r) {
+    for (int tab : {3, 2, 7, 0}) {
+      const auto t0 = Clock::now();
+      tabs->setCurrentIndex(tab);
+      paintNow();
+      switches.push_back(Ms(t0, Clock::now()));
+    }
+  }
+  const double tabSwitch = Median(switches);
+
+  // Sorting by the account column (descending, then ascending).
+  std::vector<double> sorts;
+  for (int r = 0; r < runs; ++r) {
+    const auto t0 = Clock::now();
+    form.GridView()->JvDBGrid1TitleClick(kov::AccountModel::ColAccount);
+    paintNow();
+    sorts.push_back(Ms(t0, Clock::now()));
+  }
+  const double sort = Median(sorts);
+
+  // Keystrokes in the password field, under a tab whose filter judges the row again.
+  tabs->setCurrentIndex(7);
+  QCoreApplication::processEvents();
+  auto* password = form.findChild<QLineEdit*>("DBEdit2");
+  password->setFocus();
+  int resets = 0;
+  QObject::connect(&form.Model(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+  const int strokes = 2000;
+  const auto k0 = Clock::now();
+  for (int i = 0; i < strokes; ++i) {
+    const bool add = i % 2 == 0;
+    const int key = add ? Qt::Key_A : Qt::Key_Backspace;
+    const QString text = add ? QStringLiteral("a") : QString();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(password, &press);
+    QApplication::sendEvent(password, &release);
+  }
+  const double perStroke = Ms(k0, Clock::now()) / strokes;
+  QCoreApplication::processEvents();
+
+  std::printf("accounts: %d rows, account file %lld bytes, %d runs (medians)\n", rows,
+              static_cast<long long>(fileBytes), runs);
+  std::printf("read account file (reference): %9.2f ms\n", read);
+  std::printf("switch filter tab:             %9.2f ms  ratio %.3f  (target <= 0.1)\n", tabSwitch, tabSwitch / read);
+  std::printf("sort by account:               %9.2f ms  ratio %.3f  (target <= 1.0)\n", sort, sort / read);
+  std::printf("password keystroke:            %9.4f ms  (target <= 1 ms), view rebuilds: %d\n", perStroke, resets);
+  std::printf("open program until painted:    %9.2f ms  ratio %.3f\n", open, open / read);
+  form.Settings().ChangesSaved = true;
+  form.close();
+  return 0;
+}
