@@ -1,0 +1,371 @@
+// New Account and Delete Account as the operator runs them from the main window, with the
+// server console replaced by a recorder.
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "console/ServerConsole.h"
+#include "support/MainWindowFixture.h"
+#include "ui/main/AccountCommands.h"
+#include "ui/main/AccountModel.h"
+#include "ui/main/AppWindows.h"
+#include "ui/main/LogPane.h"
+#include "ui/main/TForm1.h"
+#include "ui/main/TForm2.h"
+#include "ui/settings/MessageDialog.h"
+#include "ui/settings/TForm6.h"
+#include "ui/settings/UiText.h"
+
+using namespace kov;
+using kovtest::AccountFile;
+using kovtest::MainWindowFixture;
+
+namespace {
+
+class RecordingConsole : public IServerConsole {
+ public:
+  struct Sent {
+    std::string command;
+    qint64 atMs;
+  };
+  bool running = true;
+  std::vector<Sent> sent;
+  int runningAsked = 0;
+  // Answer for a command; delivered unless set.
+  std::function<ConsoleResult(const std::string&)> answer;
+  // Runs inside every send, while the deletion is in progress.
+  std::function<void(const std::string&)> during;
+
+  RecordingConsole() { m_clock.start(); }
+  bool IsServerRunning(const std::string&) override {
+    ++runningAsked;
+    return running;
+  }
+  ConsoleResult SendConsoleCommand(const std::string& command, const std::string&) override {
+    sent.push_back({command, m_clock.elapsed()});
+    if (during) during(command);
+    return answer ? answer(command) : ConsoleResult::Make(ConsoleStatus::Delivered);
+  }
+  QStringList Commands() const {
+    QStringList out;
+    for (const Sent& s : sent) out << QString::fromStdString(s.command);
+    return out;
+  }
+
+ private:
+  QElapsedTimer m_clock;
+};
+
+QByteArray Accounts(const QStringList& names) {
+  QStringList lines{"// accounts"};
+  for (const QString& n : names) lines << "[" + n + "]" << "PASSWORD=pw" << "PLEVEL=1";
+  lines << "[EOF]";
+  return AccountFile(lines);
+}
+
+QStringList Names(TForm1& f) {
+  QStringList out;
+  for (RowId r : f.Table().Order()) out << QString::fromLatin1(f.Table().Text(r, dbaccount));
+  return out;
+}
+
+int RowOf(TForm1& f, const QString& name) {
+  for (int i = 0; i < f.Table().ViewCount(); ++i)
+    if (QString::fromLatin1(f.Table().Text(f.Table().ViewRow(i), dbaccount)) == name) return i;
+  return -1;
+}
+
+// Makes `current` the current row and selects it with the others, as ctrl-clicks do.
+void Select(TForm1& f, const QStringList& names, const QString& current) {
+  QTableView* grid = f.Grid();
+  grid->setFocus();
+  const int currentRow = RowOf(f, current);
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                    grid->visualRect(f.Model().index(currentRow, AccountModel::ColAccount)).center());
+  for (const QString& n : names) {
+    if (n == current) continue;
+    const QModelIndex i = f.Model().index(RowOf(f, n), AccountModel::ColAccount);
+    grid->selectionModel()->select(i, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+}
+
+QStringList LogLines(TForm1& f) {
+  QStringList out;
+  for (int i = 0; i < f.Log()->LineCount(); ++i) out << f.Log()->LineText(i).trimmed();
+  return out;
+}
+
+QStringList SendLines(TForm1& f) { return LogLines(f).filter(QRegularExpression("^Send: ")); }
+
+TForm6* Confirmation(TForm1& f) { return f.findChild<TForm6*>(QStringLiteral("Form6")); }
+TForm2* NewAccountDialog(TForm1& f) { return f.findChild<TForm2*>(QStringLiteral("Form2")); }
+
+}  // namespace
+
+class TestAccountCommands : public QObject {
+  Q_OBJECT
+
+  struct Setup {
+    explicit Setup(const QStringList& names, const QByteArray& acct = {})
+        : fixture(Accounts(names), acct), scoped(console) {
+      fixture.Form().Settings().VORNEXDIR = "/srv/vornex/vornexserver";
+      windows = std::make_unique<AppWindows>(fixture.Form());
+      fixture.Show();
+    }
+    TForm1& Form() { return fixture.Form(); }
+    // Triggers Delete Account and answers the confirmation with `answer`.
+    void Delete(const std::function<void(TForm6&)>& answer) {
+      bool shown = false;
+      QTimer::singleShot(0, &Form(), [&] {
+        TForm6* d = Confirmation(Form());
+        shown = d && d->isVisible();
+        if (d) answer(*d);
+      });
+      Form().edDeleteAccount->trigger();
+      confirmationShown = shown;
+    }
+    MainWindowFixture fixture;
+    RecordingConsole console;
+    ScopedServerConsole scoped;
+    std::unique_ptr<AppWindows> windows;
+    bool confirmationShown = false;
+  };
+
+  static void Yes(TForm6& d) { QTest::mouseClick(d.ButtonYes(), Qt::LeftButton); }
+
+ private slots:
+  void initTestCase() { UiText::Instance().RegisterUiTextKeys(); }
+  void init() { MessageDialogSeam::Clear(); }
+
+  void deletesTestAndTestingTogether() {
+    Setup s({"testing", "test", "other"});
+    Select(s.Form(), {"test", "testing"}, "testing");
+    s.Delete(Yes);
+    QVERIFY(s.confirmationShown);
+    QCOMPARE(s.console.Commands(),
+             QStringList({"ACCOUNT testing DELETE", "ACCOUNT test DELETE", "A"}));
+    QCOMPARE(Names(s.Form()), QStringList({"other"}));
+    QCOMPARE(SendLines(s.Form()), QStringList({"Send: ACCOUNT testing DELETE",
+                                               "Send: ACCOUNT test DELETE",
+                                               "Send: A (Account Update)"}));
+    QCOMPARE(s.Form().statusBar()->findChild<QLabel*>("EntryPanel")->text(),
+             FormatText(Ui("f1_panel_0"), {1}));
+  }
+
+  void confirmationListFromSelectionOrCurrentRow() {
+    Setup s({"anna", "bert", "carl", "dora"});
+    QStringList listed;
+    auto record = [&](TForm6& d) {
+      for (int i = 0; i < d.Count(); ++i)
+        listed << QString::fromStdString(d.ItemName(i)) + (d.IsChecked(i) ? "+" : "-");
+      QTest::mouseClick(d.ButtonNo(), Qt::LeftButton);
+    };
+    Select(s.Form(), {"bert"}, "bert");
+    s.Delete(record);
+    QCOMPARE(listed, QStringList({"bert+"}));
+    listed.clear();
+    Select(s.Form(), {"dora", "anna", "carl"}, "dora");
+    s.Delete(record);
+    QCOMPARE(listed, QStringList({"anna+", "carl+", "dora+"}));
+  }
+
+  void threeSelectedOneUnticked() {
+    Setup s({"anna", "bert", "carl", "dora"});
+    Select(s.Form(), {"anna", "bert", "carl"}, "anna");
+    s.Delete([](TForm6& d) {
+      d.CheckListBox1()->item(1)->setCheckState(Qt::Unchecked);
+      QTest::mouseClick(d.ButtonYes(), Qt::LeftButton);
+    });
+    QCOMPARE(s.console.Commands(),
+             QStringList({"ACCOUNT anna DELETE", "ACCOUNT carl DELETE", "A"}));
+    for (size_t i = 1; i < s.console.sent.size(); ++i)
+      QVERIFY2(s.console.sent[i].atMs - s.console.sent[i - 1].atMs >= 50,
+               qPrintable(QString::number(s.console.sent[i].atMs - s.console.sent[i - 1].atMs)));
+    QCOMPARE(Names(s.Form()), QStringList({"bert", "dora"}));
+  }
+
+  void answeredNo() {
+    Setup s({"anna", "bert"});
+    s.Form().SetChangesSaved(true);
+    const int logLines = s.Form().Log()->LineCount();
+    Select(s.Form(), {"anna", "bert"}, "anna");
+    s.Delete([](TForm6& d) { QTest::mouseClick(d.ButtonNo(), Qt::LeftButton); });
+    QVERIFY(s.confirmationShown);
+    QVERIFY(s.console.sent.empty());
+    QCOMPARE(s.Form().Log()->LineCount(), logLines);
+    QCOMPARE(Names(s.Form()), QStringList({"anna", "bert"}));
+    QVERIFY(s.Form().ChangesSaved());
+  }
+
+  void closedByEscapeDeletesNothing() {
+    Setup s({"anna"});
+    s.Delete([](TForm6& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+    QVERIFY(s.console.sent.empty());
+    QCOMPARE(Names(s.Form()), QStringList({"anna"}));
+  }
+
+  void serverNotRunning() {
+    Setup s({"anna", "bert"});
+    s.console.running = false;
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
+    s.Delete(Yes);
+    QVERIFY(!s.confirmationShown);
+    const auto calls = MessageDialogSeam::Calls();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0].text, Ui("err_Account_Delete"));
+    QCOMPARE(calls[0].kind, MsgDlgType::Warning);
+    QCOMPARE(calls[0].buttons, MsgDlgButtons(MsgDlgBtn::OK));
+    QVERIFY(s.console.sent.empty());
+    QCOMPARE(Names(s.Form()), QStringList({"anna", "bert"}));
+  }
+
+  void undeliveredCommandKeepsItsRow() {
+    Setup s({"anna", "bert", "carl"});
+    s.console.answer = [](const std::string& c) {
+      return c == "ACCOUNT bert DELETE" ? ConsoleResult::Make(ConsoleStatus::EditFieldNotFound)
+                                        : ConsoleResult::Make(ConsoleStatus::Delivered);
+    };
+    Select(s.Form(), {"anna", "bert", "carl"}, "anna");
+    s.Delete(Yes);
+    QCOMPARE(s.console.Commands(),
+             QStringList({"ACCOUNT anna DELETE", "ACCOUNT bert DELETE", "ACCOUNT carl DELETE", "A"}));
+    QCOMPARE(Names(s.Form()), QStringList({"bert"}));
+    QCOMPARE(s.fixture.notices, QStringList({kEditFieldNotFoundText}));
+  }
+
+  void nameWithBlankIsNotTyped() {
+    Setup s({"two words", "plain"});
+    Select(s.Form(), {"two words", "plain"}, "plain");
+    s.Delete(Yes);
+    QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT plain DELETE", "A"}));
+    QCOMPARE(Names(s.Form()), QStringList({"two words"}));
+    QCOMPARE(s.fixture.notices.size(), 1);
+    QVERIFY(s.fixture.notices[0].contains("two words"));
+    QVERIFY(s.fixture.notices[0].contains("blank"));
+  }
+
+  void pendingSectionsGoBeforeA() {
+    const QByteArray acct = AccountFile({"// updates", "[gone]", "PASSWORD=new", "[kept]",
+                                         "PASSWORD=k", "[gone2]", "PLEVEL=2"});
+    Setup s({"gone", "kept", "gone2"}, acct);
+    const QString path = s.fixture.accountFolder + "/VornexAcct.scp";
+    QByteArray atA;
+    s.console.during = [&](const std::string& c) {
+      if (c != "A") return;
+      QFile f(path);
+      if (f.open(QIODevice::ReadOnly)) atA = f.readAll();
+    };
+    Select(s.Form(), {"gone", "gone2"}, "gone");
+    s.Delete(Yes);
+    QCOMPARE(s.console.Commands().last(), QStringLiteral("A"));
+    QCOMPARE(atA, AccountFile({"// updates", "[kept]", "PASSWORD=k"}));
+  }
+
+  void busyWhileDeleting() {
+    Setup s({"anna", "bert"});
+    TForm1& f = s.Form();
+    const bool reloadBefore = f.edReloadAcc->isEnabled();
+    bool busy = false, newEnabled = true, reloadEnabled = true, closedDuring = true;
+    s.console.during = [&](const std::string& c) {
+      if (c != "ACCOUNT anna DELETE") return;
+      busy = f.busy;
+      newEnabled = f.edNewAccount->isEnabled();
+      reloadEnabled = f.edReloadAcc->isEnabled();
+      f.Settings().ChangesSaved = true;
+      f.close();
+      closedDuring = !f.isVisible();
+      f.edDeleteAccount->trigger();  // re-entry does nothing
+      f.edNewAccount->trigger();
+    };
+    Select(f, {"anna", "bert"}, "anna");
+    s.Delete(Yes);
+    QVERIFY(busy);
+    QVERIFY(!newEnabled);
+    QVERIFY(!reloadEnabled);
+    QVERIFY(!closedDuring);
+    QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT anna DELETE", "ACCOUNT bert DELETE", "A"}));
+    QVERIFY(!f.busy);
+    QVERIFY(f.edNewAccount->isEnabled());
+    QCOMPARE(f.edReloadAcc->isEnabled(), reloadBefore);
+  }
+
+  void delKeyBelongsToTheGrid() {
+    Setup s({"anna"});
+    TForm1& f = s.Form();
+    s.console.running = false;  // a delete stops at the warning, which the seam records
+    auto* field = new QLineEdit(QStringLiteral("abc"), &f);
+    f.CentralLayout()->addWidget(field);
+    field->show();
+    field->setFocus();
+    field->setCursorPosition(0);
+    QTRY_VERIFY(field->hasFocus());
+    QTest::keyClick(field, Qt::Key_Delete);
+    QCOMPARE(field->text(), QStringLiteral("bc"));
+    QCOMPARE(s.console.runningAsked, 0);
+
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
+    f.Grid()->setFocus();
+    QTRY_VERIFY(f.Grid()->hasFocus());
+    QTest::keyClick(f.Grid(), Qt::Key_Delete);
+    QCOMPARE(s.console.runningAsked, 1);
+  }
+
+  void newAccountCommand() {
+    Setup s({"anna", "bert"});
+    TForm1& f = s.Form();
+    f.SetChangesSaved(true);
+    QTimer::singleShot(0, &f, [&] {
+      TForm2* d = NewAccountDialog(f);
+      QVERIFY(d && d->isVisible());
+      QTest::keyClicks(d->eAccount(), "carl");
+      QTest::keyClicks(d->ePassword(), "pw1234");
+      QTest::mouseClick(d->BitBtn2(), Qt::LeftButton);
+    });
+    f.edNewAccount->trigger();
+    QCOMPARE(Names(f), QStringList({"anna", "bert", "carl"}));
+    QCOMPARE(QString::fromLatin1(f.Table().Text(dbaccount)), QStringLiteral("carl"));
+    QVERIFY(!f.ChangesSaved());
+    QCOMPARE(f.statusBar()->findChild<QLabel*>("EntryPanel")->text(),
+             FormatText(Ui("f1_panel_0"), {3}));
+
+    // A name taken in another letter case is refused and nothing is added.
+    QTimer::singleShot(0, &f, [&] {
+      TForm2* d = NewAccountDialog(f);
+      d->eAccount()->setText("Anna");
+      QTest::mouseClick(d->BitBtn2(), Qt::LeftButton);
+      QVERIFY(d->isVisible());
+      d->reject();
+    });
+    f.edNewAccount->trigger();
+    QCOMPARE(Names(f), QStringList({"anna", "bert", "carl"}));
+    QCOMPARE(s.fixture.notices.last(), Ui("err_account_dubble"));
+  }
+
+  void infoOpensTheInfoBox() {
+    Setup s({"anna"});
+    bool shown = false;
+    QTimer::singleShot(0, &s.Form(), [&] {
+      QDialog* box = s.Form().findChild<QDialog*>(QStringLiteral("Form3"));
+      shown = box && box->isVisible();
+      if (box) box->accept();
+    });
+    QVERIFY(s.Form().edHelp->isEnabled());
+    s.Form().edHelp->trigger();
+    QVERIFY(shown);
+  }
+};
+
+QTEST_MAIN(TestAccountCommands)
+#include "tst_accountcommands.moc"
