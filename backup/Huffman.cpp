@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace kov {
 
@@ -186,56 +187,33 @@ void THuffmanTree::AssignCodes(int node, THuffmanCode& path) {
 
 namespace {
 
+struct CodeTable {
+  std::uint64_t bits[256];
+  std::uint8_t length[256];
+};
+
 // Code bits are gathered least significant first in a 64-bit word; after each group of
 // codes the whole word is stored and the pointer advances by the complete bytes.
 class BitWriter {
  public:
   explicit BitWriter(HuffmanOutput& output) : m_output(output), m_buffer(kBlock + 64) {}
 
-  // Each table entry: the code's bits, its length in the top 8 bits (codes of at most 56
-  // bits). `groupOfTwo`: two codes fit beside the pending bits before a store.
-  bool PutAll(const std::uint8_t* p, std::size_t n, const std::uint64_t* table, bool groupOfTwo) {
-    constexpr std::uint64_t kBits = (std::uint64_t{1} << 56) - 1;
-    std::uint8_t* const begin = m_buffer.data();
-    std::uint8_t* out = begin + m_pos;
-    std::uint64_t acc = m_acc;
-    unsigned bits = m_bits;
-    std::size_t i = 0;
-    if (groupOfTwo) {
-      for (; i + 2 <= n; i += 2) {
-        const std::uint64_t e0 = table[p[i]];
-        const std::uint64_t e1 = table[p[i + 1]];
-        acc |= (e0 & kBits) << bits;
-        bits += static_cast<unsigned>(e0 >> 56);
-        acc |= (e1 & kBits) << bits;
-        bits += static_cast<unsigned>(e1 >> 56);
-        Store64(out, acc);
-        out += bits >> 3;
-        acc >>= (bits & ~7u);
-        bits &= 7;
-        if (out >= begin + kBlock) {
-          if (!WriteBlock(out)) return false;
-          out -= kBlock;
-        }
-      }
+  // Codes of at most 56 bits. `group` codes are gathered before each store: as many as fit
+  // beside the at most 7 pending bits in 63 bits.
+  bool PutAll(const std::uint8_t* p, std::size_t n, const CodeTable& table, int group) {
+    switch (group) {
+      case 4: return PutGroups<4>(p, n, table);
+      case 3: return PutGroups<3>(p, n, table);
+      case 2: return PutGroups<2>(p, n, table);
+      default: return PutGroups<1>(p, n, table);
     }
-    for (; i < n; ++i) {
-      const std::uint64_t e = table[p[i]];
-      acc |= (e & kBits) << bits;
-      bits += static_cast<unsigned>(e >> 56);
-      Store64(out, acc);
-      out += bits >> 3;
-      acc >>= (bits & ~7u);
-      bits &= 7;
-      if (out >= begin + kBlock) {
-        if (!WriteBlock(out)) return false;
-        out -= kBlock;
-      }
+  }
+
+  static int GroupFor(std::size_t maxLength) {
+    for (int group = 4; group > 1; --group) {
+      if (7 + static_cast<std::size_t>(group) * maxLength <= 63) return group;
     }
-    m_pos = static_cast<std::size_t>(out - begin);
-    m_acc = acc;
-    m_bits = bits;
-    return true;
+    return 1;
   }
 
   // Codes longer than 56 bits (only from counts near the 32-bit limit), bit by bit.
@@ -264,6 +242,48 @@ class BitWriter {
   std::uint64_t BitsWritten() const { return (m_written + m_pos) * 8 + m_bits; }
 
  private:
+  template <int G>
+  bool PutGroups(const std::uint8_t* p, std::size_t n, const CodeTable& table) {
+    std::uint8_t* const begin = m_buffer.data();
+    std::uint8_t* const limit = begin + kBlock;
+    std::uint8_t* out = begin + m_pos;
+    std::uint64_t acc = m_acc;
+    unsigned bits = m_bits;
+    std::size_t i = 0;
+    auto put = [&](std::size_t j) {
+      acc |= table.bits[p[j]] << bits;
+      bits += table.length[p[j]];
+    };
+    for (; i + G <= n; i += G) {
+      [&]<std::size_t... K>(std::index_sequence<K...>) {
+        (put(i + K), ...);
+      }(std::make_index_sequence<G>{});
+      Store64(out, acc);
+      out += bits >> 3;
+      acc >>= (bits & ~7u);
+      bits &= 7;
+      if (out >= limit) {
+        if (!WriteBlock(out)) return false;
+        out -= kBlock;
+      }
+    }
+    for (; i < n; ++i) {
+      put(i);
+      Store64(out, acc);
+      out += bits >> 3;
+      acc >>= (bits & ~7u);
+      bits &= 7;
+      if (out >= limit) {
+        if (!WriteBlock(out)) return false;
+        out -= kBlock;
+      }
+    }
+    m_pos = static_cast<std::size_t>(out - begin);
+    m_acc = acc;
+    m_bits = bits;
+    return true;
+  }
+
   bool WriteBlock(const std::uint8_t* end) {
     if (!m_output.Write(m_buffer.data(), kBlock)) return false;
     const std::size_t rest = static_cast<std::size_t>(end - m_buffer.data()) - kBlock;
@@ -302,7 +322,7 @@ HuffmanStatus THuffmanEncoder::Encode() {
   if (!m_output->Write(header, sizeof header)) return HuffmanStatus::WriteError;
 
   const THuffmanCodes& codes = m_tree.Codes();
-  std::array<std::uint64_t, 256> table{};
+  CodeTable table{};
   std::size_t maxLength = 0;
   std::uint64_t expectedBits = 0;
   for (int s = 0; s < 256; ++s) {
@@ -312,11 +332,13 @@ HuffmanStatus THuffmanEncoder::Encode() {
     if (code.size() > 56) continue;
     std::uint64_t bits = 0;
     for (std::size_t k = 0; k < code.size(); ++k) bits |= std::uint64_t{code[k]} << k;
-    table[s] = bits | (std::uint64_t{code.size()} << 56);
+    table.bits[s] = bits;
+    table.length[s] = static_cast<std::uint8_t>(code.size());
   }
 
   if (!m_input->Rewind()) return HuffmanStatus::ReadError;
   BitWriter writer(*m_output);
+  const int group = BitWriter::GroupFor(maxLength);
   std::vector<std::uint8_t> buffer(kBlock);
   std::int64_t seen = 0;
   for (;;) {
@@ -325,15 +347,14 @@ HuffmanStatus THuffmanEncoder::Encode() {
     const std::size_t n = static_cast<std::size_t>(got);
     seen += static_cast<std::int64_t>(n);
     if (maxLength <= 56) {
-      // Two codes of at most 28 bits fit beside the at most 7 pending bits.
-      if (!writer.PutAll(buffer.data(), n, table.data(), maxLength <= 28)) {
+      if (!writer.PutAll(buffer.data(), n, table, group)) {
         return HuffmanStatus::WriteError;
       }
     } else {
       for (std::size_t i = 0; i < n; ++i) {
         const THuffmanCode& code = codes[buffer[i]];
         const bool ok = code.size() > 56 ? writer.PutLong(code)
-                                         : writer.PutAll(&buffer[i], 1, table.data(), false);
+                                         : writer.PutAll(&buffer[i], 1, table, 1);
         if (!ok) return HuffmanStatus::WriteError;
       }
     }
