@@ -59,16 +59,25 @@ def load(name):
     return {r["command"]: r for r in json.load(open(name))["results"]}
 enc, dec, rep = load("encode.json"), load("decode.json"), load("replace.json")
 print(f"input: {mb:.1f} MB of generated account and character text")
-print("\nencode (MB/s of input, median of runs):")
+def row(name, r):
+    cpu = r["user"] + r["system"]
+    return (f"  {name:36s} {mb / r['median']:7.1f} MB/s wall ({r['median']:.3f} s)"
+            f"  {mb / cpu:7.1f} MB/s of CPU time ({cpu:.3f} s user+sys)")
+print("\nencode (MB/s of input; wall: median of runs, CPU: mean user+sys):")
 for name, r in {**enc, **rep}.items():
-    print(f"  {name:36s} {mb / r['median']:7.1f} MB/s  ({r['median']:.3f} s)")
+    print(row(name, r))
 print("\ndecode (MB/s of output):")
 for name, r in dec.items():
-    print(f"  {name:36s} {mb / r['median']:7.1f} MB/s  ({r['median']:.3f} s)")
-e = enc["zstd -1"]["median"] / enc["kovctl huffman encode"]["median"]
-d = dec["gzip -d"]["median"] / dec["kovctl huffman decode"]["median"]
-print(f"\nratio encode: kovctl is {e:.2f}x the speed of zstd -1")
-print(f"ratio decode: kovctl is {d:.2f}x the speed of gzip -d")
+    print(row(name, r))
+def ratio(a, b, key):
+    if key == "wall":
+        return a["median"] / b["median"]
+    return (a["user"] + a["system"]) / (b["user"] + b["system"])
+for key in ("wall", "cpu"):
+    e = ratio(enc["zstd -1"], enc["kovctl huffman encode"], key)
+    d = ratio(dec["gzip -d"], dec["kovctl huffman decode"], key)
+    print(f"\nratio ({key}): encode {e:.2f}x the speed of zstd -1; decode {d:.2f}x the speed of gzip -d", end="")
+print()
 print("\ncompressed size / input size:")
 for name, f in [("kovctl huffman", "ref.huf"), ("gzip -1", "ref.gz"), ("zstd -1", "ref.zst")]:
     print(f"  {name:16s} {os.path.getsize(f) / size:.3f}")
