@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "store/MemoryAdvice.h"
+
 namespace kov {
 
 namespace {
@@ -60,7 +62,8 @@ std::string_view AccountTable::Text(RowId row, Field f) const {
   const int slot = TextSlot(f);
   if (slot < 0) return {};
   const TextRef& t = m_rows[row].text[slot];
-  return {t.p, t.n};
+  if (t.len == 0) return {};
+  return {m_bufferBase[t.buf] + t.off, t.len};
 }
 
 std::optional<std::int32_t> AccountTable::Int(RowId row, Field f) const {
@@ -89,27 +92,58 @@ int AccountTable::CharacterCount(RowId row) const {
 
 // --- storage --------------------------------------------------------------------------
 
-const char* AccountTable::AdoptBuffer(std::unique_ptr<char[]> bytes, size_t size) {
-  const char* p = bytes.get();
+std::uint16_t AccountTable::AddBuffer(std::unique_ptr<char[]> bytes, size_t size) {
+  const auto index = static_cast<std::uint16_t>(m_buffers.size());
+  m_bufferBase.push_back(bytes.get());
+  m_bufferSize.push_back(size);
   m_buffers.push_back(std::move(bytes));
   m_bufferBytes += size;
+  return index;
+}
+
+const char* AccountTable::AdoptBuffer(std::unique_ptr<char[]> bytes, size_t size) {
+  const char* p = bytes.get();
+  m_adopted.push_back(AddBuffer(std::move(bytes), size));
   return p;
 }
 
-std::string_view AccountTable::Copy(std::string_view s) {
+AccountTable::TextRef AccountTable::Copy(std::string_view s) {
   if (s.empty()) return {};
-  if (s.size() > m_arenaLeft) {
+  if (s.size() > m_arenaLeft || m_buffers.empty()) {
     const size_t size = std::max(kArenaBlock, s.size());
-    m_buffers.push_back(std::make_unique<char[]>(size));
-    m_bufferBytes += size;
-    m_arenaPos = m_buffers.back().get();
+    m_arenaBuf = AddBuffer(std::make_unique<char[]>(size), size);
+    m_arenaUsed = 0;
     m_arenaLeft = size;
   }
-  char* p = m_arenaPos;
+  char* p = m_buffers[m_arenaBuf].get() + m_arenaUsed;
   std::memcpy(p, s.data(), s.size());
-  m_arenaPos += s.size();
+  TextRef ref{static_cast<std::uint32_t>(m_arenaUsed), m_arenaBuf,
+              static_cast<std::uint16_t>(s.size())};
+  m_arenaUsed += s.size();
   m_arenaLeft -= s.size();
-  return {p, s.size()};
+  return ref;
+}
+
+AccountTable::TextRef AccountTable::RefInBuffers(std::string_view s) {
+  if (s.empty()) return {};
+  const char* p = s.data();
+  if (!m_adopted.empty()) {  // the file being read, almost always
+    const std::uint16_t last = m_adopted.back();
+    const char* base = m_bufferBase[last];
+    if (p >= base && p + s.size() <= base + m_bufferSize[last])
+      return {static_cast<std::uint32_t>(p - base), last, static_cast<std::uint16_t>(s.size())};
+  }
+  for (auto it = m_adopted.rbegin(); it != m_adopted.rend(); ++it) {
+    const char* base = m_bufferBase[*it];
+    if (p >= base && p + s.size() <= base + m_bufferSize[*it])
+      return {static_cast<std::uint32_t>(p - base), *it, static_cast<std::uint16_t>(s.size())};
+  }
+  // A constant text (a level name, a default): copied once, shared by every row.
+  for (const auto& [cp, ref] : m_constants)
+    if (cp == p && ref.len == s.size()) return ref;
+  const TextRef ref = Copy(s);
+  m_constants.emplace_back(p, ref);
+  return ref;
 }
 
 size_t AccountTable::MemoryUsage() const {
@@ -128,7 +162,12 @@ void AccountTable::Empty() {
   m_nameNext.clear();
   m_indexBuilt = false;
   m_buffers.clear();
-  m_arenaPos = nullptr;
+  m_bufferBase.clear();
+  m_bufferSize.clear();
+  m_adopted.clear();
+  m_constants.clear();
+  m_arenaBuf = 0;
+  m_arenaUsed = 0;
   m_arenaLeft = 0;
   m_bufferBytes = 0;
   m_current = kNoRow;
@@ -137,6 +176,20 @@ void AccountTable::Empty() {
   m_viewDirty = false;
   for (auto* l : m_listeners) l->ViewReset();
   NotifyCurrent();
+}
+
+void AccountTable::ReserveRows(size_t rows) {
+  const size_t n = m_rows.size() + rows;
+  if (n > m_rows.capacity()) {
+    std::vector<Row> rows;
+    rows.reserve(n);
+    AdviseHugePages(rows.data(), n * sizeof(Row));
+    rows.insert(rows.end(), m_rows.begin(), m_rows.end());
+    m_rows.swap(rows);
+  }
+  m_order.reserve(n);
+  m_view.reserve(n);
+  m_viewPos.reserve(n);
 }
 
 // --- view -----------------------------------------------------------------------------
@@ -318,13 +371,13 @@ void AccountTable::Edit() {
   m_state = State::Edit;
 }
 
-void AccountTable::SetTextRef(Field f, std::string_view stored) {
+void AccountTable::SetTextRef(Field f, TextRef stored) {
   const int slot = TextSlot(f);
   if (slot < 0 || m_current == kNoRow) return;
   EnsureEditing();
   const bool isName = f == dbaccount && m_indexBuilt;
   if (isName) IndexRemove(m_current);
-  m_rows[m_current].text[slot] = {stored.data(), static_cast<std::uint32_t>(stored.size())};
+  m_rows[m_current].text[slot] = stored;
   if (isName) IndexAdd(m_current);
   NotifyRowChanged(m_current);
 }
@@ -343,7 +396,7 @@ void AccountTable::SetText(Field f, std::string_view value) {
 void AccountTable::SetTextNoCopy(Field f, std::string_view value) {
   const size_t cap = static_cast<size_t>(kFieldInfos[f].capacity);
   if (value.size() > cap) value = value.substr(0, cap);
-  SetTextRef(f, value);
+  SetTextRef(f, RefInBuffers(value));
 }
 
 void AccountTable::SetInt(Field f, std::int32_t value) {
@@ -364,7 +417,7 @@ void AccountTable::SetNull(Field f) {
     m_rows[m_current].ints[slot] = 0;
     NotifyRowChanged(m_current);
   } else if (TextSlot(f) >= 0) {
-    SetTextRef(f, {});
+    SetTextRef(f, TextRef{});
   }
 }
 

@@ -176,11 +176,15 @@ class AccountTable {
   void SetTextNoCopy(Field f, std::string_view value);
 
   size_t MemoryUsage() const;  // rough: rows, view, arena
+  // Makes room for `rows` more rows at once, so a large load does not regrow the storage.
+  void ReserveRows(size_t rows);
 
  private:
+  // 8 bytes: offset into one of the table's buffers; 100,000 rows of 22 texts stay small.
   struct TextRef {
-    const char* p = nullptr;
-    std::uint32_t n = 0;
+    std::uint32_t off = 0;
+    std::uint16_t buf = 0;
+    std::uint16_t len = 0;
   };
   struct Row {
     TextRef text[22];
@@ -194,7 +198,9 @@ class AccountTable {
 
   Row& RowRef(RowId r) { return m_rows[r]; }
   const Row& RowRef(RowId r) const { return m_rows[r]; }
-  std::string_view Copy(std::string_view s);
+  TextRef Copy(std::string_view s);
+  TextRef RefInBuffers(std::string_view s);
+  std::uint16_t AddBuffer(std::unique_ptr<char[]> bytes, size_t size);
   void CheckBrowse();
   void EnsureEditing();
   void RebuildView();
@@ -205,7 +211,7 @@ class AccountTable {
   void IndexAdd(RowId row);
   void IndexRemove(RowId row);
   void BuildIndex();
-  void SetTextRef(Field f, std::string_view stored);
+  void SetTextRef(Field f, TextRef stored);
 
   std::vector<Row> m_rows;            // by RowId; deleted rows stay dead until Empty
   std::vector<RowId> m_order;         // table order
@@ -226,7 +232,12 @@ class AccountTable {
   std::vector<RowId> m_nameNext;
 
   std::vector<std::unique_ptr<char[]>> m_buffers;  // adopted files and arena blocks
-  char* m_arenaPos = nullptr;
+  std::vector<const char*> m_bufferBase;
+  std::vector<size_t> m_bufferSize;
+  std::vector<std::uint16_t> m_adopted;  // indices of adopted buffers
+  std::vector<std::pair<const char*, TextRef>> m_constants;  // texts that live outside
+  std::uint16_t m_arenaBuf = 0;
+  size_t m_arenaUsed = 0;
   size_t m_arenaLeft = 0;
   size_t m_bufferBytes = 0;
 };

@@ -19,8 +19,6 @@ class LineSplitter {
  private:
   std::string_view m_text;
   size_t m_pos = 0;
-  size_t m_nextLf = 0;  // position of the next LF at or after m_pos, cached
-  bool m_lfKnown = false;
 };
 
 // A file's bytes, cut at the first NUL byte.
