@@ -431,7 +431,7 @@ HuffmanStatus THuffmanDecoder::DecodeSingleLeaf(std::uint8_t symbol) {
 
 namespace {
 
-constexpr unsigned kTableBits = 11;
+constexpr unsigned kTableBits = 12;
 
 // Reads the data part in blocks of kBlock bytes, keeping the few unread bytes of the
 // previous block in front of the next one so that codes may straddle blocks.
@@ -502,8 +502,10 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
   }
   const int root = m_tree.Root();
 
-  // Entry: symbol in bits 0-7 and code length in bits 8-15 for codes of at most
-  // kTableBits bits; otherwise length 0 and the node reached in bits 16-31.
+  // Entry for the next kTableBits bits: the first code's symbol (bits 0-7) and length (bits
+  // 16-19); a second code's symbol (bits 8-15) when it ends within the bits too; the bits
+  // both take (bits 20-23); how many codes (bits 24-25). No code: the node reached, in
+  // bits 0-15, and count 0.
   std::vector<std::uint32_t> table(std::size_t{1} << kTableBits);
   for (std::uint32_t index = 0; index < table.size(); ++index) {
     int node = root;
@@ -512,16 +514,28 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
       node = children[node].next[(index >> depth) & 1u];
       ++depth;
     }
-    if (children[node].next[0] < 0) {
-      table[index] = symbolOf[node] | (depth << 8);
-    } else {
-      table[index] = static_cast<std::uint32_t>(node) << 16;
+    if (children[node].next[0] >= 0) {
+      table[index] = static_cast<std::uint32_t>(node);
+      continue;
     }
+    const unsigned first = depth;
+    std::uint32_t entry = symbolOf[node] | (first << 16) | (first << 20) | (1u << 24);
+    node = root;
+    while (children[node].next[0] >= 0 && depth < kTableBits) {
+      node = children[node].next[(index >> depth) & 1u];
+      ++depth;
+    }
+    if (children[node].next[0] < 0) {
+      entry = (entry & 0xFF) | (std::uint32_t{symbolOf[node]} << 8) | (first << 16) |
+              (depth << 20) | (2u << 24);
+    }
+    table[index] = entry;
   }
 
   BitReader reader(*m_input);
   if (!reader.Refill()) return HuffmanStatus::ReadError;
-  std::vector<std::uint8_t> outBuffer(kBlock);
+  // Two bytes of slack: a table entry always stores two symbols.
+  std::vector<std::uint8_t> outBuffer(kBlock + 2);
   std::uint8_t* const outBegin = outBuffer.data();
   std::uint8_t* const outEnd = outBegin + kBlock;
   std::uint8_t* o = outBegin;
@@ -536,6 +550,10 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     m_symbolsWritten += static_cast<std::int64_t>(n);
     return m_output->Write(outBegin, n);
   };
+  auto store2 = [](std::uint8_t* p, std::uint32_t entry) {
+    p[0] = static_cast<std::uint8_t>(entry);
+    p[1] = static_cast<std::uint8_t>(entry >> 8);
+  };
 
   while (remaining > 0) {
     if (o == outEnd && !flushOut()) return HuffmanStatus::WriteError;
@@ -543,33 +561,32 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     const std::size_t avail = reader.Avail();
     std::size_t bitPos = reader.BitPos();
 
-    // Rounds of two table codes (at most 22 bits, less than 3 bytes) while every load
-    // stays 8 bytes clear of the buffer's end.
+    // Rounds of two table entries (at most 2 * kTableBits = 24 bits, 3 bytes, and four
+    // symbols) while every load stays 8 bytes clear of the buffer's end.
     if ((bitPos >> 3) + 8 <= avail) {
       std::size_t rounds = std::min((avail - 8 - (bitPos >> 3)) / 3 + 1,
-                                    static_cast<std::size_t>(outEnd - o) / 2);
-      if (static_cast<std::uint64_t>(remaining / 2) < rounds) {
-        rounds = static_cast<std::size_t>(remaining / 2);
+                                    static_cast<std::size_t>(outEnd - o) / 4);
+      if (static_cast<std::uint64_t>(remaining / 4) < rounds) {
+        rounds = static_cast<std::size_t>(remaining / 4);
       }
       std::uint8_t* op = o;
       std::size_t k = 0;
       for (; k < rounds; ++k) {
         std::uint64_t w = Load64(in + (bitPos >> 3)) >> (bitPos & 7);
         const std::uint32_t e1 = tab[w & kMask];
-        const unsigned l1 = (e1 >> 8) & 0xFF;
-        if (!l1) break;
+        if (!(e1 >> 24)) break;
+        const unsigned l1 = (e1 >> 20) & 0xF;
+        store2(op, e1);
+        op += e1 >> 24;
         w >>= l1;
         const std::uint32_t e2 = tab[w & kMask];
-        const unsigned l2 = (e2 >> 8) & 0xFF;
-        op[0] = static_cast<std::uint8_t>(e1);
-        if (!l2) {
-          ++op;
+        if (!(e2 >> 24)) {
           bitPos += l1;
           break;
         }
-        op[1] = static_cast<std::uint8_t>(e2);
-        op += 2;
-        bitPos += l1 + l2;
+        store2(op, e2);
+        op += e2 >> 24;
+        bitPos += l1 + ((e2 >> 20) & 0xF);
       }
       remaining -= op - o;
       o = op;
@@ -583,16 +600,15 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     if ((bitPos >> 3) + 8 <= avail) {
       const std::uint64_t w = Load64(in + (bitPos >> 3)) >> (bitPos & 7);
       const std::uint32_t e = tab[w & kMask];
-      unsigned length = (e >> 8) & 0xFF;
-      if (length) {
+      if (e >> 24) {
         *o++ = static_cast<std::uint8_t>(e);
-        reader.BitPos() = bitPos + length;
+        reader.BitPos() = bitPos + ((e >> 16) & 0xF);
         --remaining;
         continue;
       }
       // At most 56 bits, so that the position after the code lies inside the buffer.
-      int node = static_cast<int>(e >> 16);
-      length = kTableBits;
+      int node = static_cast<int>(e & 0xFFFF);
+      unsigned length = kTableBits;
       while (children[node].next[0] >= 0 && length < 56) {
         node = children[node].next[(w >> length) & 1u];
         ++length;
