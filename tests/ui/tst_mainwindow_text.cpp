@@ -1,0 +1,190 @@
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+#include "ui/main/EditPopup.h"
+#include "ui/main/LogPane.h"
+#include "ui/main/Notice.h"
+#include "ui/main/TForm1.h"
+#include "ui/settings/MessageDialog.h"
+#include "ui/settings/UiText.h"
+
+using namespace kov;
+
+namespace {
+
+// A program folder holding the shipped language files and a kov.ini with the given settings
+// lines; the account folder is empty.
+struct Folder {
+  explicit Folder(const QByteArray& settings, bool withLanguageFiles = true) {
+    program = dir.filePath("prog");
+    QDir().mkpath(program);
+    QDir().mkpath(dir.filePath("accounts"));
+    if (withLanguageFiles) {
+      for (const char* name : {"english.xml", "german.xml"})
+        QFile::copy(QStringLiteral(KOV_SOURCE_DIR "/lang/") + name, program + "/" + name);
+    }
+    QFile ini(program + "/kov.ini");
+    if (!ini.open(QIODevice::WriteOnly)) qFatal("cannot write kov.ini");
+    ini.write("[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=800\r\nHEIGHT=600\r\n[SETTINGS]\r\nACCOUNTDIR=" +
+              QDir::toNativeSeparators(dir.filePath("accounts")).toLocal8Bit() + "\r\n" + settings);
+  }
+  QByteArray Ini() const {
+    QFile f(program + "/kov.ini");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+  QTemporaryDir dir;
+  QString program;
+};
+
+QString StatusText(TForm1& form, const char* name) {
+  auto* label = form.findChild<QLabel*>(QString::fromLatin1(name));
+  return label ? label->text() : QString();
+}
+
+QStringList MenuTitles(TForm1& form) {
+  return {form.MenuFile()->title(), form.MenuEdit()->title(), form.MenuView()->title(), form.MenuHelp()->title()};
+}
+
+}  // namespace
+
+class TestMainWindowText : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    UiText::Instance().RegisterUiTextKeys();
+    for (const QString& key : UiText::Instance().Keys()) UiText::Instance().SetText(key, UiText::DefaultText(key));
+    MessageDialogSeam::Clear();
+    SetNoticeHandler([](NoticeKind, const QString&) {});
+  }
+  void cleanup() { SetNoticeHandler({}); }
+
+  void englishFile() {
+    Folder folder("LANG=0\r\n");
+    TForm1 form(folder.program);
+    QVERIFY(MessageDialogSeam::Calls().isEmpty());
+    QCOMPARE(form.edNewAccount->text(), QStringLiteral("New Account"));
+    QCOMPARE(form.edReloadAcc->text(), QStringLiteral("Reload Accounts"));
+    QCOMPARE(form.mViewLog->text(), QStringLiteral("Show Logfile"));
+    QCOMPARE(form.edExportExcel->text(), QStringLiteral("Exporting to MS Excel"));
+    QCOMPARE(MenuTitles(form), (QStringList{"File", "Edit", "View", "Help"}));
+    QCOMPARE(StatusText(form, "EntryPanel"), QStringLiteral("Entry: 0"));
+    QCOMPARE(StatusText(form, "StatePanel"), QStringLiteral("Status: saved"));
+    auto* popup = form.findChild<EditPopup*>("Popup_Log");
+    QVERIFY(popup);
+    QCOMPARE(popup->EditCut()->text(), QStringLiteral("Cut"));
+    QCOMPARE(popup->EditSelectAll()->text(), QStringLiteral("Select All"));
+    form.Settings().ChangesSaved = true;
+  }
+
+  void germanFile() {
+    Folder folder("LANG=1\r\n");
+    TForm1 form(folder.program);
+    QVERIFY(MessageDialogSeam::Calls().isEmpty());
+    QCOMPARE(form.edNewAccount->text(), QStringLiteral("Neues Konto"));
+    QCOMPARE(form.edDeleteAccount->text(), QString::fromUtf8("Konto löschen"));
+    QCOMPARE(form.edClose->text(), QStringLiteral("Beenden"));
+    QCOMPARE(form.edSettingsForm->text(), QStringLiteral("Einstellungen"));
+    QCOMPARE(form.mViewLog->text(), QStringLiteral("Protokoll anzeigen"));
+    QCOMPARE(MenuTitles(form), (QStringList{"Datei", "Bearbeiten", "Ansicht", "Hilfe"}));
+    QCOMPARE(StatusText(form, "EntryPanel"), QString::fromUtf8("Einträge: 0"));
+    QCOMPARE(StatusText(form, "StatePanel"), QStringLiteral("Status: gespeichert"));
+    auto* popup = form.findChild<EditPopup*>("Popup_Log");
+    QVERIFY(popup);
+    QCOMPARE(popup->EditCut()->text(), QStringLiteral("Ausschneiden"));
+    QCOMPARE(form.Log()->Splitter1()->objectName(), QStringLiteral("Splitter1"));
+    form.Settings().ChangesSaved = true;
+  }
+
+  void unknownLanguageShowsTheFixedErrorAndKeepsDefaults() {
+    Folder folder("LANG=2\r\n");
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
+    TForm1 form(folder.program);
+    const auto calls = MessageDialogSeam::Calls();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0].text, "Language file not found: " + QDir::toNativeSeparators(folder.program) +
+                                QDir::separator());
+    QCOMPARE(calls[0].kind, MsgDlgType::Error);
+    QCOMPARE(calls[0].buttons, MsgDlgButtons(MsgDlgBtn::OK));
+    QCOMPARE(form.edNewAccount->text(), QStringLiteral("New Account"));
+    QCOMPARE(MenuTitles(form), (QStringList{"File", "Edit", "View", "Help"}));
+    // The edit menu keeps its built-in (German) captions.
+    QCOMPARE(form.findChild<EditPopup*>("Popup_Log")->EditUndo()->text(), QString::fromUtf8("Rückgängig"));
+    form.Settings().ChangesSaved = true;
+  }
+
+  void missingEnglishFileIsReported() {
+    Folder folder("LANG=0\r\n", false);
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
+    TForm1 form(folder.program);
+    QCOMPARE(MessageDialogSeam::Calls().size(), 1);
+    QVERIFY(MessageDialogSeam::Calls()[0].text.endsWith(QDir::separator() + QStringLiteral("english.xml")));
+    form.Settings().ChangesSaved = true;
+  }
+
+  void showLogFollowsTheSettingAndIsWrittenBack() {
+    Folder folder("LANG=0\r\nSHOWLOG=0\r\nLOGH=140\r\n");
+    {
+      TForm1 form(folder.program);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      QVERIFY(!form.mViewLog->isChecked());
+      QVERIFY(!form.Log()->Logfile()->isVisible());
+      QVERIFY(!form.Log()->Splitter1()->isVisible());
+      QCOMPARE(form.Log()->LogHeight(), 140);
+      form.AddLogLine("while hidden", LogPane::IconInfo);
+
+      form.mViewLog->trigger();  // ticks itself, then shows the pane
+      QVERIFY(form.mViewLog->isChecked());
+      QVERIFY(form.Log()->Logfile()->isVisible());
+      QVERIFY(form.Log()->Splitter1()->isVisible());
+      QVERIFY(form.Log()->Splitter1()->geometry().bottom() < form.Log()->Logfile()->geometry().top());
+      QCOMPARE(form.Log()->LineText(form.Log()->LineCount() - 1), QStringLiteral(" while hidden"));
+      form.Log()->SetLogHeight(90);
+      form.Settings().ChangesSaved = true;
+      QVERIFY(form.close());
+    }
+    QVERIFY(folder.Ini().contains("SHOWLOG=1"));
+    QVERIFY(folder.Ini().contains("LOGH=90"));
+    {
+      TForm1 form(folder.program);
+      form.mViewLog->trigger();  // untick
+      QVERIFY(!form.mViewLog->isChecked());
+      form.Settings().ChangesSaved = true;
+      QVERIFY(form.close());
+    }
+    QVERIFY(folder.Ini().contains("SHOWLOG=0"));
+    QVERIFY(folder.Ini().contains("LOGH=90"));  // a hidden pane keeps its height
+  }
+
+  void closeQuestionGoesThroughMessageDialog() {
+    Folder folder("LANG=1\r\n");
+    TForm1 form(folder.program);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.SetChangesSaved(false);
+    MessageDialogSeam::Clear();
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::Cancel);  // also what the frame's close box gives
+    QVERIFY(!form.close());
+    QVERIFY(form.isVisible());
+    QCOMPARE(StatusText(form, "StatePanel"), QStringLiteral("Status: nicht gespeichert"));
+    const auto calls = MessageDialogSeam::Calls();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0].text, QString::fromUtf8("Änderungen speichern?"));
+    QCOMPARE(calls[0].kind, MsgDlgType::Confirmation);
+    QCOMPARE(calls[0].buttons, MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel);
+
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::No);
+    QVERIFY(form.close());
+  }
+};
+
+QTEST_MAIN(TestMainWindowText)
+#include "tst_mainwindow_text.moc"
