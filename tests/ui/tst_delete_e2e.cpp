@@ -1,0 +1,194 @@
+// End to end: the stand-in server runs in a detached tmux session with a private socket
+// folder; the program deletes accounts through its console, and the server's own files
+// show the result.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "console/ServerConsole.h"
+#include "support/MainWindowFixture.h"
+#include "ui/main/AccountModel.h"
+#include "ui/main/AppWindows.h"
+#include "ui/main/TForm1.h"
+#include "ui/settings/MessageDialog.h"
+#include "ui/settings/TForm6.h"
+#include "ui/settings/UiText.h"
+
+using namespace kov;
+using kovtest::AccountFile;
+using kovtest::MainWindowFixture;
+
+namespace {
+
+// The platform's console, with the moment of every command it was given.
+class TimedConsole : public IServerConsole {
+ public:
+  TimedConsole() { m_clock.start(); }
+  bool IsServerRunning(const std::string& path) override {
+    return PlatformServerConsole().IsServerRunning(path);
+  }
+  ConsoleResult SendConsoleCommand(const std::string& command, const std::string& path) override {
+    times.push_back(m_clock.elapsed());
+    return PlatformServerConsole().SendConsoleCommand(command, path);
+  }
+  std::vector<qint64> times;
+
+ private:
+  QElapsedTimer m_clock;
+};
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList Lines(const QByteArray& bytes) {
+  QStringList out;
+  for (const QByteArray& l : bytes.split('\n'))
+    if (!l.trimmed().isEmpty()) out << QString::fromLatin1(l.trimmed());
+  return out;
+}
+
+QStringList Sections(const QByteArray& accountFile) {
+  QStringList out;
+  for (const QString& l : Lines(accountFile))
+    if (l.startsWith('[') && l != "[EOF]") out << l.mid(1, l.size() - 2);
+  return out;
+}
+
+int RowOf(TForm1& f, const QString& name) {
+  for (int i = 0; i < f.Table().ViewCount(); ++i)
+    if (QString::fromLatin1(f.Table().Text(f.Table().ViewRow(i), dbaccount)) == name) return i;
+  return -1;
+}
+
+QStringList TableNames(TForm1& f) {
+  QStringList out;
+  for (RowId r : f.Table().Order()) out << QString::fromLatin1(f.Table().Text(r, dbaccount));
+  return out;
+}
+
+}  // namespace
+
+class TestDeleteE2E : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir m_tmp{QDir::tempPath() + "/kov-del-XXXXXX"};
+  QString m_serverPath;
+  QProcessEnvironment m_env;
+
+  bool Tmux(const QStringList& args) {
+    QProcess p;
+    p.setProcessEnvironment(m_env);
+    p.start(QStringLiteral("tmux"), args);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+  }
+
+ private slots:
+  void initTestCase() {
+    UiText::Instance().RegisterUiTextKeys();
+    QVERIFY(m_tmp.isValid());
+    if (QStandardPaths::findExecutable("tmux").isEmpty()) QFAIL("tmux is not installed");
+    const QString built = QStringLiteral(KOV_BINARY_DIR "/tools/vornex-server");
+    if (!QFile::exists(built)) QFAIL("build the target vornex-server first");
+    // A copy of its own, so that no other test's server can stand for ours.
+    m_serverPath = m_tmp.filePath("server/vornex-server");
+    QVERIFY(QDir().mkpath(m_tmp.filePath("server")));
+    QVERIFY(QFile::copy(built, m_serverPath));
+    QVERIFY(QFile::setPermissions(m_serverPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.remove(QStringLiteral("TMUX"));
+    m_env.insert(QStringLiteral("TMUX_TMPDIR"), m_tmp.filePath("tmux"));
+    QVERIFY(QDir().mkpath(m_tmp.filePath("tmux")));
+    qputenv("TMUX_TMPDIR", m_tmp.filePath("tmux").toLocal8Bit());
+  }
+
+  void cleanupTestCase() { Tmux({"kill-server"}); }
+
+  void deleteThroughTheServerConsole() {
+    const QByteArray accu = AccountFile({"[anna]", "PASSWORD=pa", "PLEVEL=1", "[bert]",
+                                         "PASSWORD=pb", "[carl]", "PASSWORD=pc", "[dora]",
+                                         "PASSWORD=pd", "[EOF]"});
+    // A pending change of anna: "A" would bring her back if it stayed in the file.
+    const QByteArray acct = AccountFile({"// pending", "[anna]", "PASSWORD=changed", "[dora]",
+                                         "PASSWORD=newdora"});
+    MainWindowFixture fixture(accu, acct);
+    TForm1& f = fixture.Form();
+    const QString accounts = fixture.accountFolder;
+    QVERIFY(Tmux({"new-session", "-d", "-s", "kovdel", "-x", "200", "-y", "50", m_serverPath,
+                  "--accounts", accounts}));
+    const std::string server = m_serverPath.toStdString();
+    QTRY_VERIFY_WITH_TIMEOUT(IsServerRunning(server), 10000);
+    f.Settings().VORNEXDIR = server;
+
+    TimedConsole console;
+    ScopedServerConsole scoped(console);
+    AppWindows windows(f);
+    fixture.Show();
+
+    // anna, bert and carl selected; bert unticked in the confirmation.
+    QTableView* grid = f.Grid();
+    grid->setFocus();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(f.Model().index(RowOf(f, "anna"), 1)).center());
+    for (const char* n : {"bert", "carl"})
+      grid->selectionModel()->select(f.Model().index(RowOf(f, n), 1),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTimer::singleShot(0, &f, [&] {
+      auto* d = f.findChild<TForm6*>(QStringLiteral("Form6"));
+      QVERIFY(d && d->isVisible());
+      QCOMPARE(d->Count(), 3);
+      d->CheckListBox1()->item(1)->setCheckState(Qt::Unchecked);
+      QTest::mouseClick(d->ButtonYes(), Qt::LeftButton);
+    });
+    f.edDeleteAccount->trigger();
+
+    const QString log = accounts + "/console.log";
+    QTRY_COMPARE_WITH_TIMEOUT(Lines(ReadAll(log)).size(), 3, 10000);
+    QCOMPARE(Lines(ReadAll(log)),
+             QStringList({"ACCOUNT anna DELETE", "ACCOUNT carl DELETE", "A"}));
+    QCOMPARE(console.times.size(), size_t(3));
+    for (size_t i = 1; i < console.times.size(); ++i)
+      QVERIFY2(console.times[i] - console.times[i - 1] >= 50,
+               qPrintable(QString::number(console.times[i] - console.times[i - 1])));
+    // The server has taken "A" over once the update file is empty.
+    QTRY_COMPARE_WITH_TIMEOUT(ReadAll(accounts + "/VornexAcct.scp"), QByteArray(), 10000);
+    QCOMPARE(Sections(ReadAll(accounts + "/VornexAccu.scp")), QStringList({"bert", "dora"}));
+    QCOMPARE(TableNames(f), QStringList({"bert", "dora"}));
+
+    // With the server stopped, a delete shows the warning and changes nothing.
+    QVERIFY(Tmux({"kill-server"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!IsServerRunning(server), 10000);
+    const QByteArray accuBefore = ReadAll(accounts + "/VornexAccu.scp");
+    const QByteArray logBefore = ReadAll(log);
+    MessageDialogSeam::Clear();
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
+    // The offscreen platform does not hand activation back after a modal dialog.
+    f.activateWindow();
+    QApplication::setActiveWindow(&f);
+    grid->setFocus();
+    QTRY_VERIFY(grid->hasFocus());
+    QVERIFY(f.edDeleteAccount->isEnabled());
+    QTest::keyClick(grid, Qt::Key_Delete);
+    const auto calls = MessageDialogSeam::Calls();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0].text, Ui("err_Account_Delete"));
+    QCOMPARE(calls[0].kind, MsgDlgType::Warning);
+    QCOMPARE(TableNames(f), QStringList({"bert", "dora"}));
+    QCOMPARE(ReadAll(accounts + "/VornexAccu.scp"), accuBefore);
+    QCOMPARE(ReadAll(log), logBefore);
+    QCOMPARE(console.times.size(), size_t(3));
+  }
+};
+
+QTEST_MAIN(TestDeleteE2E)
+#include "tst_delete_e2e.moc"
