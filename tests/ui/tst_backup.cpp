@@ -119,6 +119,23 @@ class TestBackup : public QObject {
     QCOMPARE(form.Log()->LineCount(), lines);
     QVERIFY(!QFileInfo::exists(QDir(fx.programFolder).filePath("missing")));
   }
+
+  void incompleteTableIsNotBackedUp() {
+    MainWindowFixture fx(AccountFile({"[alpha]", "PASSWORD=one", "[bravo]", "BLOCK=abc", "[EOF]"}));
+    fx.Show();
+    TForm1& form = fx.Form();
+    QVERIFY(!form.LoadComplete());
+    auto* command = form.findChild<BackupCommand*>("BackupCommand");
+    QVERIFY(command);
+    fx.notices.clear();
+
+    QVERIFY(!command->MakeBackup(QDir(fx.programFolder).filePath("Kov_x.bak")));
+
+    QCOMPARE(fx.notices.size(), 1);
+    QVERIFY(fx.notices[0].contains("not loaded completely"));
+    QVERIFY(!QFileInfo::exists(QDir(fx.programFolder).filePath("Kov_x.bak")));
+    QVERIFY(form.isVisible());
+  }
 };
 
 QTEST_MAIN(TestBackup)

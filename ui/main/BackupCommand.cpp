@@ -41,6 +41,16 @@ QString BackupCommand::BackupPath() const {
 }
 
 bool BackupCommand::MakeBackup(const QString& path) {
+  if (!m_form.LoadComplete()) {
+    // The table holds only part of the files, and a backup of it would replace today's
+    // earlier, whole backup.
+    ShowNotice(&m_form, NoticeKind::Warning,
+               QStringLiteral("The accounts were not loaded completely: reading stopped on an "
+                              "error. A backup now would hold an incomplete table and replace "
+                              "today's backup.\nCorrect the file and choose \"%1\" first.")
+                   .arg(Ui("f1_Action_Reload")));
+    return false;
+  }
   const std::string date = DateBytes(TodayText());
 
   m_form.FilterReset();
