@@ -92,7 +92,11 @@ TMessageForm::TMessageForm(const QString& text, MsgDlgType kind, MsgDlgButtons b
   message->setObjectName(QStringLiteral("lblMessage"));
   message->setTextFormat(Qt::PlainText);  // a message never turns into markup
   message->setWordWrap(true);
-  message->setMinimumWidth(200);
+  // Word wrap alone would squeeze a long line (a path) into a narrow column.
+  int widest = 0;
+  for (const QString& line : text.split(u'\n'))
+    widest = qMax(widest, message->fontMetrics().horizontalAdvance(line));
+  message->setMinimumWidth(qBound(200, widest + 4, 480));
   message->setTextInteractionFlags(Qt::TextSelectableByMouse);
   body->addWidget(icon);
   body->addWidget(message, 1);
