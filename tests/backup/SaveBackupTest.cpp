@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csignal>
 #include <optional>
+#include <random>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,7 +32,8 @@ class TempDir {
   TempDir() {
     static int counter = 0;
     m_path = fs::temp_directory_path() /
-             ("kov-backup-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+             ("kov-backup-test-" + std::to_string(std::random_device{}()) + "-" +
+              std::to_string(counter++));
     fs::remove_all(m_path);
     fs::create_directories(m_path);
   }
