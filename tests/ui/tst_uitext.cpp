@@ -218,6 +218,17 @@ class TestUiText : public QObject {
     QCOMPARE(Ui("f1_Tab_1"), QStringLiteral("Alle"));
   }
 
+  void manyControlElementsApplyInOrder() {
+    QWidget form;
+    form.setObjectName("Form1");
+    for (int i = 0; i < 300; ++i) (new QPushButton(&form))->setObjectName(QStringLiteral("Button%1").arg(i));
+    QByteArray doc = "<Kov><Form1>";
+    for (int i = 0; i < 50000; ++i) doc += "<button7 Caption=\"" + QByteArray::number(i) + "\"/>";
+    doc += "</Form1></Kov>";
+    QVERIFY(ApplyLanguageDocument(doc, {&form}));
+    QCOMPARE(form.findChild<QPushButton*>("Button7")->text(), QStringLiteral("49999"));
+  }
+
   void nulByteEndsTheText() {
     QByteArray doc = Doc("<Item Name=\"f1_Tab_1\" Value=\"Alle\"/>");
     doc += QByteArray("\0<garbage", 9);

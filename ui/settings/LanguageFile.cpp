@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QKeySequence>
 #include <QMetaProperty>
 #include <QWidget>
@@ -120,29 +121,39 @@ void SetProperty(QObject* target, const QString& name, const QString& rawValue) 
   if (p.isWritable() && p.typeId() == QMetaType::QString) p.write(target, value);
 }
 
-QObject* FindControl(QObject* parent, const QString& name) {
+// Control names of each searched object, built once per document: a file may hold very many
+// elements, and a window many controls.
+using ControlIndex = QHash<QObject*, QHash<QString, QObject*>>;
+
+QObject* FindControl(QObject* parent, const QString& name, ControlIndex& index) {
   if (name.isEmpty()) return nullptr;
-  const QList<QObject*> all = parent->findChildren<QObject*>();
-  for (QObject* o : all) {
-    if (o->objectName().compare(name, Qt::CaseInsensitive) == 0) return o;
+  auto it = index.find(parent);
+  if (it == index.end()) {
+    QHash<QString, QObject*> names;
+    for (QObject* o : parent->findChildren<QObject*>()) {
+      const QString key = o->objectName().toLower();
+      if (!key.isEmpty() && !names.contains(key)) names.insert(key, o);
+    }
+    it = index.insert(parent, names);
   }
-  return nullptr;
+  return it->value(name.toLower());
 }
 
-void ApplyControl(QObject* control, const Node& node) {
+void ApplyControl(QObject* control, const Node& node, ControlIndex& index) {
   for (const auto& [name, value] : node.attributes) SetProperty(control, name, value);
   for (const Node& child : node.children) {
     // Elements that name no control stand for object-valued properties, which carry no text
     // we use: they are passed over.
-    if (QObject* inner = FindControl(control, child.name)) ApplyControl(inner, child);
+    if (QObject* inner = FindControl(control, child.name, index)) ApplyControl(inner, child, index);
   }
 }
 
 void ApplyWindow(QWidget* window, const Node& node) {
+  ControlIndex index;
   for (const auto& [name, value] : node.attributes) SetProperty(window, name, value);
   for (const Node& child : node.children) {
     if (child.name.compare(u"Variables", Qt::CaseInsensitive) == 0) continue;
-    if (QObject* control = FindControl(window, child.name)) ApplyControl(control, child);
+    if (QObject* control = FindControl(window, child.name, index)) ApplyControl(control, child, index);
   }
 }
 
