@@ -120,6 +120,15 @@ DWORD OwnerOf(HWND window) {
 
 HWND ToHandle(ConsoleWindow window) { return reinterpret_cast<HWND>(window); }
 
+// The input-method windows that the system gives every window thread are top-level windows
+// of the server's process and usually lie above its console; they are not the server's own.
+bool IsSystemImeWindow(HWND window) {
+    char name[32] = {};
+    int n = ::GetClassNameA(window, name, sizeof name);
+    std::string cls(name, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return cls == "IME" || cls == "MSCTFIME UI";
+}
+
 class Win32ServerConsole : public IServerConsole {
 public:
     bool IsServerRunning(const std::string& serverPath) override {
@@ -194,7 +203,8 @@ ConsoleWindow FindServerConsoleWindow(const std::string& serverPath) {
     // The z-order can change under the walk; the bound keeps a cycle from running forever.
     for (int steps = 0; window && steps < 100000; ++steps) {
         const ProcessEntry* entry = EntryOf(processes, OwnerOf(window));
-        if (entry && entry->fullPath && PathEqualsIgnoringCase(entry->path, serverPath)) {
+        if (entry && entry->fullPath && PathEqualsIgnoringCase(entry->path, serverPath) &&
+            !IsSystemImeWindow(window)) {
             return reinterpret_cast<ConsoleWindow>(window);
         }
         window = ::GetWindow(window, GW_HWNDNEXT);

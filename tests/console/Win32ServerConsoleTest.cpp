@@ -50,14 +50,21 @@ bool WaitFor(Predicate predicate, std::chrono::milliseconds limit = 10s) {
 // A copy of the stand-in server in a folder of its own, started and stopped by the test.
 class ServerCopy {
 public:
-    ServerCopy(const std::string& root, const std::string& name, const std::string& extraArgs) {
+    // sharedExe: run that copy (a second instance) instead of making one.
+    ServerCopy(const std::string& root, const std::string& name, const std::string& extraArgs,
+               const std::string& sharedExe = {}) {
         m_folder = root + "\\" + name;
         ::CreateDirectoryA(m_folder.c_str(), nullptr);
         m_accounts = m_folder + "\\Accounts";
         ::CreateDirectoryA(m_accounts.c_str(), nullptr);
-        m_exe = m_folder + "\\VornexServer.exe";
-        std::string built = FullPath(KOV_BINARY_DIR "/tools/vornex-server.exe");
-        m_copied = ::CopyFileA(built.c_str(), m_exe.c_str(), FALSE) != 0;
+        if (sharedExe.empty()) {
+            m_exe = m_folder + "\\VornexServer.exe";
+            std::string built = FullPath(KOV_BINARY_DIR "/tools/vornex-server.exe");
+            m_copied = ::CopyFileA(built.c_str(), m_exe.c_str(), FALSE) != 0;
+        } else {
+            m_exe = sharedExe;
+            m_copied = true;
+        }
         std::ofstream(m_accounts + "\\VornexAccu.scp", std::ios::binary)
             << "[admin]\r\nPASSWORD=oldsecret\r\n\r\n[bob]\r\nPASSWORD=bobpw\r\n\r\n[EOF]\r\n";
         std::string command = "\"" + m_exe + "\" --accounts \"" + m_accounts + "\" --saves \"" +
@@ -108,6 +115,30 @@ std::string Upper(std::string text) {
 std::string Lower(std::string text) {
     ::CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
     return text;
+}
+
+struct FindByPid {
+    DWORD pid;
+    HWND found = nullptr;
+};
+
+// The instance's top-level window that has the input field.
+HWND ConsoleOf(DWORD pid) {
+    FindByPid search{pid};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<FindByPid*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == s->pid && ::IsWindowVisible(window) &&
+                ::FindWindowExA(window, nullptr, "Edit", nullptr)) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 class Win32ServerConsoleTest : public ::testing::Test {
@@ -175,7 +206,8 @@ TEST_F(Win32ServerConsoleTest, TypesIntoTheEditFieldOfTheServerWindow) {
     EXPECT_TRUE(WaitFor([&] { return LastLine(server.Log()) == "A"; })) << ReadFile(server.Log());
     EXPECT_TRUE(WaitFor([&] { return server.Accounts().find("PASSWORD=newsecret") !=
                                      std::string::npos; }));
-    EXPECT_EQ(ReadFile(server.UpdateFile()), "");
+    // Emptied once the accounts are on disk.
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(server.UpdateFile()).empty(); }));
 
     EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand("ACCOUNT bob DELETE", exe)
                     .Delivered());
@@ -195,6 +227,32 @@ TEST_F(Win32ServerConsoleTest, TypesIntoTheEditFieldOfTheServerWindow) {
               ConsoleStatus::HandleNotFound);
 }
 
+TEST_F(Win32ServerConsoleTest, SystemImeWindowAboveTheConsoleIsPassedOver) {
+    ServerCopy server(m_root, "Ime", "");
+    ASSERT_TRUE(server.Started());
+    HWND console = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (console = ConsoleOf(server.Pid())) != nullptr; }));
+    HWND ime = ::FindWindowExA(nullptr, nullptr, "IME", nullptr);
+    while (ime) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(ime, &owner);
+        if (owner == server.Pid()) break;
+        ime = ::FindWindowExA(nullptr, ime, "IME", nullptr);
+    }
+    if (!ime) GTEST_SKIP() << "this system gives the server no IME window";
+    ::SetWindowPos(ime, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    HWND top = ::GetTopWindow(nullptr);
+    for (DWORD owner = 0; top; top = ::GetWindow(top, GW_HWNDNEXT)) {
+        ::GetWindowThreadProcessId(top, &owner);
+        if (owner == server.Pid()) break;
+    }
+    ASSERT_EQ(top, ime) << "the IME window should now be the server's topmost window";
+    EXPECT_EQ(kov::FindServerConsoleWindow(server.Exe()),
+              reinterpret_cast<kov::ConsoleWindow>(console));
+    EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand("SAVE", server.Exe()).Delivered());
+    EXPECT_TRUE(WaitFor([&] { return LastLine(server.Log()) == "SAVE"; }));
+}
+
 TEST_F(Win32ServerConsoleTest, DialogAboveTheConsoleGivesEditFieldNotFound) {
     ServerCopy server(m_root, "Blocked", "--dialog");
     ASSERT_TRUE(server.Started());
@@ -210,6 +268,36 @@ TEST_F(Win32ServerConsoleTest, DialogAboveTheConsoleGivesEditFieldNotFound) {
     EXPECT_EQ(result.MessageText(), "Edit field handle not found!");
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(ReadFile(server.Log()), "");
+}
+
+TEST_F(Win32ServerConsoleTest, InstanceHigherInZOrderReceivesTheCommand) {
+    ServerCopy first(m_root, "First", "");
+    ASSERT_TRUE(first.Started());
+    ServerCopy second(m_root, "Second", "", first.Exe());
+    ASSERT_TRUE(second.Started());
+    HWND firstWindow = nullptr, secondWindow = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        firstWindow = ConsoleOf(first.Pid());
+        secondWindow = ConsoleOf(second.Pid());
+        return firstWindow && secondWindow;
+    }));
+    for (int round = 0; round < 2; ++round) {
+        const ServerCopy& top = round == 0 ? first : second;
+        const ServerCopy& other = round == 0 ? second : first;
+        HWND window = round == 0 ? firstWindow : secondWindow;
+        // Raised again while waiting: the other instance may still be activating itself.
+        ASSERT_TRUE(WaitFor([&] {
+            ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            std::this_thread::sleep_for(100ms);
+            return kov::FindServerConsoleWindow(first.Exe()) ==
+                   reinterpret_cast<kov::ConsoleWindow>(window);
+        })) << "round " << round;
+        const std::string command = "SAVE " + std::to_string(round);
+        EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand(command, first.Exe())
+                        .Delivered());
+        EXPECT_TRUE(WaitFor([&] { return LastLine(top.Log()) == command; })) << round;
+        EXPECT_NE(LastLine(other.Log()), command);
+    }
 }
 
 }  // namespace
