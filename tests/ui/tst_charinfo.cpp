@@ -266,6 +266,28 @@ class TestCharInfo : public QObject {
     SetNoticeHandler(nullptr);
   }
 
+#ifdef Q_OS_LINUX
+  void unreadableSaveFileIsReported() {
+    QTemporaryDir dir;
+    WriteSaveFile(dir, QByteArray(kSaveFile, sizeof kSaveFile - 1));
+    QStringList notices;
+    SetNoticeHandler([&](NoticeKind, const QString& text) { notices << text; });
+    TCharInfoForm w;
+    w.SetSaveDir(SaveDir(dir));
+    w.ReadCharacterFile("0x12");
+    // Reading the start of a process's memory file fails with an I/O error.
+    QVERIFY(QFile::remove(dir.filePath("vornexchars.scp")));
+    QVERIFY(QFile::link("/proc/self/mem", dir.filePath("vornexchars.scp")));
+    w.ReadCharacterFile("0x13");
+    SetNoticeHandler(nullptr);
+    QCOMPARE(notices.size(), 1);
+    QVERIFY(notices.first().contains("vornexchars.scp"));
+    QCOMPARE(Group(w, "GroupBox1")->title(), QString("Char Info (0x13)"));
+    QCOMPARE(w.GeneralText(kName), QString());  // nothing of Bob's is left to mislead
+    QCOMPARE(Grid(w)->rowCount(), 0);
+  }
+#endif
+
   void windows1252TextIsShown() {
     QTemporaryDir dir;
     WriteSaveFile(dir, QByteArray("[C]\r\nSERIAL=0x5\r\nNAME=J\xF6rg \x80\r\n[EOF]\r\n"));

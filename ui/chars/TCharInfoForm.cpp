@@ -1,5 +1,6 @@
 #include "ui/chars/TCharInfoForm.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -137,7 +138,9 @@ void TCharInfoForm::ReadCharacterFile(const QString& uid) {
   const std::string path = m_saveDir + kCharacterFileName;
   // A uid Windows-1252 cannot hold is on no line of the file; a line end stands on none.
   const std::string key = ToCp1252(uid).value_or(std::string("\n"));
+  QApplication::setOverrideCursor(Qt::WaitCursor);  // a save file can take a moment
   const CharacterReadResult result = kov::ReadCharacterFile(path, key);
+  QApplication::restoreOverrideCursor();
   if (result.status == CharacterFileStatus::FileMissing) return;
 
   GroupBox1->setTitle(Ui("CharInfo_GroupBox1") + " (" + uid + ")");
