@@ -84,8 +84,8 @@ std::vector<std::vector<std::string>> HtmlRows(const std::string& page, const ch
        ++it) {
     const std::string inner = (*it)[1];
     std::vector<std::string> cells;
-    for (auto c = std::sregex_iterator(inner.begin(), inner.end(), td);
-         c != std::sregex_iterator(); ++c)
+    for (auto c = std::sregex_iterator(inner.begin(), inner.end(), td); c != std::sregex_iterator();
+         ++c)
       cells.push_back((*c)[1]);
     if (!cells.empty()) rows.push_back(cells);
   }
@@ -205,14 +205,13 @@ TEST(ExportHtml, StaffTabExportsOnlyStaffInViewOrderWithSixColumns) {
   EXPECT_EQ(r.rows, 4);
   EXPECT_EQ(t.Current(), current);
   const std::string page = ReadAll(out);
-  EXPECT_EQ(HtmlRows(page, "th"),
-            (std::vector<std::vector<std::string>>{
-                {"S", "Account", "Password", "PLevel", "EMail", "Days"}}));
-  EXPECT_EQ(HtmlRows(page), (std::vector<std::vector<std::string>>{
-                                {"0", "seer1", "pw", "sEeR", "&nbsp;", "2"},
-                                {"1", "gm1", "pw", "GM", "&nbsp;", "10"},
-                                {"0", "dev1", "pw", "Developer", "d@x.de", "5"},
-                                {"0", "admin1", "pw", "admin", "a@x.de", "1"}}));
+  EXPECT_EQ(HtmlRows(page, "th"), (std::vector<std::vector<std::string>>{
+                                      {"S", "Account", "Password", "PLevel", "EMail", "Days"}}));
+  EXPECT_EQ(HtmlRows(page),
+            (std::vector<std::vector<std::string>>{{"0", "seer1", "pw", "sEeR", "&nbsp;", "2"},
+                                                   {"1", "gm1", "pw", "GM", "&nbsp;", "10"},
+                                                   {"0", "dev1", "pw", "Developer", "d@x.de", "5"},
+                                                   {"0", "admin1", "pw", "admin", "a@x.de", "1"}}));
   EXPECT_EQ(page.find("$0"), std::string::npos);  // the flags are never exported
 }
 
@@ -250,13 +249,12 @@ TEST(ExportHtml, ProgressRunsFromZeroToAllRowsHiddenIncluded) {
     Add(t, {"a" + std::to_string(i), "p", i % 2 ? "GM" : "Guest", ""});
   FilterBy(t, TabStaff);
   std::vector<std::int64_t> positions;
-  const ExportResult r =
-      ExportHtml(t, DefaultExportColumns(), (dir.path() / "p.htm").string(),
-                 [&](std::int64_t min, std::int64_t max, std::int64_t pos) {
-                   EXPECT_EQ(min, 0);
-                   EXPECT_EQ(max, 10000);
-                   positions.push_back(pos);
-                 });
+  const ExportResult r = ExportHtml(t, DefaultExportColumns(), (dir.path() / "p.htm").string(),
+                                    [&](std::int64_t min, std::int64_t max, std::int64_t pos) {
+                                      EXPECT_EQ(min, 0);
+                                      EXPECT_EQ(max, 10000);
+                                      positions.push_back(pos);
+                                    });
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.rows, 5000);
   ASSERT_GE(positions.size(), 3u);  // before, during and at the end
@@ -350,7 +348,8 @@ TEST_P(ExportFiles, FolderThatCannotBeWrittenGivesAnError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, ExportFiles,
-                         ::testing::Values(Format{"html", &ExportHtml}, Format{"xlsx", &ExportXlsx}),
+                         ::testing::Values(Format{"html", &ExportHtml},
+                                           Format{"xlsx", &ExportXlsx}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- workbook ---------------------------------------------------------------------------
@@ -371,19 +370,35 @@ TEST(ExportXlsx, SheetHoldsTitlesAndRecordsWithNumbersAsNumbers) {
   // Cells in order, as (reference, kind, value).
   std::vector<std::string> cells;
   const std::regex cell(
-      "<c r=\"([A-Z]+[0-9]+)\"[^>]*?(?: t=\"inlineStr\")?[^>]*>(?:<is><t[^>]*>(.*?)</t></is>|<v>(.*?)</v>)</c>");
+      "<c r=\"([A-Z]+[0-9]+)\"[^>]*?(?: "
+      "t=\"inlineStr\")?[^>]*>(?:<is><t[^>]*>(.*?)</t></is>|<v>(.*?)</v>)</c>");
   for (auto it = std::sregex_iterator(sheet->begin(), sheet->end(), cell);
        it != std::sregex_iterator(); ++it)
-    cells.push_back((*it)[1].str() + "=" + ((*it)[2].matched ? "s:" + (*it)[2].str()
-                                                             : "n:" + (*it)[3].str()));
-  EXPECT_EQ(cells, (std::vector<std::string>{
-                       "A1=s:S", "B1=s:Account", "C1=s:Password", "D1=s:PLevel", "E1=s:EMail",
-                       "F1=s:Days",
-                       "A2=n:2", "B2=s:player1", "C2=s:pw", "D2=s:Player", "E2=s:p@x.de", "F2=n:0",
-                       "A3=n:2", "B3=s:&lt;script&gt;x&lt;/script&gt;", "C3=s:a&amp;b\"c",
-                       "D3=s:Player", "E3=s:\xc3\xa9t\xc3\xa9@x.fr", "F3=n:12",
-                       "A4=n:0", "B4=s:_x005F_x0041_", "C4=s:_x0001_", "D4=s:Player",
-                       "F4=n:0"}))
+    cells.push_back((*it)[1].str() + "=" +
+                    ((*it)[2].matched ? "s:" + (*it)[2].str() : "n:" + (*it)[3].str()));
+  EXPECT_EQ(cells, (std::vector<std::string>{"A1=s:S",
+                                             "B1=s:Account",
+                                             "C1=s:Password",
+                                             "D1=s:PLevel",
+                                             "E1=s:EMail",
+                                             "F1=s:Days",
+                                             "A2=n:2",
+                                             "B2=s:player1",
+                                             "C2=s:pw",
+                                             "D2=s:Player",
+                                             "E2=s:p@x.de",
+                                             "F2=n:0",
+                                             "A3=n:2",
+                                             "B3=s:&lt;script&gt;x&lt;/script&gt;",
+                                             "C3=s:a&amp;b\"c",
+                                             "D3=s:Player",
+                                             "E3=s:\xc3\xa9t\xc3\xa9@x.fr",
+                                             "F3=n:12",
+                                             "A4=n:0",
+                                             "B4=s:_x005F_x0041_",
+                                             "C4=s:_x0001_",
+                                             "D4=s:Player",
+                                             "F4=n:0"}))
       << *sheet;
   EXPECT_NE(sheet->find("<pageSetup orientation=\"portrait\"/>"), std::string::npos);
   // Widened to the contents: the name column is wider than the status column.

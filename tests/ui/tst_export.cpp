@@ -33,13 +33,30 @@ namespace {
 
 QByteArray Accounts() {
   return AccountFile({
-      "[Alice]", "PASSWORD=pw1", "PLEVEL=4", "EMAIL=alice@example.org",
-      "[bob]", "PASSWORD=pw2", "PLEVEL=1", "EMAIL=a",
-      "[Carl]", "PASSWORD=pw3", "PLEVEL=counselor", "JAIL=1",
-      "[dave]", "PASSWORD=pw4", "PLEVEL=0", "TAG.EMAIL=\"dave@example.org\"",
-      "[Olga]", "PASSWORD=<script>alert('x')</script>", "PLEVEL=7",
+      "[Alice]",
+      "PASSWORD=pw1",
+      "PLEVEL=4",
+      "EMAIL=alice@example.org",
+      "[bob]",
+      "PASSWORD=pw2",
+      "PLEVEL=1",
+      "EMAIL=a",
+      "[Carl]",
+      "PASSWORD=pw3",
+      "PLEVEL=counselor",
+      "JAIL=1",
+      "[dave]",
+      "PASSWORD=pw4",
+      "PLEVEL=0",
+      "TAG.EMAIL=\"dave@example.org\"",
+      "[Olga]",
+      "PASSWORD=<script>alert('x')</script>",
+      "PLEVEL=7",
       "EMAIL=\"o&g\"@x.org?bcc=evil@x.org",
-      "[Dan]", "PASSWORD=pw6", "PLEVEL=Developer", "PRIV=2000",
+      "[Dan]",
+      "PASSWORD=pw6",
+      "PLEVEL=Developer",
+      "PRIV=2000",
       "[EOF]",
   });
 }
@@ -196,9 +213,10 @@ class TestExport : public QObject {
     f.edExportHTML->trigger();
     const QString page = ReadLatin1(path);
     QVERIFY(page.startsWith("<html><head><title>KOV Export</title>\r\n"));
-    QVERIFY(page.endsWith("<table>\r\n<tr><th>S</th><th>Account</th><th>Password</th>"
-                          "<th>PLevel</th><th>EMail</th><th>Days</th></tr>\r\n</table>\r\n"
-                          "</body></html>\r\n"));
+    QVERIFY(
+        page.endsWith("<table>\r\n<tr><th>S</th><th>Account</th><th>Password</th>"
+                      "<th>PLevel</th><th>EMail</th><th>Days</th></tr>\r\n</table>\r\n"
+                      "</body></html>\r\n"));
     QVERIFY(HtmlRows(page).isEmpty());
   }
 
@@ -220,8 +238,8 @@ class TestExport : public QObject {
     QCOMPARE(f.Progress().windowTitle(), QString("Exporting to MS Excel..."));
     QVERIFY(MessageDialogSeam::Calls().isEmpty());
 
-    const auto sheet = kovtest::ZipEntry(QFile::encodeName(path).toStdString(),
-                                         "xl/worksheets/sheet1.xml");
+    const auto sheet =
+        kovtest::ZipEntry(QFile::encodeName(path).toStdString(), "xl/worksheets/sheet1.xml");
     QVERIFY(sheet.has_value());
     const QString xml = QString::fromUtf8(sheet->data(), static_cast<int>(sheet->size()));
     QStringList names;
@@ -261,11 +279,11 @@ class TestExport : public QObject {
     QVERIFY(calls[0].buttons == MsgDlgButtons(MsgDlgBtn::OK));
     QVERIFY2(calls[0].text.contains(path), qPrintable(calls[0].text));
     QVERIFY(!f.Progress().isVisible());
-    QCOMPARE(LastLogLine(f), excel ? QString("Exporting to MS Excel...")
-                                   : QString("Exporting to HTML..."));
-    QCOMPARE(QDir(fx.dir.path()).entryList(QStringList{"*out*", ".*tmp"}, QDir::Files |
-                                           QDir::Hidden),
-             QStringList());
+    QCOMPARE(LastLogLine(f),
+             excel ? QString("Exporting to MS Excel...") : QString("Exporting to HTML..."));
+    QCOMPARE(
+        QDir(fx.dir.path()).entryList(QStringList{"*out*", ".*tmp"}, QDir::Files | QDir::Hidden),
+        QStringList());
   }
   void unwritableFolderShowsTheErrorAndLeavesNoFile_data() {
     QTest::addColumn<bool>("excel");
@@ -325,8 +343,7 @@ class TestExport : public QObject {
     const QByteArray tail = "?subject=%3Cmail%20subject%3E&body=dummy";
     QCOMPARE(catcher.urls[0].toEncoded(), "mailto:a" + tail);
     QCOMPARE(catcher.urls[1].toEncoded(), "mailto:dave@example.org" + tail);
-    QCOMPARE(catcher.urls[2].toEncoded(),
-             "mailto:%22o%26g%22@x.org%3Fbcc%3Devil@x.org" + tail);
+    QCOMPARE(catcher.urls[2].toEncoded(), "mailto:%22o%26g%22@x.org%3Fbcc%3Devil@x.org" + tail);
     QCOMPARE(catcher.urls[2].path(), QString("\"o&g\"@x.org?bcc=evil@x.org"));
     QVERIFY(fx.notices.isEmpty());
   }

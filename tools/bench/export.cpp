@@ -76,13 +76,15 @@ int main(int argc, char** argv) {
     } else if (!std::strcmp(argv[i], "--keep")) {
       keep = true;
     } else {
-      std::fprintf(stderr,
-                   "usage: kov-bench-export [--accounts N] [--runs N] [--dir ACCOUNTDIR] [--keep]\n");
+      std::fprintf(
+          stderr,
+          "usage: kov-bench-export [--accounts N] [--runs N] [--dir ACCOUNTDIR] [--keep]\n");
       return 2;
     }
   }
 
-  const fs::path work = fs::temp_directory_path() / ("kov-bench-export-" + std::to_string(getpid()));
+  const fs::path work =
+      fs::temp_directory_path() / ("kov-bench-export-" + std::to_string(getpid()));
   fs::create_directories(work);
   if (dir.empty()) {
     dir = work / "accounts";
@@ -134,7 +136,9 @@ int main(int argc, char** argv) {
               fs::file_size(html) / 1048576.0, h, h / r, h / w);
   std::printf("xlsx export (%5.1f MB):       %8.3f s   ratio to reading %.2f   (%.2f x wc -l)\n",
               fs::file_size(xlsx) / 1048576.0, x, x / r, x / w);
-  if (keep) std::printf("files kept in %s\n", work.c_str());
-  else fs::remove_all(work);
+  if (keep)
+    std::printf("files kept in %s\n", work.c_str());
+  else
+    fs::remove_all(work);
   return h / r > 2 || x / r > 25 ? 3 : 0;
 }

@@ -83,8 +83,8 @@ int Export(const kovctl::Args& args) {
   const kov::LoadResult load = kov::LoadAccountFolder(table, dir, options);
   // A list published from a load that stopped half-way would silently miss accounts.
   if (const kov::ReadResult* bad = load.failure()) {
-    const std::string path = kov::JoinPath(
-        dir, bad == &load.account ? kov::kAccountFileName : kov::kUpdateFileName);
+    const std::string path =
+        kov::JoinPath(dir, bad == &load.account ? kov::kAccountFileName : kov::kUpdateFileName);
     if (bad->status == kov::ReadResult::Status::ConversionError)
       std::fprintf(stderr, "kovctl export: %s: line %d: '%s' is not a valid %s value\n",
                    path.c_str(), bad->lineNumber, kov::Cp1252ToUtf8(bad->text).c_str(),
@@ -103,9 +103,8 @@ int Export(const kovctl::Args& args) {
   }
 
   const auto columns = kov::DefaultExportColumns();
-  const kov::ExportResult result = format == Format::Html
-                                       ? kov::ExportHtml(table, columns, out)
-                                       : kov::ExportXlsx(table, columns, out);
+  const kov::ExportResult result = format == Format::Html ? kov::ExportHtml(table, columns, out)
+                                                          : kov::ExportXlsx(table, columns, out);
   if (!result.ok) {
     std::fprintf(stderr, "kovctl export: %s\n", result.error.c_str());
     return 1;

@@ -3,7 +3,7 @@
 namespace kov {
 
 std::vector<ExportColumn> DefaultExportColumns() {
-  return {{dbstatus, "S"},    {dbaccount, "Account"}, {dbpasswort, "Password"},
+  return {{dbstatus, "S"},      {dbaccount, "Account"}, {dbpasswort, "Password"},
           {dbplevel, "PLevel"}, {dbemail, "EMail"},     {dbcounter, "Days"}};
 }
 

@@ -80,9 +80,10 @@ void ExportCommands::edExportHTMLExecute() { Export(Format::Html); }
 void ExportCommands::Export(Format format) {
   const bool excel = format == Format::Excel;
   const QString caption = excel ? m_excelCaption : m_htmlCaption;
-  FileDialogRequest request{FileDialogRequest::Kind::Save, caption, m_folder,
-                            excel ? QStringLiteral("Excel (*.xlsx)") : QStringLiteral("HTML (*.htm)"),
-                            excel ? QStringLiteral("xlsx") : QStringLiteral("htm")};
+  FileDialogRequest request{
+      FileDialogRequest::Kind::Save, caption, m_folder,
+      excel ? QStringLiteral("Excel (*.xlsx)") : QStringLiteral("HTML (*.htm)"),
+      excel ? QStringLiteral("xlsx") : QStringLiteral("htm")};
   const QString path = AskFileName(&m_form, request);
   if (path.isEmpty()) return;
   m_folder = QFileInfo(path).absolutePath();
@@ -101,15 +102,17 @@ void ExportCommands::Export(Format format) {
                                     : ExportHtml(m_form.Table(), columns, target, report);
   if (!result.ok) {
     const QString message = QString::fromStdString(result.error);
-    if (excel) JvDBGridExcelExport1Exception(message);
-    else JvDBGridHTMLExport1Exception(message);
+    if (excel)
+      JvDBGridExcelExport1Exception(message);
+    else
+      JvDBGridHTMLExport1Exception(message);
   }
   progress.Close();
   m_form.AddLogLine(caption, LogPane::IconInfo);
 }
 
-void ExportCommands::JvDBGridExcelExport1Progress(qint64 minimum, qint64 maximum,
-                                                  qint64 position, const QString& text) {
+void ExportCommands::JvDBGridExcelExport1Progress(qint64 minimum, qint64 maximum, qint64 position,
+                                                  const QString& text) {
   ProgressWindow& progress = m_form.Progress();
   if (progress.windowTitle() != text) progress.setWindowTitle(text);
   if (progress.Maximum() != maximum) progress.SetRange(minimum, maximum);

@@ -4,9 +4,9 @@
 
 namespace kov {
 
-const char* const kHtmlHeaderTemplate[5] = {
-    "<html><head><title><#TITLE></title>", "<style type=text/css>", "#STYLE", "</style>",
-    "</head><body>"};
+const char* const kHtmlHeaderTemplate[5] = {"<html><head><title><#TITLE></title>",
+                                            "<style type=text/css>", "#STYLE", "</style>",
+                                            "</head><body>"};
 
 namespace {
 
@@ -48,12 +48,23 @@ std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view what,
 void AppendHtmlEscaped(std::string& out, std::string_view bytes) {
   for (char c : bytes) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -70,8 +81,10 @@ std::string HtmlStyleRules(const std::vector<ExportColumn>& columns) {
       "tr:hover td{background:#fdf3c8}";
   bool status = false, number = false;
   for (const ExportColumn& c : columns) {
-    if (c.field == dbstatus) status = true;
-    else if (FieldInfoOf(c.field).isInteger) number = true;
+    if (c.field == dbstatus)
+      status = true;
+    else if (FieldInfoOf(c.field).isInteger)
+      number = true;
   }
   if (status) rules += "\r\ntd.s{text-align:center}";
   if (number) rules += "\r\ntd.n{text-align:right}";
@@ -106,8 +119,10 @@ bool WriteHtmlPage(const AccountTable& table, const std::vector<ExportColumn>& c
   buf += "<table>\r\n<tr>";
   for (const ExportColumn& c : columns) {
     buf += "<th>";
-    if (c.title.empty()) buf += "&nbsp;";
-    else AppendHtmlEscaped(buf, c.title);
+    if (c.title.empty())
+      buf += "&nbsp;";
+    else
+      AppendHtmlEscaped(buf, c.title);
     buf += "</th>";
   }
   buf += "</tr>\r\n";
@@ -124,8 +139,10 @@ bool WriteHtmlPage(const AccountTable& table, const std::vector<ExportColumn>& c
         buf += v ? std::to_string(*v) : "&nbsp;";
       } else {
         const std::string_view text = table.Text(row, c.field);
-        if (text.empty()) buf += "&nbsp;";
-        else AppendHtmlEscaped(buf, text);
+        if (text.empty())
+          buf += "&nbsp;";
+        else
+          AppendHtmlEscaped(buf, text);
       }
       buf += "</td>";
     }

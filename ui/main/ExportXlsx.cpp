@@ -124,8 +124,8 @@ ExportResult ExportXlsx(const AccountTable& table, const std::vector<ExportColum
   }
   std::string damage;
   if (!CheckWorkbook(file.TempPath(), damage)) {
-    result.error = "Cannot write " + path + ": " + damage +
-                   " (is the disk or the temporary folder full?)";
+    result.error =
+        "Cannot write " + path + ": " + damage + " (is the disk or the temporary folder full?)";
     file.Discard();
     result.rows = 0;
     return result;

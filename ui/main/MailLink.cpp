@@ -16,8 +16,8 @@ std::string PercentEncode(std::string_view utf8, std::string_view keep) {
   out.reserve(utf8.size() * 3);
   for (char ch : utf8) {
     const auto c = static_cast<unsigned char>(ch);
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                       (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~' ||
                        (c != 0 && keep.find(ch) != std::string_view::npos);
     if (plain) {
       out += ch;

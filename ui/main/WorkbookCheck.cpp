@@ -114,7 +114,8 @@ bool CheckWorkbook(const std::string& path, std::string& error) {
     error = "cannot be read back";
     return false;
   }
-  const std::size_t eocd = zip.size() >= 22 ? zip.rfind(std::string("PK\x05\x06", 4)) : std::string::npos;
+  const std::size_t eocd =
+      zip.size() >= 22 ? zip.rfind(std::string("PK\x05\x06", 4)) : std::string::npos;
   if (eocd == std::string::npos || eocd + 22 > zip.size()) {
     error = "the workbook is incomplete";
     return false;
