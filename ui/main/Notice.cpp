@@ -1,7 +1,9 @@
 #include "ui/main/Notice.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMessageBox>
+#include <QSortFilterProxyModel>
 
 #include "ui/main/ProgressWindow.h"
 
@@ -24,6 +26,46 @@ FileDialogRequest& LastRequest() {
   static FileDialogRequest r{FileDialogRequest::Kind::Save, {}, {}, {}, {}};
   return r;
 }
+#ifndef _WIN32
+// Folders and executable files only: a Linux server program has no extension to filter by.
+class ExecutableFilter : public QSortFilterProxyModel {
+ public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+    auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+    if (!files) return true;
+    const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+    return info.isDir() || (info.isFile() && info.isExecutable());
+  }
+};
+#endif
+
+QString AskProgram(QWidget* parent, const FileDialogRequest& request) {
+#ifdef _WIN32
+  return QFileDialog::getOpenFileName(parent, request.title, request.directory, request.filter);
+#else
+  QFileDialog dialog(parent, request.title, request.directory);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);  // the proxy needs Qt's own dialog
+  dialog.setProxyModel(new ExecutableFilter(&dialog));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+#endif
+}
+
+QString AskFolder(QWidget* parent, const FileDialogRequest& request) {
+  if (request.statusLine.isEmpty())
+    return QFileDialog::getExistingDirectory(parent, request.title, request.directory);
+  QFileDialog dialog(parent, request.title, request.directory);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+  dialog.setLabelText(QFileDialog::LookIn, request.statusLine);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
 }  // namespace
 
 void SetNoticeHandler(NoticeHandler handler) { Handler() = std::move(handler); }
@@ -62,7 +104,9 @@ QString AskFileName(QWidget* parent, const FileDialogRequest& request) {
   }
   switch (request.kind) {
     case FileDialogRequest::Kind::Folder:
-      return QFileDialog::getExistingDirectory(parent, request.title, request.directory);
+      return AskFolder(parent, request);
+    case FileDialogRequest::Kind::Program:
+      return AskProgram(parent, request);
     case FileDialogRequest::Kind::Open:
       return QFileDialog::getOpenFileName(parent, request.title, request.directory,
                                           request.filter);

@@ -18,8 +18,11 @@ using NoticeHandler = std::function<void(NoticeKind, const QString&)>;
 void SetNoticeHandler(NoticeHandler handler);
 
 struct FileDialogRequest {
-  enum class Kind { Save, Open, Folder } kind;
+  // Program: an existing program file; `filter` applies where programs have a file-name
+  // extension (Windows), elsewhere the dialog lists only executable files.
+  enum class Kind { Save, Open, Folder, Program } kind;
   QString title, directory, filter, defaultSuffix;
+  QString statusLine = {};  // Folder: a line of text above the folder list
 };
 // Returns the chosen path, or an empty text when the operator cancelled.
 QString AskFileName(QWidget* parent, const FileDialogRequest& request);

@@ -1,0 +1,422 @@
+// The preferences dialog: field colours, pickers, apply and cancel, the language switch
+// through all windows, and the Settings command of the main window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/TPrgSettings.h"
+#include "support/MainWindowFixture.h"
+#include "ui/main/AppWindows.h"
+#include "ui/main/EditPopup.h"
+#include "ui/main/Notice.h"
+#include "ui/settings/MessageDialog.h"
+#include "ui/settings/TForm3.h"
+#include "ui/settings/TForm6.h"
+#include "ui/main/TForm2.h"
+#include "ui/settings/TPrefsForm.h"
+#include "ui/settings/UiText.h"
+#include "ui/settings/UiTextWindows.h"
+
+using namespace kov;
+
+namespace {
+
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+
+QColor TextColour(const QLineEdit* field) { return field->palette().color(QPalette::Text); }
+
+void Touch(const QString& path) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+  f.write("x\r\n");
+}
+
+// A stand-in for /srv/game: the server program "server", accounts/VornexAccu.scp, save/ (the
+// character file only when asked for). The folders are found beside the program.
+struct GameFolder {
+  explicit GameFolder(bool withChars) {
+    root = dir.filePath("srv/game");
+    program = root + "/server";
+    Touch(program);
+    QFile(program).setPermissions(QFile::permissions(program) | QFile::ExeOwner);
+    Touch(root + "/accounts/VornexAccu.scp");
+    QDir().mkpath(root + "/save");
+    if (withChars) Touch(root + "/save/vornexchars.scp");
+  }
+  QTemporaryDir dir;
+  QString root, program;
+};
+
+// Shows the dialog modally through `open` and lets `act` work on it while it is up.
+template <class Open, class Act>
+void WhileOpen(TPrefsForm& prefs, Open open, Act act) {
+  bool ran = false;
+  QTimer::singleShot(0, &prefs, [&] {
+    ran = true;
+    QVERIFY(prefs.isVisible());
+    act();
+    if (prefs.isVisible()) prefs.reject();
+  });
+  open();
+  QVERIFY(ran);
+}
+
+}  // namespace
+
+class TestPrefs : public QObject {
+  Q_OBJECT
+
+ private:
+  TPrgSettings m_settings;
+  UiTextWindows m_windows;
+  std::unique_ptr<TPrefsForm> m_prefs;
+
+  TPrefsForm& Prefs() {
+    m_prefs = std::make_unique<TPrefsForm>(m_settings, QString(KOV_SOURCE_DIR "/lang"), m_windows,
+                                           nullptr);
+    return *m_prefs;
+  }
+
+ private slots:
+  void initTestCase() { UiText::Instance().RegisterUiTextKeys(); }
+  void init() {
+    m_settings = TPrgSettings{};
+    SetNextFileNames({});
+    MessageDialogSeam::Clear();
+  }
+  void cleanup() {
+    m_prefs.reset();
+    SetNoticeHandler({});
+  }
+
+  void layoutAndTexts() {
+    m_settings.VORNEXDIR = "/nowhere/server";
+    m_settings.ACCOUNTDIR = "/nowhere/accounts/";
+    m_settings.SAVEDIR = "/nowhere/save/";
+    m_settings.LANG = 1;
+    m_settings.ACCAUTOUPDATE = true;
+    TPrefsForm& p = Prefs();
+    QCOMPARE(p.objectName(), QStringLiteral("PrefsForm"));
+    QCOMPARE(p.windowTitle(), QStringLiteral("PrefsForm"));
+    QCOMPARE(p.PageControl1()->count(), 1);
+    QCOMPARE(p.PageControl1()->tabText(0), Ui("f1_Action_SettingsForm"));
+    QCOMPARE(p.VornexDirLabel()->text(), "Vornex " + Ui("prefs_Ordner"));
+    QCOMPARE(p.AccountDirLabel()->text(), "Account " + Ui("prefs_Ordner"));
+    QCOMPARE(p.SaveDirLabel()->text(), "Save " + Ui("prefs_Ordner"));
+    QCOMPARE(p.LanguageLabel()->text(), Ui("Language"));
+    QCOMPARE(p.btnUse()->text(), Ui("prefs_Use"));
+    QCOMPARE(p.btnCancel()->text(), Ui("prefs_Cancel"));
+    QVERIFY(p.btnUse()->isFlat() && p.btnCancel()->isFlat());
+    QCOMPARE(p.LanguageBox()->count(), 2);
+    QCOMPARE(p.LanguageBox()->itemText(0), QStringLiteral("english"));
+    QCOMPARE(p.LanguageBox()->itemText(1), QStringLiteral("deutsch"));
+    QVERIFY(!p.LanguageBox()->itemIcon(0).isNull() && !p.LanguageBox()->itemIcon(1).isNull());
+    QVERIFY(p.findChild<QLabel*>("Label5") &&
+            p.findChild<QLabel*>("Label5")->text() == QStringLiteral("Account Autoupdate"));
+    // Filled from the settings at creation.
+    QCOMPARE(p.vornexdir()->text(), QStringLiteral("/nowhere/server"));
+    QCOMPARE(p.AccountDir()->text(), QStringLiteral("/nowhere/accounts/"));
+    QCOMPARE(p.SaveDir()->text(), QStringLiteral("/nowhere/save/"));
+    QCOMPARE(p.LanguageBox()->currentIndex(), 1);
+    QVERIFY(p.AutoUpdate()->isChecked());
+  }
+
+  void fieldColours_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");  // "@" stands for the game folder
+    QTest::addColumn<bool>("green");
+    QTest::newRow("program file") << "vornexdir" << "@/server" << true;
+    QTest::newRow("program folder") << "vornexdir" << "@/accounts" << false;
+    QTest::newRow("program missing") << "vornexdir" << "@/other" << false;
+    QTest::newRow("program empty") << "vornexdir" << "" << false;
+    QTest::newRow("accounts with separator") << "AccountDir" << "@/accounts/" << true;
+    QTest::newRow("accounts without separator") << "AccountDir" << "@/accounts" << false;
+    QTest::newRow("accounts elsewhere") << "AccountDir" << "@/save/" << false;
+    QTest::newRow("accounts empty") << "AccountDir" << "" << false;
+    QTest::newRow("save with separator") << "SaveDir" << "@/save/" << true;
+    QTest::newRow("save without separator") << "SaveDir" << "@/save" << false;
+    QTest::newRow("save elsewhere") << "SaveDir" << "@/accounts/" << false;
+  }
+  void fieldColours() {
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(bool, green);
+    GameFolder game(true);
+    TPrefsForm& p = Prefs();
+    auto* edit = p.findChild<QLineEdit*>(field);
+    QVERIFY(edit);
+    edit->setText("something else");
+    QCOMPARE(TextColour(edit), kRed);
+    // Typed, the way the operator does it.
+    edit->clear();
+    QTest::keyClicks(edit, QString(text).replace("@", game.root));
+    QCOMPARE(TextColour(edit), green ? kGreen : kRed);
+  }
+
+  void colourFollowsTheFile() {
+    GameFolder game(false);
+    m_settings.SAVEDIR = (game.root + "/save/").toStdString();
+    TPrefsForm& p = Prefs();
+    QCOMPARE(TextColour(p.SaveDir()), kRed);
+    Touch(game.root + "/save/vornexchars.scp");
+    // Unchanged text, but the next opening looks again.
+    WhileOpen(p, [&] { p.Execute(); }, [&] { QCOMPARE(TextColour(p.SaveDir()), kGreen); });
+  }
+
+  void programPicker_data() {
+    QTest::addColumn<bool>("withChars");
+    QTest::newRow("save file missing") << false;
+    QTest::newRow("save file there") << true;
+  }
+  void programPicker() {
+    QFETCH(bool, withChars);
+    GameFolder game(withChars);
+    m_settings.VORNEXDIR = (game.root + "/old-server").toStdString();
+    TPrefsForm& p = Prefs();
+    SetNextFileNames({game.program});
+    QTest::mouseClick(p.btnVornexDir(), Qt::LeftButton);
+    const FileDialogRequest& request = LastFileDialogRequest();
+    QVERIFY(request.kind == FileDialogRequest::Kind::Program);
+#ifdef _WIN32
+    QCOMPARE(request.filter, QStringLiteral("Exe (*.exe)"));
+#endif
+    // Starts beside the configured program, not at the dialog's default folder.
+    QCOMPARE(request.directory, game.root + "/");
+    QCOMPARE(p.vornexdir()->text(), game.program);
+    QCOMPARE(p.AccountDir()->text(), game.root + "/accounts/");
+    QCOMPARE(p.SaveDir()->text(), game.root + "/save/");
+    QCOMPARE(TextColour(p.vornexdir()), kGreen);
+    QCOMPARE(TextColour(p.AccountDir()), kGreen);
+    QCOMPARE(TextColour(p.SaveDir()), withChars ? kGreen : kRed);
+    // Nothing reaches the settings before Use.
+    QCOMPARE(m_settings.ACCOUNTDIR, std::string());
+
+    SetNextFileNames({QString()});  // cancelled
+    p.AccountDir()->setText("kept");
+    QTest::mouseClick(p.btnVornexDir(), Qt::LeftButton);
+    QCOMPARE(p.vornexdir()->text(), game.program);
+    QCOMPARE(p.AccountDir()->text(), QStringLiteral("kept"));
+  }
+
+  void folderPickers_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("account, no separator") << "AccountDir" << "/data/acc" << "/data/acc/";
+    QTest::newRow("account, separator") << "AccountDir" << "/data/acc/" << "/data/acc/";
+    QTest::newRow("save, no separator") << "SaveDir" << "/data/save" << "/data/save/";
+    QTest::newRow("save, root") << "SaveDir" << "/" << "/";
+    QTest::newRow("account, cancelled") << "AccountDir" << "" << "/before/";
+  }
+  void folderPickers() {
+    QFETCH(QString, field);
+    QFETCH(QString, chosen);
+    QFETCH(QString, expected);
+    m_settings.ACCOUNTDIR = m_settings.SAVEDIR = "/before/";
+    TPrefsForm& p = Prefs();
+    auto* edit = p.findChild<QLineEdit*>(field);
+    auto* button = field == "AccountDir" ? p.btnAccountDir() : p.btnSaveDir();
+    SetNextFileNames({chosen});
+    QTest::mouseClick(button, Qt::LeftButton);
+    const FileDialogRequest& request = LastFileDialogRequest();
+    QVERIFY(request.kind == FileDialogRequest::Kind::Folder);
+    QCOMPARE(request.title, Ui("prefs_SelectDir_Title"));
+    QCOMPARE(request.statusLine, Ui("prefs_SelectDir_Text"));
+    QCOMPARE(request.directory, QStringLiteral("/before/"));
+    QCOMPARE(edit->text(), expected);
+  }
+
+  void applyCopiesTheFields() {
+    TPrefsForm& p = Prefs();
+    WhileOpen(p, [&] { p.Execute(); }, [&] {
+      p.vornexdir()->setText("/srv/game/server/vornexserver");
+      p.AccountDir()->setText("/srv/game/accounts");  // no separator typed
+      p.SaveDir()->setText("/srv/game/save/");
+      p.LanguageBox()->setCurrentIndex(1);  // not the operator's pick: no switch
+      QTest::mouseClick(p.AutoUpdate(), Qt::LeftButton);
+      QTest::mouseClick(p.btnUse(), Qt::LeftButton);
+    });
+    QCOMPARE(p.result(), int(QDialog::Accepted));
+    QVERIFY(!p.isVisible());
+    QCOMPARE(m_settings.VORNEXDIR, std::string("/srv/game/server/vornexserver"));
+    QCOMPARE(m_settings.ACCOUNTDIR, std::string("/srv/game/accounts/"));
+    QCOMPARE(m_settings.SAVEDIR, std::string("/srv/game/save/"));
+    QCOMPARE(m_settings.LANG, 1);
+    QVERIFY(m_settings.ACCAUTOUPDATE);
+    QCOMPARE(MessageDialogSeam::Calls().size(), 0);  // no language file was loaded
+  }
+
+  void cancelAndFrameChangeNothing_data() {
+    QTest::addColumn<bool>("byFrame");
+    QTest::newRow("cancel") << false;
+    QTest::newRow("frame") << true;
+  }
+  void cancelAndFrameChangeNothing() {
+    QFETCH(bool, byFrame);
+    m_settings.ACCOUNTDIR = "/stored/accounts/";
+    m_settings.VORNEXDIR = "/stored/server";
+    TPrefsForm& p = Prefs();
+    const TPrgSettings before = m_settings;
+    WhileOpen(p, [&] { p.Execute(); }, [&] {
+      p.AccountDir()->setText("/typed/");
+      p.vornexdir()->setText("/typed/server");
+      QTest::mouseClick(p.AutoUpdate(), Qt::LeftButton);
+      if (byFrame)
+        p.close();
+      else
+        QTest::mouseClick(p.btnCancel(), Qt::LeftButton);
+    });
+    QVERIFY(!p.isVisible());
+    QCOMPARE(m_settings.ACCOUNTDIR, before.ACCOUNTDIR);
+    QCOMPARE(m_settings.VORNEXDIR, before.VORNEXDIR);
+    QCOMPARE(m_settings.ACCAUTOUPDATE, before.ACCAUTOUPDATE);
+    // The next opening shows the stored settings, not the text left from the cancel.
+    WhileOpen(p, [&] { p.Execute(); }, [&] {
+      QCOMPARE(p.AccountDir()->text(), QStringLiteral("/stored/accounts/"));
+      QCOMPARE(p.vornexdir()->text(), QStringLiteral("/stored/server"));
+      QVERIFY(!p.AutoUpdate()->isChecked());
+    });
+  }
+
+  void registryKeepsTheSwitchOrder() {
+    UiTextWindows windows;
+    QStringList calls;
+    QObject a, b, c, d, e;
+    auto gone = std::make_unique<QObject>();
+    // Registered in creation order, called in the switch order; a window that is gone is
+    // passed over.
+    windows.Add(UiTextWindows::NewAccount, &a, [&] { calls << "Form2"; });
+    windows.Add(UiTextWindows::InfoBox, &b, [&] { calls << "Form3"; });
+    windows.Add(UiTextWindows::Preferences, &c, [&] { calls << "PrefsForm"; });
+    windows.Add(UiTextWindows::CharacterInfo, gone.get(), [&] { calls << "gone"; });
+    windows.Add(UiTextWindows::DeleteConfirmation, &d, [&] { calls << "Form6"; });
+    windows.Add(UiTextWindows::MainWindow, &e, [&] { calls << "Form1"; });
+    gone.reset();
+    QVERIFY(!windows.Has(UiTextWindows::CharacterInfo));
+    windows.ApplyAll();
+    QCOMPARE(calls, QStringList({"Form1", "PrefsForm", "Form2", "Form3", "Form6"}));
+    calls.clear();
+    windows.Add(UiTextWindows::CharacterInfo, &a, [&] { calls << "CharInfoForm"; });
+    windows.Add(UiTextWindows::InfoBox, &b, [&] { calls << "Form3 again"; });  // replaces
+    windows.ApplyAll();
+    QCOMPARE(calls,
+             QStringList({"Form1", "PrefsForm", "CharInfoForm", "Form2", "Form3 again", "Form6"}));
+  }
+
+  // Through the real main window and the windows the program entry creates.
+  void germanSurvivesCancel() {
+    kovtest::MainWindowFixture f(kovtest::AccountFile({"[Alpha]", "PASSWORD=a", ""}));
+    AppWindows windows(f.Form());
+    auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    QVERIFY(prefs);
+    QVERIFY(f.Form().edSettingsForm->isEnabled());
+    QCOMPARE(f.Form().edNewAccount->text(), QStringLiteral("New Account"));
+    const std::string storedAccounts = f.Form().Settings().ACCOUNTDIR;
+    int loads = 0;
+    connect(&f.Form(), &TForm1::AccountsLoaded, this, [&] { ++loads; });
+    const int rows = f.Form().Table().RowCount();
+
+    WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
+      // Typed but not applied: the switch replaces it with the stored setting.
+      prefs->AccountDir()->clear();
+      QTest::keyClicks(prefs->AccountDir(), "/typed/not/applied/");
+      QTest::keyClick(prefs->LanguageBox(), Qt::Key_Down);  // the operator picks "deutsch"
+      QCOMPARE(f.Form().Settings().LANG, 1);
+      QCOMPARE(prefs->AccountDir()->text(), QString::fromStdString(storedAccounts));
+      QCOMPARE(prefs->btnCancel()->text(), QStringLiteral("Abbrechen"));
+      QCOMPARE(prefs->LanguageBox()->currentIndex(), 1);
+      QTest::mouseClick(prefs->btnCancel(), Qt::LeftButton);
+    });
+    QCOMPARE(f.Form().Settings().LANG, 1);
+    QCOMPARE(f.Form().Settings().ACCOUNTDIR, storedAccounts);
+    // Every window follows, not only the dialog.
+    QCOMPARE(f.Form().edSettingsForm->text(), Ui("f1_Action_SettingsForm"));
+    QVERIFY(f.Form().edNewAccount->text() != QStringLiteral("New Account"));
+    QCOMPARE(f.Form().edNewAccount->text(), Ui("f1_Action_New_Account"));
+    QCOMPARE(f.Form().findChild<TForm2*>("Form2")->windowTitle(), Ui("f2_Title"));
+    QCOMPARE(f.Form().findChild<TForm6*>("Form6")->windowTitle(), Ui("frg_acc_delete_Title"));
+    QCOMPARE(MessageDialogSeam::Calls().size(), 0);
+    // Neither opening nor the switch read the accounts again.
+    QCOMPARE(loads, 0);
+    QCOMPARE(f.Form().Table().RowCount(), rows);
+
+    f.Form().Settings().ChangesSaved = true;
+    QVERIFY(f.Form().close());
+    QFile ini(f.programFolder + "/kov.ini");
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY2(ini.readAll().contains("LANG=1\r\n"), "kov.ini keeps the switched language");
+  }
+
+  void missingLanguageFileKeepsTheIndex() {
+    kovtest::MainWindowFixture f(QByteArray{});
+    AppWindows windows(f.Form());
+    QFile::remove(f.programFolder + "/german.xml");
+    auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
+    WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
+      QTest::keyClick(prefs->LanguageBox(), Qt::Key_Down);
+      QTest::mouseClick(prefs->btnCancel(), Qt::LeftButton);
+    });
+    const auto calls = MessageDialogSeam::Calls();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0].text, "Language file not found: " + f.programFolder + "/german.xml");
+    QCOMPARE(f.Form().Settings().LANG, 1);
+    QCOMPARE(prefs->LanguageBox()->currentIndex(), 1);
+  }
+
+  void applyThenReloadReadsTheNewFolder() {
+    kovtest::MainWindowFixture f(kovtest::AccountFile({"[Alpha]", "PASSWORD=a", ""}));
+    AppWindows windows(f.Form());
+    GameFolder game(true);
+    QFile accu(game.root + "/accounts/VornexAccu.scp");
+    QVERIFY(accu.open(QIODevice::WriteOnly));
+    accu.write(kovtest::AccountFile({"[Beta]", "PASSWORD=b", "", "[Gamma]", "PASSWORD=c", ""}));
+    accu.close();
+    auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    QCOMPARE(f.Form().Table().RowCount(), 1);
+    SetNextFileNames({game.program});
+    WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
+      QTest::mouseClick(prefs->btnVornexDir(), Qt::LeftButton);
+      QTest::mouseClick(prefs->btnUse(), Qt::LeftButton);
+    });
+    QCOMPARE(f.Form().Settings().ACCOUNTDIR, (game.root + "/accounts/").toStdString());
+    QCOMPARE(f.Form().Table().RowCount(), 1);  // nothing read yet
+    f.Form().edReloadAcc->trigger();
+    QCOMPARE(f.Form().Table().RowCount(), 2);
+  }
+
+  // Pictures of the dialog in both languages; written into KOV_SCREENSHOT_DIR when set.
+  void screenshots() {
+    kovtest::MainWindowFixture f(QByteArray{});
+    AppWindows windows(f.Form());
+    auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    const QString out = qEnvironmentVariable("KOV_SCREENSHOT_DIR");
+    for (int lang : {0, 1}) {
+      WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
+        if (prefs->LanguageBox()->currentIndex() != lang)
+          QTest::keyClick(prefs->LanguageBox(), lang ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(f.Form().Settings().LANG, lang);
+        QVERIFY(QTest::qWaitForWindowExposed(prefs));
+        const QPixmap shot = prefs->grab();
+        QVERIFY(!shot.isNull() && shot.width() > 300);
+        if (!out.isEmpty())
+          QVERIFY(shot.save(out + (lang ? "/prefs-de.png" : "/prefs-en.png")));
+        prefs->reject();
+      });
+    }
+  }
+};
+
+QTEST_MAIN(TestPrefs)
+#include "tst_prefs.moc"
