@@ -15,23 +15,23 @@ inline constexpr char kHandleNotFoundText[] = "Handle not found!";
 inline constexpr char kEditFieldNotFoundText[] = "Edit field handle not found!";
 
 enum class ConsoleStatus {
-    Delivered,          // the line was typed into the console (nothing is read back)
-    HandleNotFound,     // no running server with that executable path
-    EditFieldNotFound,  // server found, but no console to type into (or typing failed)
-    Refused,            // the command itself was refused; nothing was looked up or typed
+  Delivered,          // the line was typed into the console (nothing is read back)
+  HandleNotFound,     // no running server with that executable path
+  EditFieldNotFound,  // server found, but no console to type into (or typing failed)
+  Refused,            // the command itself was refused; nothing was looked up or typed
 };
 
 struct ConsoleResult {
-    ConsoleStatus status = ConsoleStatus::HandleNotFound;
-    // Refused: why, for the operator. Otherwise a hint for diagnostics (which tool failed).
-    std::string reason;
+  ConsoleStatus status = ConsoleStatus::HandleNotFound;
+  // Refused: why, for the operator. Otherwise a hint for diagnostics (which tool failed).
+  std::string reason;
 
-    bool Delivered() const { return status == ConsoleStatus::Delivered; }
-    // What a message box shows: the fixed texts above, the reason for a refusal, empty
-    // when delivered.
-    std::string MessageText() const;
+  bool Delivered() const { return status == ConsoleStatus::Delivered; }
+  // What a message box shows: the fixed texts above, the reason for a refusal, empty
+  // when delivered.
+  std::string MessageText() const;
 
-    static ConsoleResult Make(ConsoleStatus status, std::string reason = {});
+  static ConsoleResult Make(ConsoleStatus status, std::string reason = {});
 };
 
 // HWND on Windows; the server's process id on Linux, where the process stands for its
@@ -39,10 +39,10 @@ struct ConsoleResult {
 using ConsoleWindow = std::uintptr_t;
 
 struct ProcessEntry {
-    std::string path;  // full executable path, or a bare name when the path is not readable
-    std::uint32_t pid = 0;
-    bool fullPath = false;       // only full paths can match the server setting
-    std::uint64_t startTime = 0; // Linux: clock ticks after boot; 0 where unknown
+  std::string path;  // full executable path, or a bare name when the path is not readable
+  std::uint32_t pid = 0;
+  bool fullPath = false;        // only full paths can match the server setting
+  std::uint64_t startTime = 0;  // Linux: clock ticks after boot; 0 where unknown
 };
 
 // One entry per running process, in the system's enumeration order. False when the
@@ -66,11 +66,11 @@ bool PathEqualsIgnoringCase(const std::string& a, const std::string& b);
 // The seam the program and its tests use. The UI never calls a platform function
 // directly; tests swap in their own implementation with ScopedServerConsole.
 class IServerConsole {
-public:
-    virtual ~IServerConsole() = default;
-    virtual bool IsServerRunning(const std::string& serverPath) = 0;
-    virtual ConsoleResult SendConsoleCommand(const std::string& command,
-                                             const std::string& serverPath) = 0;
+ public:
+  virtual ~IServerConsole() = default;
+  virtual bool IsServerRunning(const std::string& serverPath) = 0;
+  virtual ConsoleResult SendConsoleCommand(const std::string& command,
+                                           const std::string& serverPath) = 0;
 };
 
 // The real console of this platform (tmux, screen or a pipe on Linux; window messages
@@ -82,14 +82,14 @@ IServerConsole& CurrentServerConsole();
 void SetServerConsole(IServerConsole* console);
 
 class ScopedServerConsole {
-public:
-    explicit ScopedServerConsole(IServerConsole& console);
-    ~ScopedServerConsole();
-    ScopedServerConsole(const ScopedServerConsole&) = delete;
-    ScopedServerConsole& operator=(const ScopedServerConsole&) = delete;
+ public:
+  explicit ScopedServerConsole(IServerConsole& console);
+  ~ScopedServerConsole();
+  ScopedServerConsole(const ScopedServerConsole&) = delete;
+  ScopedServerConsole& operator=(const ScopedServerConsole&) = delete;
 
-private:
-    IServerConsole* m_previous;
+ private:
+  IServerConsole* m_previous;
 };
 
 // Through CurrentServerConsole().

@@ -20,7 +20,7 @@ namespace kov {
 namespace {
 
 struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
+  void operator()(DIR* d) const { ::closedir(d); }
 };
 
 // Ctrl-U first: the terminal's line-kill character throws away whatever the operator had
@@ -28,213 +28,210 @@ struct DirCloser {
 constexpr char kLineKill = '\x15';
 
 std::optional<std::string> StdinPath(std::uint32_t pid) {
-    std::string link = "/proc/" + std::to_string(pid) + "/fd/0";
-    char buffer[PATH_MAX];
-    ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return std::nullopt;
-    return std::string(buffer, static_cast<std::size_t>(n));
+  std::string link = "/proc/" + std::to_string(pid) + "/fd/0";
+  char buffer[PATH_MAX];
+  ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return std::nullopt;
+  return std::string(buffer, static_cast<std::size_t>(n));
 }
 
 bool IsTerminalPath(const std::string& path) {
-    return path.rfind("/dev/pts/", 0) == 0 || path.rfind("/dev/tty", 0) == 0;
+  return path.rfind("/dev/pts/", 0) == 0 || path.rfind("/dev/tty", 0) == 0;
 }
 
 std::vector<std::string> TmuxSockets(const std::vector<std::string>& serverEnv) {
-    std::vector<std::string> sockets;
-    if (auto tmux = procfs::EnvironmentValue(serverEnv, "TMUX")) {
-        std::string socket = tmux->substr(0, tmux->find(','));
-        if (!socket.empty()) sockets.push_back(socket);
-    }
-    const char* tmpdir = ::getenv("TMUX_TMPDIR");
-    std::string dir = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/tmux-" +
-                      std::to_string(::getuid());
-    std::unique_ptr<DIR, DirCloser> d(::opendir(dir.c_str()));
-    if (!d) return sockets;
-    while (dirent* e = ::readdir(d.get())) {
-        std::string path = dir + "/" + e->d_name;
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
-        bool known = false;
-        for (const auto& s : sockets) known = known || s == path;
-        if (!known) sockets.push_back(path);
-    }
-    return sockets;
+  std::vector<std::string> sockets;
+  if (auto tmux = procfs::EnvironmentValue(serverEnv, "TMUX")) {
+    std::string socket = tmux->substr(0, tmux->find(','));
+    if (!socket.empty()) sockets.push_back(socket);
+  }
+  const char* tmpdir = ::getenv("TMUX_TMPDIR");
+  std::string dir =
+      std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/tmux-" + std::to_string(::getuid());
+  std::unique_ptr<DIR, DirCloser> d(::opendir(dir.c_str()));
+  if (!d) return sockets;
+  while (dirent* e = ::readdir(d.get())) {
+    std::string path = dir + "/" + e->d_name;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
+    bool known = false;
+    for (const auto& s : sockets) known = known || s == path;
+    if (!known) sockets.push_back(path);
+  }
+  return sockets;
 }
 
 // Our environment with SCREENDIR as the server had it: the session's socket lies there.
 std::vector<std::string> ScreenEnvironment(const std::vector<std::string>& serverEnv) {
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e) {
-        if (std::strncmp(*e, "SCREENDIR=", 10) != 0 && std::strncmp(*e, "STY=", 4) != 0) {
-            env.emplace_back(*e);
-        }
+  std::vector<std::string> env;
+  for (char** e = environ; e && *e; ++e) {
+    if (std::strncmp(*e, "SCREENDIR=", 10) != 0 && std::strncmp(*e, "STY=", 4) != 0) {
+      env.emplace_back(*e);
     }
-    if (auto dir = procfs::EnvironmentValue(serverEnv, "SCREENDIR")) {
-        env.push_back("SCREENDIR=" + *dir);
-    }
-    return env;
+  }
+  if (auto dir = procfs::EnvironmentValue(serverEnv, "SCREENDIR")) {
+    env.push_back("SCREENDIR=" + *dir);
+  }
+  return env;
 }
 
 class TempFile {
-public:
-    explicit TempFile(const std::string& content) {
-        const char* tmpdir = ::getenv("TMPDIR");
-        std::string pattern = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/kov-console-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        int fd = ::mkostemp(name.data(), O_CLOEXEC);  // owner-only (0600)
-        if (fd < 0) return;
-        m_path = name.data();
-        bool ok = ::write(fd, content.data(), content.size()) ==
-                  static_cast<ssize_t>(content.size());
-        ok = ::close(fd) == 0 && ok;
-        if (!ok) Remove();
-    }
-    ~TempFile() { Remove(); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& Path() const { return m_path; }
-    void Remove() {
-        if (!m_path.empty()) ::unlink(m_path.c_str());
-        m_path.clear();
-    }
+ public:
+  explicit TempFile(const std::string& content) {
+    const char* tmpdir = ::getenv("TMPDIR");
+    std::string pattern = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/kov-console-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);  // owner-only (0600)
+    if (fd < 0) return;
+    m_path = name.data();
+    bool ok = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) Remove();
+  }
+  ~TempFile() { Remove(); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& Path() const { return m_path; }
+  void Remove() {
+    if (!m_path.empty()) ::unlink(m_path.c_str());
+    m_path.clear();
+  }
 
-private:
-    std::string m_path;
+ private:
+  std::string m_path;
 };
 
 }  // namespace
 
 bool LinuxServerConsole::IsServerRunning(const std::string& serverPath) {
-    return FindServerConsoleWindow(serverPath) != 0;
+  return FindServerConsoleWindow(serverPath) != 0;
 }
 
 ConsoleResult LinuxServerConsole::SendConsoleCommand(const std::string& command,
                                                      const std::string& serverPath) {
-    if (auto refusal = CommandRefusal(command)) {
-        return ConsoleResult::Make(ConsoleStatus::Refused, *refusal);
-    }
-    auto server = procfs::FindServerProcess(serverPath);
-    if (!server) return ConsoleResult::Make(ConsoleStatus::HandleNotFound);
+  if (auto refusal = CommandRefusal(command)) {
+    return ConsoleResult::Make(ConsoleStatus::Refused, *refusal);
+  }
+  auto server = procfs::FindServerProcess(serverPath);
+  if (!server) return ConsoleResult::Make(ConsoleStatus::HandleNotFound);
 
-    const auto deadline = ToolRunner::Clock::now() + m_options.timeout;
-    Attempt attempt;
-    auto stdinPath = StdinPath(server->pid);
-    if (stdinPath) {
-        auto env = procfs::Environment(server->pid);
-        std::string line = kLineKill + command + "\n";
-        if (IsTerminalPath(*stdinPath)) {
-            attempt = TryTmux(*stdinPath, env, line, deadline);
-            if (attempt.outcome == Outcome::NotThisWay) {
-                attempt = TryScreen(env, line, deadline);
-            }
-        } else {
-            attempt = TryPipe(*server, command);
-        }
+  const auto deadline = ToolRunner::Clock::now() + m_options.timeout;
+  Attempt attempt;
+  auto stdinPath = StdinPath(server->pid);
+  if (stdinPath) {
+    auto env = procfs::Environment(server->pid);
+    std::string line = kLineKill + command + "\n";
+    if (IsTerminalPath(*stdinPath)) {
+      attempt = TryTmux(*stdinPath, env, line, deadline);
+      if (attempt.outcome == Outcome::NotThisWay) {
+        attempt = TryScreen(env, line, deadline);
+      }
     } else {
-        attempt.note = "the server's standard input cannot be read";
+      attempt = TryPipe(*server, command);
     }
+  } else {
+    attempt.note = "the server's standard input cannot be read";
+  }
 
-    if (attempt.outcome == Outcome::Delivered) {
-        return ConsoleResult::Make(ConsoleStatus::Delivered, attempt.note);
-    }
-    // A server that ended between the lookup and the typing is simply not running.
-    if (!procfs::StillRunning(*server)) return ConsoleResult::Make(ConsoleStatus::HandleNotFound);
-    if (attempt.note.empty()) {
-        attempt.note = "no tmux pane, screen window or pipe feeds the server's standard input";
-    }
-    return ConsoleResult::Make(ConsoleStatus::EditFieldNotFound, attempt.note);
+  if (attempt.outcome == Outcome::Delivered) {
+    return ConsoleResult::Make(ConsoleStatus::Delivered, attempt.note);
+  }
+  // A server that ended between the lookup and the typing is simply not running.
+  if (!procfs::StillRunning(*server)) return ConsoleResult::Make(ConsoleStatus::HandleNotFound);
+  if (attempt.note.empty()) {
+    attempt.note = "no tmux pane, screen window or pipe feeds the server's standard input";
+  }
+  return ConsoleResult::Make(ConsoleStatus::EditFieldNotFound, attempt.note);
 }
 
 LinuxServerConsole::Attempt LinuxServerConsole::TryTmux(
     const std::string& stdinPath, const std::vector<std::string>& serverEnv,
     const std::string& line, ToolRunner::Clock::time_point deadline) const {
-    const std::string& tmux = m_options.tmuxProgram;
-    for (const auto& socket : TmuxSockets(serverEnv)) {
-        auto panes = ToolRunner::Run(
-            {tmux, "-S", socket, "list-panes", "-a", "-F", "#{pane_id} #{pane_tty}"}, {},
-            deadline);
-        if (!panes.started) return {Outcome::NotThisWay, "tmux cannot be run"};
-        if (panes.timedOut) return {Outcome::Failed, "tmux did not answer in time"};
-        if (panes.exitStatus != 0) continue;  // a stale socket or a server we may not use
-        std::size_t start = 0;
-        while (start < panes.output.size()) {
-            auto end = panes.output.find('\n', start);
-            if (end == std::string::npos) end = panes.output.size();
-            std::string row = panes.output.substr(start, end - start);
-            start = end + 1;
-            auto blank = row.find(' ');
-            if (blank == std::string::npos || row.substr(blank + 1) != stdinPath) continue;
-            // The pane id, never a session name: a name could be ambiguous or look like an option.
-            std::string pane = row.substr(0, blank);
-            std::string buffer = "kov-console-" + std::to_string(::getpid());
-            auto load = ToolRunner::Run({tmux, "-S", socket, "load-buffer", "-b", buffer, "-"},
-                                        line, deadline);
-            if (!load.Succeeded()) return {Outcome::Failed, "tmux load-buffer failed"};
-            auto paste = ToolRunner::Run(
-                {tmux, "-S", socket, "paste-buffer", "-d", "-b", buffer, "-t", pane}, {},
-                deadline);
-            if (paste.Succeeded()) return {Outcome::Delivered, "tmux pane " + pane};
-            ToolRunner::Run({tmux, "-S", socket, "delete-buffer", "-b", buffer}, {},
-                            ToolRunner::Clock::now() + std::chrono::milliseconds(500));
-            return {Outcome::Failed, "tmux paste-buffer failed"};
-        }
+  const std::string& tmux = m_options.tmuxProgram;
+  for (const auto& socket : TmuxSockets(serverEnv)) {
+    auto panes = ToolRunner::Run(
+        {tmux, "-S", socket, "list-panes", "-a", "-F", "#{pane_id} #{pane_tty}"}, {}, deadline);
+    if (!panes.started) return {Outcome::NotThisWay, "tmux cannot be run"};
+    if (panes.timedOut) return {Outcome::Failed, "tmux did not answer in time"};
+    if (panes.exitStatus != 0) continue;  // a stale socket or a server we may not use
+    std::size_t start = 0;
+    while (start < panes.output.size()) {
+      auto end = panes.output.find('\n', start);
+      if (end == std::string::npos) end = panes.output.size();
+      std::string row = panes.output.substr(start, end - start);
+      start = end + 1;
+      auto blank = row.find(' ');
+      if (blank == std::string::npos || row.substr(blank + 1) != stdinPath) continue;
+      // The pane id, never a session name: a name could be ambiguous or look like an option.
+      std::string pane = row.substr(0, blank);
+      std::string buffer = "kov-console-" + std::to_string(::getpid());
+      auto load =
+          ToolRunner::Run({tmux, "-S", socket, "load-buffer", "-b", buffer, "-"}, line, deadline);
+      if (!load.Succeeded()) return {Outcome::Failed, "tmux load-buffer failed"};
+      auto paste = ToolRunner::Run(
+          {tmux, "-S", socket, "paste-buffer", "-d", "-b", buffer, "-t", pane}, {}, deadline);
+      if (paste.Succeeded()) return {Outcome::Delivered, "tmux pane " + pane};
+      ToolRunner::Run({tmux, "-S", socket, "delete-buffer", "-b", buffer}, {},
+                      ToolRunner::Clock::now() + std::chrono::milliseconds(500));
+      return {Outcome::Failed, "tmux paste-buffer failed"};
     }
-    return {};
+  }
+  return {};
 }
 
 LinuxServerConsole::Attempt LinuxServerConsole::TryScreen(
     const std::vector<std::string>& serverEnv, const std::string& line,
     ToolRunner::Clock::time_point deadline) const {
-    auto sty = procfs::EnvironmentValue(serverEnv, "STY");
-    if (!sty || sty->empty()) return {};
-    std::string window = procfs::EnvironmentValue(serverEnv, "WINDOW").value_or("0");
-    const std::string& screen = m_options.screenProgram;
-    auto env = ScreenEnvironment(serverEnv);
+  auto sty = procfs::EnvironmentValue(serverEnv, "STY");
+  if (!sty || sty->empty()) return {};
+  std::string window = procfs::EnvironmentValue(serverEnv, "WINDOW").value_or("0");
+  const std::string& screen = m_options.screenProgram;
+  auto env = ScreenEnvironment(serverEnv);
 
-    // "stuff" would expand "$" and "^" sequences; a register read from a file arrives as is.
-    TempFile file(line);
-    if (file.Path().empty()) return {Outcome::Failed, "no temporary file for screen"};
-    auto read = ToolRunner::Run(
-        {screen, "-S", *sty, "-p", window, "-X", "readreg", "k", file.Path()}, {}, deadline, env);
-    if (!read.started) return {Outcome::Failed, "screen cannot be run"};
-    if (!read.Succeeded()) return {Outcome::Failed, "screen readreg failed"};
-    auto paste =
-        ToolRunner::Run({screen, "-S", *sty, "-p", window, "-X", "paste", "k"}, {}, deadline, env);
-    // screen -X returns before the session has acted; a query is answered only after the
-    // commands before it were carried out, so the file is not removed under screen's feet.
-    ToolRunner::Run({screen, "-S", *sty, "-Q", "number"}, {}, deadline, env);
-    if (!paste.Succeeded()) return {Outcome::Failed, "screen paste failed"};
-    return {Outcome::Delivered, "screen session " + *sty};
+  // "stuff" would expand "$" and "^" sequences; a register read from a file arrives as is.
+  TempFile file(line);
+  if (file.Path().empty()) return {Outcome::Failed, "no temporary file for screen"};
+  auto read = ToolRunner::Run({screen, "-S", *sty, "-p", window, "-X", "readreg", "k", file.Path()},
+                              {}, deadline, env);
+  if (!read.started) return {Outcome::Failed, "screen cannot be run"};
+  if (!read.Succeeded()) return {Outcome::Failed, "screen readreg failed"};
+  auto paste =
+      ToolRunner::Run({screen, "-S", *sty, "-p", window, "-X", "paste", "k"}, {}, deadline, env);
+  // screen -X returns before the session has acted; a query is answered only after the
+  // commands before it were carried out, so the file is not removed under screen's feet.
+  ToolRunner::Run({screen, "-S", *sty, "-Q", "number"}, {}, deadline, env);
+  if (!paste.Succeeded()) return {Outcome::Failed, "screen paste failed"};
+  return {Outcome::Delivered, "screen session " + *sty};
 }
 
 LinuxServerConsole::Attempt LinuxServerConsole::TryPipe(const ProcessEntry& server,
                                                         const std::string& command) {
-    std::string fd0 = "/proc/" + std::to_string(server.pid) + "/fd/0";
-    struct stat st;
-    if (::stat(fd0.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) return {};
-    std::string line = command + "\n";
-    if (line.size() > PIPE_BUF) return {Outcome::Failed, "the command is too long for a pipe"};
-    // Non-blocking: no reader (ENXIO) or a full pipe (EAGAIN) fails at once instead of
-    // hanging; up to PIPE_BUF bytes go in one piece or not at all.
-    int fd = ::open(fd0.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return {Outcome::Failed, std::string("pipe: ") + std::strerror(errno)};
-    ssize_t n;
-    {
-        SigpipeGuard guard;
-        do {
-            n = ::write(fd, line.data(), line.size());
-        } while (n < 0 && errno == EINTR);
-    }
-    int error = errno;
-    ::close(fd);
-    if (n == static_cast<ssize_t>(line.size())) return {Outcome::Delivered, "pipe"};
-    return {Outcome::Failed, std::string("pipe: ") + std::strerror(n < 0 ? error : EAGAIN)};
+  std::string fd0 = "/proc/" + std::to_string(server.pid) + "/fd/0";
+  struct stat st;
+  if (::stat(fd0.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) return {};
+  std::string line = command + "\n";
+  if (line.size() > PIPE_BUF) return {Outcome::Failed, "the command is too long for a pipe"};
+  // Non-blocking: no reader (ENXIO) or a full pipe (EAGAIN) fails at once instead of
+  // hanging; up to PIPE_BUF bytes go in one piece or not at all.
+  int fd = ::open(fd0.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return {Outcome::Failed, std::string("pipe: ") + std::strerror(errno)};
+  ssize_t n;
+  {
+    SigpipeGuard guard;
+    do {
+      n = ::write(fd, line.data(), line.size());
+    } while (n < 0 && errno == EINTR);
+  }
+  int error = errno;
+  ::close(fd);
+  if (n == static_cast<ssize_t>(line.size())) return {Outcome::Delivered, "pipe"};
+  return {Outcome::Failed, std::string("pipe: ") + std::strerror(n < 0 ? error : EAGAIN)};
 }
 
 IServerConsole& PlatformServerConsole() {
-    static LinuxServerConsole console;
-    return console;
+  static LinuxServerConsole console;
+  return console;
 }
 
 }  // namespace kov

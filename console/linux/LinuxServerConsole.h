@@ -13,35 +13,35 @@ namespace kov {
 // a tmux pane, a GNU screen window, a named pipe or pipe. Terminal injection (TIOCSTI) is
 // never used.
 class LinuxServerConsole : public IServerConsole {
-public:
-    struct Options {
-        std::string tmuxProgram = "tmux";
-        std::string screenProgram = "screen";
-        // For the whole command: every tool run of one send shares it.
-        std::chrono::milliseconds timeout{3000};
-    };
+ public:
+  struct Options {
+    std::string tmuxProgram = "tmux";
+    std::string screenProgram = "screen";
+    // For the whole command: every tool run of one send shares it.
+    std::chrono::milliseconds timeout{3000};
+  };
 
-    LinuxServerConsole() = default;
-    explicit LinuxServerConsole(Options options) : m_options(std::move(options)) {}
+  LinuxServerConsole() = default;
+  explicit LinuxServerConsole(Options options) : m_options(std::move(options)) {}
 
-    bool IsServerRunning(const std::string& serverPath) override;
-    ConsoleResult SendConsoleCommand(const std::string& command,
-                                     const std::string& serverPath) override;
+  bool IsServerRunning(const std::string& serverPath) override;
+  ConsoleResult SendConsoleCommand(const std::string& command,
+                                   const std::string& serverPath) override;
 
-private:
-    enum class Outcome { NotThisWay, Delivered, Failed };
-    struct Attempt {
-        Outcome outcome = Outcome::NotThisWay;
-        std::string note;
-    };
+ private:
+  enum class Outcome { NotThisWay, Delivered, Failed };
+  struct Attempt {
+    Outcome outcome = Outcome::NotThisWay;
+    std::string note;
+  };
 
-    Attempt TryTmux(const std::string& stdinPath, const std::vector<std::string>& serverEnv,
-                    const std::string& line, ToolRunner::Clock::time_point deadline) const;
-    Attempt TryScreen(const std::vector<std::string>& serverEnv, const std::string& line,
-                      ToolRunner::Clock::time_point deadline) const;
-    static Attempt TryPipe(const ProcessEntry& server, const std::string& command);
+  Attempt TryTmux(const std::string& stdinPath, const std::vector<std::string>& serverEnv,
+                  const std::string& line, ToolRunner::Clock::time_point deadline) const;
+  Attempt TryScreen(const std::vector<std::string>& serverEnv, const std::string& line,
+                    ToolRunner::Clock::time_point deadline) const;
+  static Attempt TryPipe(const ProcessEntry& server, const std::string& command);
 
-    Options m_options;
+  Options m_options;
 };
 
 }  // namespace kov

@@ -14,179 +14,178 @@ namespace kov {
 namespace {
 
 struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
+  void operator()(DIR* d) const { ::closedir(d); }
 };
 
 std::string ProcFile(std::uint32_t pid, const char* name) {
-    return "/proc/" + std::to_string(pid) + "/" + name;
+  return "/proc/" + std::to_string(pid) + "/" + name;
 }
 
 std::optional<std::string> ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return text;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return text;
 }
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool MatchesSetting(const ProcessEntry& entry, const std::string& setting,
                     const std::string& resolvedSetting) {
-    if (!entry.fullPath || entry.path.empty()) return false;
-    return PathEqualsIgnoringCase(entry.path, setting) ||
-           (!resolvedSetting.empty() && PathEqualsIgnoringCase(entry.path, resolvedSetting));
+  if (!entry.fullPath || entry.path.empty()) return false;
+  return PathEqualsIgnoringCase(entry.path, setting) ||
+         (!resolvedSetting.empty() && PathEqualsIgnoringCase(entry.path, resolvedSetting));
 }
 
 }  // namespace
 
 bool PathEqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    }
-    return true;
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  }
+  return true;
 }
 
 namespace procfs {
 
 std::optional<std::string> ExecutablePath(std::uint32_t pid) {
-    std::string link = ProcFile(pid, "exe");
-    char buffer[PATH_MAX + 32];
-    ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return std::nullopt;
-    std::string path(buffer, static_cast<std::size_t>(n));
-    static const std::string deleted = " (deleted)";
-    if (path.size() > deleted.size() &&
-        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0) {
-        path.resize(path.size() - deleted.size());
-    }
-    if (path.empty() || path[0] != '/') return std::nullopt;
-    return path;
+  std::string link = ProcFile(pid, "exe");
+  char buffer[PATH_MAX + 32];
+  ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return std::nullopt;
+  std::string path(buffer, static_cast<std::size_t>(n));
+  static const std::string deleted = " (deleted)";
+  if (path.size() > deleted.size() &&
+      path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0) {
+    path.resize(path.size() - deleted.size());
+  }
+  if (path.empty() || path[0] != '/') return std::nullopt;
+  return path;
 }
 
 std::optional<std::uint64_t> StartTime(std::uint32_t pid) {
-    auto stat = ReadWhole(ProcFile(pid, "stat"));
-    if (!stat) return std::nullopt;
-    // The command name in parentheses may hold blanks and ")": fields count from the last ")".
-    auto close = stat->rfind(')');
-    if (close == std::string::npos) return std::nullopt;
-    std::size_t pos = close + 1;
-    // Field 3 (state) follows the name; the start time is field 22.
-    for (int field = 3; field < 22; ++field) {
-        pos = stat->find(' ', pos + 1);
-        if (pos == std::string::npos) return std::nullopt;
-    }
-    return std::strtoull(stat->c_str() + pos + 1, nullptr, 10);
+  auto stat = ReadWhole(ProcFile(pid, "stat"));
+  if (!stat) return std::nullopt;
+  // The command name in parentheses may hold blanks and ")": fields count from the last ")".
+  auto close = stat->rfind(')');
+  if (close == std::string::npos) return std::nullopt;
+  std::size_t pos = close + 1;
+  // Field 3 (state) follows the name; the start time is field 22.
+  for (int field = 3; field < 22; ++field) {
+    pos = stat->find(' ', pos + 1);
+    if (pos == std::string::npos) return std::nullopt;
+  }
+  return std::strtoull(stat->c_str() + pos + 1, nullptr, 10);
 }
 
 std::string CommandName(std::uint32_t pid) {
-    auto comm = ReadWhole(ProcFile(pid, "comm"));
-    if (!comm) return {};
-    while (!comm->empty() && comm->back() == '\n') comm->pop_back();
-    return *comm;
+  auto comm = ReadWhole(ProcFile(pid, "comm"));
+  if (!comm) return {};
+  while (!comm->empty() && comm->back() == '\n') comm->pop_back();
+  return *comm;
 }
 
 std::vector<std::string> Environment(std::uint32_t pid) {
-    std::vector<std::string> env;
-    auto text = ReadWhole(ProcFile(pid, "environ"));
-    if (!text) return env;
-    std::size_t start = 0;
-    while (start < text->size()) {
-        auto end = text->find('\0', start);
-        if (end == std::string::npos) end = text->size();
-        if (end > start) env.push_back(text->substr(start, end - start));
-        start = end + 1;
-    }
-    return env;
+  std::vector<std::string> env;
+  auto text = ReadWhole(ProcFile(pid, "environ"));
+  if (!text) return env;
+  std::size_t start = 0;
+  while (start < text->size()) {
+    auto end = text->find('\0', start);
+    if (end == std::string::npos) end = text->size();
+    if (end > start) env.push_back(text->substr(start, end - start));
+    start = end + 1;
+  }
+  return env;
 }
 
 std::optional<std::string> EnvironmentValue(const std::vector<std::string>& env,
                                             const std::string& name) {
-    for (const auto& entry : env) {
-        if (entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 &&
-            entry[name.size()] == '=') {
-            return entry.substr(name.size() + 1);
-        }
+  for (const auto& entry : env) {
+    if (entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 &&
+        entry[name.size()] == '=') {
+      return entry.substr(name.size() + 1);
     }
-    return std::nullopt;
+  }
+  return std::nullopt;
 }
 
 bool StillRunning(const ProcessEntry& process) {
-    auto stat = ReadWhole(ProcFile(process.pid, "stat"));
-    if (!stat) return false;
-    // A zombie has ended; only its parent has not collected it yet.
-    auto close = stat->rfind(')');
-    if (close == std::string::npos || close + 2 >= stat->size()) return false;
-    char state = (*stat)[close + 2];
-    if (state == 'Z' || state == 'X') return false;
-    auto start = StartTime(process.pid);
-    return start && *start == process.startTime;
+  auto stat = ReadWhole(ProcFile(process.pid, "stat"));
+  if (!stat) return false;
+  // A zombie has ended; only its parent has not collected it yet.
+  auto close = stat->rfind(')');
+  if (close == std::string::npos || close + 2 >= stat->size()) return false;
+  char state = (*stat)[close + 2];
+  if (state == 'Z' || state == 'X') return false;
+  auto start = StartTime(process.pid);
+  return start && *start == process.startTime;
 }
 
 std::optional<ProcessEntry> FindServerProcess(const std::string& serverPath) {
-    if (serverPath.empty()) return std::nullopt;
-    std::vector<ProcessEntry> processes;
-    if (!ListRunningProcesses(processes)) return std::nullopt;
-    // /proc/PID/exe is the resolved path, so a setting through a symbolic link is resolved
-    // too. Only an absolute setting: a bare name would resolve against our own folder.
-    std::string resolved;
-    if (serverPath[0] == '/') {
-        std::unique_ptr<char, decltype(&::free)> real(::realpath(serverPath.c_str(), nullptr),
-                                                      &::free);
-        if (real) resolved = real.get();
+  if (serverPath.empty()) return std::nullopt;
+  std::vector<ProcessEntry> processes;
+  if (!ListRunningProcesses(processes)) return std::nullopt;
+  // /proc/PID/exe is the resolved path, so a setting through a symbolic link is resolved
+  // too. Only an absolute setting: a bare name would resolve against our own folder.
+  std::string resolved;
+  if (serverPath[0] == '/') {
+    std::unique_ptr<char, decltype(&::free)> real(::realpath(serverPath.c_str(), nullptr), &::free);
+    if (real) resolved = real.get();
+  }
+  std::optional<ProcessEntry> best;
+  for (const auto& p : processes) {
+    if (!MatchesSetting(p, serverPath, resolved)) continue;
+    if (!best || p.startTime > best->startTime ||
+        (p.startTime == best->startTime && p.pid > best->pid)) {
+      best = p;
     }
-    std::optional<ProcessEntry> best;
-    for (const auto& p : processes) {
-        if (!MatchesSetting(p, serverPath, resolved)) continue;
-        if (!best || p.startTime > best->startTime ||
-            (p.startTime == best->startTime && p.pid > best->pid)) {
-            best = p;
-        }
-    }
-    return best;
+  }
+  return best;
 }
 
 }  // namespace procfs
 
 bool ListRunningProcesses(std::vector<ProcessEntry>& list) {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir("/proc"));
-    if (!dir) return false;
-    while (dirent* e = ::readdir(dir.get())) {
-        char* end = nullptr;
-        unsigned long pid = std::strtoul(e->d_name, &end, 10);
-        if (e->d_name[0] < '0' || e->d_name[0] > '9' || *end != '\0' || pid > UINT32_MAX) {
-            continue;
-        }
-        ProcessEntry entry;
-        entry.pid = static_cast<std::uint32_t>(pid);
-        auto start = procfs::StartTime(entry.pid);
-        if (!start) continue;  // ended while we looked
-        entry.startTime = *start;
-        if (auto path = procfs::ExecutablePath(entry.pid)) {
-            entry.path = *path;
-            entry.fullPath = true;
-        } else {
-            entry.path = procfs::CommandName(entry.pid);
-        }
-        list.push_back(std::move(entry));
+  std::unique_ptr<DIR, DirCloser> dir(::opendir("/proc"));
+  if (!dir) return false;
+  while (dirent* e = ::readdir(dir.get())) {
+    char* end = nullptr;
+    unsigned long pid = std::strtoul(e->d_name, &end, 10);
+    if (e->d_name[0] < '0' || e->d_name[0] > '9' || *end != '\0' || pid > UINT32_MAX) {
+      continue;
     }
-    return true;
+    ProcessEntry entry;
+    entry.pid = static_cast<std::uint32_t>(pid);
+    auto start = procfs::StartTime(entry.pid);
+    if (!start) continue;  // ended while we looked
+    entry.startTime = *start;
+    if (auto path = procfs::ExecutablePath(entry.pid)) {
+      entry.path = *path;
+      entry.fullPath = true;
+    } else {
+      entry.path = procfs::CommandName(entry.pid);
+    }
+    list.push_back(std::move(entry));
+  }
+  return true;
 }
 
 std::string ProcessPathOfWindow(ConsoleWindow window) {
-    if (window == 0 || window > UINT32_MAX) return {};
-    std::vector<ProcessEntry> processes;
-    if (!ListRunningProcesses(processes)) return {};
-    for (const auto& p : processes) {
-        if (p.pid == window) return p.path;
-    }
-    return {};
+  if (window == 0 || window > UINT32_MAX) return {};
+  std::vector<ProcessEntry> processes;
+  if (!ListRunningProcesses(processes)) return {};
+  for (const auto& p : processes) {
+    if (p.pid == window) return p.path;
+  }
+  return {};
 }
 
 ConsoleWindow FindServerConsoleWindow(const std::string& serverPath) {
-    auto server = procfs::FindServerProcess(serverPath);
-    return server ? static_cast<ConsoleWindow>(server->pid) : 0;
+  auto server = procfs::FindServerProcess(serverPath);
+  return server ? static_cast<ConsoleWindow>(server->pid) : 0;
 }
 
 }  // namespace kov

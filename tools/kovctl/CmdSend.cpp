@@ -8,38 +8,38 @@
 namespace {
 
 enum ExitCode {
-    kDelivered = 0,
-    kUsage = 2,
-    kHandleNotFound = 3,
-    kEditFieldNotFound = 4,
-    kRefused = 5,
+  kDelivered = 0,
+  kUsage = 2,
+  kHandleNotFound = 3,
+  kEditFieldNotFound = 4,
+  kRefused = 5,
 };
 
 int Send(const kovctl::Args& args) {
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: kovctl send SERVER_EXECUTABLE_PATH COMMAND\n");
-        return kUsage;
-    }
-    const std::string& path = args[0];
-    const std::string& command = args[1];
-    kov::ConsoleResult result = kov::SendConsoleCommand(command, path);
-    switch (result.status) {
-        case kov::ConsoleStatus::Delivered:
-            std::printf("Send: %s\n", command.c_str());
-            return kDelivered;
-        case kov::ConsoleStatus::HandleNotFound:
-            std::fprintf(stderr, "kovctl send: %s\n", kov::kHandleNotFoundText);
-            return kHandleNotFound;
-        case kov::ConsoleStatus::EditFieldNotFound:
-            std::fprintf(stderr, "kovctl send: %s", kov::kEditFieldNotFoundText);
-            if (!result.reason.empty()) std::fprintf(stderr, " (%s)", result.reason.c_str());
-            std::fprintf(stderr, "\n");
-            return kEditFieldNotFound;
-        case kov::ConsoleStatus::Refused:
-            std::fprintf(stderr, "kovctl send: %s\n", result.reason.c_str());
-            return kRefused;
-    }
-    return kEditFieldNotFound;
+  if (args.size() != 2) {
+    std::fprintf(stderr, "usage: kovctl send SERVER_EXECUTABLE_PATH COMMAND\n");
+    return kUsage;
+  }
+  const std::string& path = args[0];
+  const std::string& command = args[1];
+  kov::ConsoleResult result = kov::SendConsoleCommand(command, path);
+  switch (result.status) {
+    case kov::ConsoleStatus::Delivered:
+      std::printf("Send: %s\n", command.c_str());
+      return kDelivered;
+    case kov::ConsoleStatus::HandleNotFound:
+      std::fprintf(stderr, "kovctl send: %s\n", kov::kHandleNotFoundText);
+      return kHandleNotFound;
+    case kov::ConsoleStatus::EditFieldNotFound:
+      std::fprintf(stderr, "kovctl send: %s", kov::kEditFieldNotFoundText);
+      if (!result.reason.empty()) std::fprintf(stderr, " (%s)", result.reason.c_str());
+      std::fprintf(stderr, "\n");
+      return kEditFieldNotFound;
+    case kov::ConsoleStatus::Refused:
+      std::fprintf(stderr, "kovctl send: %s\n", result.reason.c_str());
+      return kRefused;
+  }
+  return kEditFieldNotFound;
 }
 
 kovctl::Register reg("send",

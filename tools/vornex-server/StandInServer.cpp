@@ -24,188 +24,187 @@ const char kUpdateFile[] = "VornexAcct.scp";
 const char kConsoleLog[] = "console.log";
 
 std::string Join(const std::string& dir, const char* name) {
-    return (fs::path(dir) / name).string();
+  return (fs::path(dir) / name).string();
 }
 
 std::vector<std::string> Words(const std::string& line) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-        std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-        if (i > start) words.push_back(line.substr(start, i - start));
-    }
-    return words;
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    if (i > start) words.push_back(line.substr(start, i - start));
+  }
+  return words;
 }
 
 bool WriteAll(std::FILE* f, const std::string& bytes) {
-    return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+  return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
 }
 
 }  // namespace
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
-    std::string temp = path + ".tmp" + std::to_string(getpid());
-    std::error_code ec;
+  std::string temp = path + ".tmp" + std::to_string(getpid());
+  std::error_code ec;
 #ifdef _WIN32
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
 #else
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    struct stat st;
-    if (fd >= 0 && ::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
-    if (!f && fd >= 0) ::close(fd);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  struct stat st;
+  if (fd >= 0 && ::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+  std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+  if (!f && fd >= 0) ::close(fd);
 #endif
-    if (!f) {
-        error = "cannot create " + temp;
-        return false;
-    }
-    bool ok = WriteAll(f, bytes);
+  if (!f) {
+    error = "cannot create " + temp;
+    return false;
+  }
+  bool ok = WriteAll(f, bytes);
 #ifndef _WIN32
-    ok = ok && ::fsync(::fileno(f)) == 0;
+  ok = ok && ::fsync(::fileno(f)) == 0;
 #endif
-    ok = std::fclose(f) == 0 && ok;
-    if (ok) {
-        fs::rename(temp, path, ec);
-        ok = !ec;
-    }
-    if (!ok) {
-        error = "cannot write " + path;
-        fs::remove(temp, ec);
-    }
-    return ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (ok) {
+    fs::rename(temp, path, ec);
+    ok = !ec;
+  }
+  if (!ok) {
+    error = "cannot write " + path;
+    fs::remove(temp, ec);
+  }
+  return ok;
 }
 
 StandInServer::StandInServer(std::string accountDir, std::string saveDir)
     : m_accountDir(std::move(accountDir)), m_saveDir(std::move(saveDir)) {}
 
 bool StandInServer::Start() {
-    std::error_code ec;
-    if (!fs::is_directory(m_accountDir, ec)) {
-        Say("Account folder not found: " + m_accountDir);
-        return false;
+  std::error_code ec;
+  if (!fs::is_directory(m_accountDir, ec)) {
+    Say("Account folder not found: " + m_accountDir);
+    return false;
+  }
+  if (!fs::is_directory(m_saveDir, ec)) {
+    Say("Save folder not found: " + m_saveDir);
+    return false;
+  }
+  std::string accountPath = Join(m_accountDir, kAccountFile);
+  std::string bytes;
+  if (fs::exists(accountPath, ec)) {
+    if (!ReadFileBytes(accountPath, bytes)) {
+      Say("Cannot read " + accountPath);
+      return false;
     }
-    if (!fs::is_directory(m_saveDir, ec)) {
-        Say("Save folder not found: " + m_saveDir);
-        return false;
-    }
-    std::string accountPath = Join(m_accountDir, kAccountFile);
-    std::string bytes;
-    if (fs::exists(accountPath, ec)) {
-        if (!ReadFileBytes(accountPath, bytes)) {
-            Say("Cannot read " + accountPath);
-            return false;
-        }
-        m_accounts.Parse(bytes);
-    } else if (!WriteAccounts()) {
-        return false;
-    }
-    // The account manager replaces the update file but never creates it.
-    std::string updatePath = Join(m_accountDir, kUpdateFile);
-    std::string error;
-    if (!fs::exists(updatePath, ec) && !WriteFileAtomically(updatePath, {}, error)) {
-        Say(error);
-        return false;
-    }
-    Say("VornexServer stand-in ready: " + std::to_string(m_accounts.Accounts().size()) +
-        " accounts");
-    return true;
+    m_accounts.Parse(bytes);
+  } else if (!WriteAccounts()) {
+    return false;
+  }
+  // The account manager replaces the update file but never creates it.
+  std::string updatePath = Join(m_accountDir, kUpdateFile);
+  std::string error;
+  if (!fs::exists(updatePath, ec) && !WriteFileAtomically(updatePath, {}, error)) {
+    Say(error);
+    return false;
+  }
+  Say("VornexServer stand-in ready: " + std::to_string(m_accounts.Accounts().size()) + " accounts");
+  return true;
 }
 
 std::vector<std::string> StandInServer::TakeMessages() {
-    std::vector<std::string> out;
-    out.swap(m_messages);
-    return out;
+  std::vector<std::string> out;
+  out.swap(m_messages);
+  return out;
 }
 
 void StandInServer::Log(const std::string& line) {
-    std::FILE* f = std::fopen(Join(m_accountDir, kConsoleLog).c_str(), "ab");
-    if (!f) {
-        Say("Cannot append to console.log");
-        return;
-    }
-    WriteAll(f, line + "\n");
-    std::fclose(f);
+  std::FILE* f = std::fopen(Join(m_accountDir, kConsoleLog).c_str(), "ab");
+  if (!f) {
+    Say("Cannot append to console.log");
+    return;
+  }
+  WriteAll(f, line + "\n");
+  std::fclose(f);
 }
 
 bool StandInServer::WriteAccounts() {
-    std::string error;
-    if (!WriteFileAtomically(Join(m_accountDir, kAccountFile), m_accounts.Serialize(), error)) {
-        Say("ERROR: " + error);
-        return false;
-    }
-    return true;
+  std::string error;
+  if (!WriteFileAtomically(Join(m_accountDir, kAccountFile), m_accounts.Serialize(), error)) {
+    Say("ERROR: " + error);
+    return false;
+  }
+  return true;
 }
 
 void StandInServer::TakeUpdatesOver() {
-    std::string updatePath = Join(m_accountDir, kUpdateFile);
-    std::string bytes;
-    std::error_code ec;
-    if (!fs::exists(updatePath, ec)) {
-        Say("No account updates (" + std::string(kUpdateFile) + " missing)");
-        return;
-    }
-    if (!ReadFileBytes(updatePath, bytes)) {
-        Say("ERROR: cannot read " + updatePath);
-        return;
-    }
-    ServerAccounts updated = m_accounts;
-    auto counts = updated.ApplyUpdates(bytes);
-    for (const auto& w : counts.warnings) Say("WARNING: " + w);
-    ServerAccounts previous = std::move(m_accounts);
-    m_accounts = std::move(updated);
-    // The updates are emptied only once the accounts holding them are on disk.
-    if (!WriteAccounts()) {
-        m_accounts = std::move(previous);
-        return;
-    }
-    std::string error;
-    if (!WriteFileAtomically(updatePath, {}, error)) Say("ERROR: " + error);
-    Say("Accounts updated: " + std::to_string(counts.changed) + " changed, " +
-        std::to_string(counts.created) + " new");
+  std::string updatePath = Join(m_accountDir, kUpdateFile);
+  std::string bytes;
+  std::error_code ec;
+  if (!fs::exists(updatePath, ec)) {
+    Say("No account updates (" + std::string(kUpdateFile) + " missing)");
+    return;
+  }
+  if (!ReadFileBytes(updatePath, bytes)) {
+    Say("ERROR: cannot read " + updatePath);
+    return;
+  }
+  ServerAccounts updated = m_accounts;
+  auto counts = updated.ApplyUpdates(bytes);
+  for (const auto& w : counts.warnings) Say("WARNING: " + w);
+  ServerAccounts previous = std::move(m_accounts);
+  m_accounts = std::move(updated);
+  // The updates are emptied only once the accounts holding them are on disk.
+  if (!WriteAccounts()) {
+    m_accounts = std::move(previous);
+    return;
+  }
+  std::string error;
+  if (!WriteFileAtomically(updatePath, {}, error)) Say("ERROR: " + error);
+  Say("Accounts updated: " + std::to_string(counts.changed) + " changed, " +
+      std::to_string(counts.created) + " new");
 }
 
 void StandInServer::Execute(const std::string& rawLine) {
-    std::string line = rawLine;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    Log(line);
-    auto words = Words(line);
-    if (words.empty()) return;
-    const std::string& verb = words[0];
-    if (words.size() == 1 && ServerAccounts::EqualsIgnoringCase(verb, "A")) {
-        TakeUpdatesOver();
-    } else if (words.size() == 1 && ServerAccounts::EqualsIgnoringCase(verb, "SAVE")) {
-        TakeUpdatesOver();
-        if (WriteAccounts()) Say("World saved");
-    } else if (words.size() == 1 && ServerAccounts::EqualsIgnoringCase(verb, "EXIT")) {
-        Say("Server shutting down");
-        m_exit = true;
-    } else if (ServerAccounts::EqualsIgnoringCase(verb, "ACCOUNT")) {
-        if (words.size() != 3 || !ServerAccounts::EqualsIgnoringCase(words[2], "DELETE")) {
-            Say("Usage: ACCOUNT name DELETE");
-            return;
-        }
-        const std::string& name = words[1];
-        if (!m_accounts.Find(name)) {
-            Say("Account '" + name + "' not found");
-            return;
-        }
-        ServerAccounts previous = m_accounts;
-        m_accounts.Delete(name);
-        if (WriteAccounts()) {
-            Say("Account '" + name + "' deleted");
-        } else {
-            m_accounts = std::move(previous);
-        }
-    } else {
-        Say("Unknown command: " + line);
+  std::string line = rawLine;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  Log(line);
+  auto words = Words(line);
+  if (words.empty()) return;
+  const std::string& verb = words[0];
+  if (words.size() == 1 && ServerAccounts::EqualsIgnoringCase(verb, "A")) {
+    TakeUpdatesOver();
+  } else if (words.size() == 1 && ServerAccounts::EqualsIgnoringCase(verb, "SAVE")) {
+    TakeUpdatesOver();
+    if (WriteAccounts()) Say("World saved");
+  } else if (words.size() == 1 && ServerAccounts::EqualsIgnoringCase(verb, "EXIT")) {
+    Say("Server shutting down");
+    m_exit = true;
+  } else if (ServerAccounts::EqualsIgnoringCase(verb, "ACCOUNT")) {
+    if (words.size() != 3 || !ServerAccounts::EqualsIgnoringCase(words[2], "DELETE")) {
+      Say("Usage: ACCOUNT name DELETE");
+      return;
     }
+    const std::string& name = words[1];
+    if (!m_accounts.Find(name)) {
+      Say("Account '" + name + "' not found");
+      return;
+    }
+    ServerAccounts previous = m_accounts;
+    m_accounts.Delete(name);
+    if (WriteAccounts()) {
+      Say("Account '" + name + "' deleted");
+    } else {
+      m_accounts = std::move(previous);
+    }
+  } else {
+    Say("Unknown command: " + line);
+  }
 }

@@ -12,30 +12,30 @@
 //   EXIT                 stop
 // Every received line is appended to console.log in the account folder first.
 class StandInServer {
-public:
-    StandInServer(std::string accountDir, std::string saveDir);
+ public:
+  StandInServer(std::string accountDir, std::string saveDir);
 
-    // Loads VornexAccu.scp and creates the account and update files when they are missing;
-    // false (with messages) when the folders cannot be used.
-    bool Start();
-    // Carries out one console line; the server's answer goes to Messages().
-    void Execute(const std::string& line);
-    bool ExitRequested() const { return m_exit; }
+  // Loads VornexAccu.scp and creates the account and update files when they are missing;
+  // false (with messages) when the folders cannot be used.
+  bool Start();
+  // Carries out one console line; the server's answer goes to Messages().
+  void Execute(const std::string& line);
+  bool ExitRequested() const { return m_exit; }
 
-    // Answers since the last call, each one line.
-    std::vector<std::string> TakeMessages();
+  // Answers since the last call, each one line.
+  std::vector<std::string> TakeMessages();
 
-private:
-    void TakeUpdatesOver();
-    bool WriteAccounts();
-    void Log(const std::string& line);
-    void Say(std::string text) { m_messages.push_back(std::move(text)); }
+ private:
+  void TakeUpdatesOver();
+  bool WriteAccounts();
+  void Log(const std::string& line);
+  void Say(std::string text) { m_messages.push_back(std::move(text)); }
 
-    std::string m_accountDir;
-    std::string m_saveDir;
-    ServerAccounts m_accounts;
-    std::vector<std::string> m_messages;
-    bool m_exit = false;
+  std::string m_accountDir;
+  std::string m_saveDir;
+  ServerAccounts m_accounts;
+  std::vector<std::string> m_messages;
+  bool m_exit = false;
 };
 
 // Writes bytes to a temporary file in the target's folder and renames it over the target,
