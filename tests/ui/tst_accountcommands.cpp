@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -20,7 +21,9 @@
 #include "support/MainWindowFixture.h"
 #include "ui/main/AccountCommands.h"
 #include "ui/main/AccountModel.h"
+#include "store/GeneratePassword.h"
 #include "ui/main/AppWindows.h"
+#include "ui/main/EditorPanel.h"
 #include "ui/main/LogPane.h"
 #include "ui/main/TForm1.h"
 #include "ui/main/TForm2.h"
@@ -351,6 +354,21 @@ class TestAccountCommands : public QObject {
     f.edNewAccount->trigger();
     QCOMPARE(Names(f), QStringList({"anna", "bert", "carl"}));
     QCOMPARE(s.fixture.notices.last(), Ui("err_account_dubble"));
+  }
+
+  void editorPasswordButtonGenerates() {
+    Setup s({"anna"});
+    EditorPanel* editor = s.Form().Editor();
+    QVERIFY(editor);
+    QSet<QString> seen;
+    for (int i = 0; i < 3; ++i) {
+      QTest::mouseClick(editor->SpeedButton1(), Qt::LeftButton);
+      const QString pw = QString::fromLatin1(s.Form().Table().Text(dbpasswort));
+      QCOMPARE(pw.size(), 6);
+      for (QChar c : pw) QVERIFY(QByteArray(kPasswordAlphabet).contains(char(c.unicode())));
+      seen.insert(pw);
+    }
+    QCOMPARE(seen.size(), 3);
   }
 
   void infoOpensTheInfoBox() {

@@ -3,13 +3,17 @@
 #include <QAction>
 #include <QDir>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QTableView>
 #include <algorithm>
 
 #include "console/ServerConsole.h"
+#include "store/GeneratePassword.h"
 #include "store/LoadAccounts.h"
 #include "store/RemoveSections.h"
 #include "ui/main/AccountModel.h"
+#include "ui/main/EditPopup.h"
+#include "ui/main/EditorPanel.h"
 #include "ui/main/LogPane.h"
 #include "ui/main/Notice.h"
 #include "ui/main/TForm1.h"
@@ -72,6 +76,12 @@ AccountCommands::AccountCommands(TForm1& form1, TForm2& form2, TForm3& form3, TF
   form1.edDeleteAccount->setShortcut(QKeySequence::Delete);
   form1.edDeleteAccount->setShortcutContext(Qt::WidgetShortcut);
   form1.Grid()->addAction(form1.edDeleteAccount);
+  if (EditorPanel* editor = form1.Editor())
+    editor->passwordGenerator = [] { return GeneratePassword(6); };
+  if (auto* popup = form1.findChild<EditPopup*>()) {
+    popup->Attach(form2.eAccount());
+    popup->Attach(form2.ePassword());
+  }
 }
 
 AccountCommands::~AccountCommands() = default;
