@@ -401,6 +401,11 @@ class TestPrefs : public QObject {
     kovtest::MainWindowFixture f(QByteArray{});
     AppWindows windows(f.Form());
     auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    GameFolder game(false);  // green program and accounts, red save folder
+    TPrgSettings& settings = f.Form().Settings();
+    settings.VORNEXDIR = game.program.toStdString();
+    settings.ACCOUNTDIR = (game.root + "/accounts/").toStdString();
+    settings.SAVEDIR = (game.root + "/save/").toStdString();
     const QString out = qEnvironmentVariable("KOV_SCREENSHOT_DIR");
     for (int lang : {0, 1}) {
       WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
