@@ -199,6 +199,20 @@ class TestGrid : public QObject {
     // The filter still applies to the sorted table.
     ClickTab(f.Tabs()->TabControl1(), 2);
     QCOMPARE(Names(f), (QStringList{"bob", "remoteadmin"}));
+    // Later sorts see added and renamed rows (collation keys are kept between sorts).
+    ClickTab(f.Tabs()->TabControl1(), 0);
+    QVERIFY(f.Table().Locate("Num"));
+    f.Table().Edit();
+    f.Table().SetText(dbaccount, "Zed");
+    f.Table().Post();
+    ClickTitle(f, AccountModel::ColAccount);
+    QCOMPARE(Names(f), (QStringList{"Zed", "remoteadmin", "Olga", "dave", "Dan", "Carl", "Boss",
+                                    "bob", "Alice", "Adam", "Aaron"}));
+    // After a reload the rows are new ones.
+    f.edReloadAccExecute();
+    ClickTitle(f, AccountModel::ColAccount);
+    QCOMPARE(Names(f), (QStringList{"Adam", "Alice", "bob", "Boss", "Carl", "Dan", "dave", "Num",
+                                    "Olga", "remoteadmin"}));
   }
 
   void levelsSortAlphabetically() {

@@ -1,7 +1,8 @@
 // The grid and the editor panel with many accounts, against the time the account file
 // reader takes for the same file in the same run:
 //   - switching a filter tab (target: at most 0.1 of the read time),
-//   - sorting by the account column (target: at most 1.0 of the read time),
+//   - sorting by the account column (target: at most 1.0 of the read time); the first sort
+//     after loading, which computes every name's collation key, is reported apart,
 //   - one keystroke stored in the password field, with the after-store hook and the row
 //     judged again by the filter (target: at most 1 ms, and no rebuild of the whole view),
 //   - opening the program on the folder until the grid is painted (reported).
@@ -11,6 +12,7 @@
 // The account file comes from kov-gen (beside this program) in a temporary folder.
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 
 #include <QApplication>
 #include <QDir>
@@ -39,11 +41,17 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// The thread's processor time, so other programs on a busy machine do not count.
+struct Clock {
+  using time_point = double;
+  static double now() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+  }
+};
 
-double Ms(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
+double Ms(double a, double b) { return b - a; }
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -87,6 +95,8 @@ int main(int argc, char** argv) {
     }
   }
   QApplication app(argc, argv);
+  // A real collation, as an operator's desktop has one (the C locale compares code units).
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   const QString exeDir = QCoreApplication::applicationDirPath();
   QTemporaryDir tmp;
   tmp.setAutoRemove(!keep);
@@ -142,7 +152,8 @@ int main(int argc, char** argv) {
   // Tab switches: handler, entry panel and a repaint each.
   QTabBar* tabs = form.Tabs()->TabControl1();
   std::vector<double> switches;
-  for (int r = 0; r < runs; ++r) {
+  const int tabRounds = qEnvironmentVariableIntValue("KOV_BENCH_TAB_ROUNDS");
+  for (int r = 0; r < std::max(runs, tabRounds); ++r) {
     for (int tab : {3, 2, 7, 0}) {
       const auto t0 = Clock::now();
       tabs->setCurrentIndex(tab);
@@ -160,7 +171,9 @@ int main(int argc, char** argv) {
     paintNow();
     sorts.push_back(Ms(t0, Clock::now()));
   }
-  const double sort = Median(sorts);
+  const double firstSort = sorts.front();  // computes every name's collation key
+  sorts.erase(sorts.begin());
+  const double sort = Median(sorts.empty() ? std::vector<double>{firstSort} : sorts);
 
   // Keystrokes in the password field, under a tab whose filter judges the row again.
   tabs->setCurrentIndex(7);
@@ -183,11 +196,14 @@ int main(int argc, char** argv) {
   const double perStroke = Ms(k0, Clock::now()) / strokes;
   QCoreApplication::processEvents();
 
-  std::printf("accounts: %d rows, account file %lld bytes, %d runs (medians)\n", rows,
-              static_cast<long long>(fileBytes), runs);
+  std::printf("accounts: %d rows, account file %lld bytes, %d runs (medians of thread CPU time), "
+              "collation %s\n", rows, static_cast<long long>(fileBytes), runs,
+              qPrintable(QLocale().name()));
   std::printf("read account file (reference): %9.2f ms\n", read);
   std::printf("switch filter tab:             %9.2f ms  ratio %.3f  (target <= 0.1)\n", tabSwitch, tabSwitch / read);
   std::printf("sort by account:               %9.2f ms  ratio %.3f  (target <= 1.0)\n", sort, sort / read);
+  std::printf("  first sort after loading:    %9.2f ms  ratio %.3f  (collation keys of all names)\n",
+              firstSort, firstSort / read);
   std::printf("password keystroke:            %9.4f ms  (target <= 1 ms), view rebuilds: %d\n", perStroke, resets);
   std::printf("open program until painted:    %9.2f ms  ratio %.3f\n", open, open / read);
   form.Settings().ChangesSaved = true;

@@ -66,7 +66,9 @@ void TitleHeader::paintSection(QPainter* painter, const QRect& rect, int logical
 AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
     : QTableView(parent), m_model(model), m_table(model.Table()), m_sortColumn(AccountModel::ColAccount) {
   setObjectName(QStringLiteral("JvDBGrid1"));
-  m_collator.setCaseSensitivity(Qt::CaseSensitive);
+  QCollator collator;
+  collator.setCaseSensitivity(Qt::CaseSensitive);
+  m_sortKeys = std::make_unique<SortKeyCache>(collator);
   m_header = new TitleHeader(this);
   setHorizontalHeader(m_header);
   setModel(&m_model);
@@ -114,15 +116,24 @@ AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
     }
   });
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &AccountGrid::SyncMarks);
+  // A reset or a removal drops rows from the selection without a signal.
   connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
-    if (m_anyMarked) m_table.ClearMarks();
-    m_anyMarked = false;
+    for (RowId r : m_marked) m_table.SetMarked(r, false);
+    m_marked.clear();
+  });
+  connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+    if (m_table.RowCount() == 0) m_sortKeys->Clear();  // emptied: ids and buffers start again
   });
   connect(&m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
           [this](const QModelIndex&, int first, int last) {
-            if (!m_anyMarked) return;
             for (int r = first; r <= last; ++r) m_table.SetMarked(m_model.RowAt(r), false);
           });
+}
+
+AccountGrid::~AccountGrid() = default;
+
+void AccountGrid::SetCollator(const QCollator& collator) {
+  m_sortKeys = std::make_unique<SortKeyCache>(collator);
 }
 
 void AccountGrid::SetMenuActions(QAction* newAccount, QAction* deleteAccount, QAction* sendEmail) {
@@ -137,8 +148,14 @@ void AccountGrid::SyncMarks(const QItemSelection& selected, const QItemSelection
   for (const QItemSelectionRange& range : deselected)
     for (int r = range.top(); r <= range.bottom(); ++r) m_table.SetMarked(m_model.RowAt(r), false);
   for (const QItemSelectionRange& range : selected) {
-    for (int r = range.top(); r <= range.bottom(); ++r) m_table.SetMarked(m_model.RowAt(r), true);
-    m_anyMarked = true;
+    for (int r = range.top(); r <= range.bottom(); ++r) {
+      const RowId row = m_model.RowAt(r);
+      if (!m_table.IsMarked(row)) m_marked.push_back(row);
+      m_table.SetMarked(row, true);
+    }
+  }
+  if (m_marked.size() > static_cast<size_t>(m_table.RowCount()) + 64) {
+    std::erase_if(m_marked, [this](RowId r) { return !m_table.IsMarked(r); });
   }
 }
 
@@ -173,7 +190,7 @@ void AccountGrid::JvDBGrid1TitleClick(int column) {
   }
   m_header->setSortIndicator(column, m_sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
   m_table.SetOrder(
-      SortedOrder(m_table, AccountModel::FieldOfColumn(column), m_sortDescending, m_collator));
+      SortedOrder(m_table, AccountModel::FieldOfColumn(column), m_sortDescending, *m_sortKeys));
   m_table.First();
   emit Sorted();
 }

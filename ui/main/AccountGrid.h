@@ -4,6 +4,7 @@
 #include <QCollator>
 #include <QHeaderView>
 #include <QTableView>
+#include <memory>
 #include <vector>
 
 #include "store/AccountTable.h"
@@ -14,6 +15,7 @@ namespace kov {
 
 class AccountModel;
 class GridDelegate;
+class SortKeyCache;
 
 // Titles drawn as raised buttons on sky blue, with the sort marker.
 class TitleHeader : public QHeaderView {
@@ -36,6 +38,7 @@ class AccountGrid : public QTableView {
   static const int kDesignWidths[7];
 
   AccountGrid(AccountModel& model, QWidget* parent = nullptr);
+  ~AccountGrid() override;
 
   // New Account, a separator, Delete Account, Send EMail.
   QMenu* PopupMenu() const { return m_menu; }
@@ -45,8 +48,8 @@ class AccountGrid : public QTableView {
   void JvDBGrid1TitleClick(int column);
   int SortColumn() const { return m_sortColumn; }
   bool SortDescending() const { return m_sortDescending; }
-  // The locale whose collation orders texts (the user's by default).
-  void SetCollator(const QCollator& collator) { m_collator = collator; }
+  // The collation that orders texts (the user's locale by default, case-sensitive).
+  void SetCollator(const QCollator& collator);
 
   // Only the current row stays selected.
   void ClearMultiSelection();
@@ -73,10 +76,10 @@ class AccountGrid : public QTableView {
   TitleHeader* m_header = nullptr;
   GridDelegate* m_delegate = nullptr;
   QMenu* m_menu = nullptr;
-  QCollator m_collator;
+  std::unique_ptr<SortKeyCache> m_sortKeys;
+  std::vector<RowId> m_marked;  // rows this grid marked; cleared without walking the table
   int m_sortColumn;
   bool m_sortDescending = false;
-  bool m_anyMarked = false;
 };
 
 }  // namespace kov

@@ -57,40 +57,64 @@ FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), 
   // currentChanged also fires for programmatic changes; those run under a signal blocker.
   connect(m_tab1, &QTabBar::currentChanged, this, [this] { TabControl1Change(); });
   connect(m_tab2, &QTabBar::currentChanged, this, [this] { TabControl1Change(); });
+  m_table.AddListener(this);
   m_table.SetFilter([this](const AccountTable& t, RowId row) {
     return JvMemoryData1FilterRecord(t, row);
   });
   ApplyUiText();
 }
 
-bool FilterTabs::JvMemoryData1FilterRecord(const AccountTable& table, RowId row) const {
-  const int tab = m_tab1->currentIndex();
-  if (tab == TabAll) return true;
+FilterTabs::~FilterTabs() { m_table.RemoveListener(this); }
+
+std::uint16_t FilterTabs::ClassOf(const AccountTable& table, RowId row) const {
+  if (row >= m_class.size()) m_class.resize(static_cast<size_t>(row) + 1024, 0);
+  std::uint16_t& c = m_class[row];
+  if (c & Known) return c;
+  c = Known;
   const std::string_view level = table.Text(row, dbplevel);
+  if (ContainsUpperAscii(level, "GUEST")) c |= Guest;
+  if (ContainsUpperAscii(level, "PLAYER")) c |= Player;
+  for (std::string_view word : {"COUNSELOR", "SEER", "GM", "DEV", "ADMIN", "OWNER"})
+    if (ContainsUpperAscii(level, word)) c |= Staff;
+  // An empty number reads as 0.
+  const int block = table.IntOr0(row, dbblock);
+  if (block == 1) c |= Blocked;
+  if (block == 0) c |= NotBlocked;
+  if (table.IntOr0(row, dbjail) == 1) c |= Jailed;
+  c |= static_cast<std::uint16_t>(table.CharacterCount(row) << CharShift);
+  return c;
+}
+
+// Every change of a row ends in a store (new rows and loaded rows included), and a stored
+// row is judged only after this, so the class is never stale when read.
+void FilterTabs::AfterPost(RowId row) {
+  if (row < m_class.size()) m_class[row] = 0;
+}
+
+void FilterTabs::ViewReset() {
+  if (m_table.RowCount() == 0) m_class.clear();  // emptied: row ids start again
+}
+
+bool FilterTabs::JvMemoryData1FilterRecord(const AccountTable& table, RowId row) const {
+  const int tab = m_tab;
+  if (tab == TabAll) return true;
+  const std::uint16_t c = ClassOf(table, row);
   switch (tab) {
-    case TabGuest:
-      return ContainsUpperAscii(level, "GUEST");
-    case TabPlayer:
-      return ContainsUpperAscii(level, "PLAYER");
-    case TabStaff:
-      for (std::string_view word : {"COUNSELOR", "SEER", "GM", "DEV", "ADMIN", "OWNER"})
-        if (ContainsUpperAscii(level, word)) return true;
-      return false;
-    case TabBlocked:
-      return table.IntOr0(row, dbblock) == 1;  // an empty number reads as 0
-    case TabJailed:
-      return table.IntOr0(row, dbjail) == 1;
-    case TabCharCount:
-      return table.CharacterCount(row) == m_tab2->currentIndex();
-    case TabNotBlocked:
-      return table.IntOr0(row, dbblock) == 0;
-    default:
-      return false;
+    case TabGuest: return c & Guest;
+    case TabPlayer: return c & Player;
+    case TabStaff: return c & Staff;
+    case TabBlocked: return c & Blocked;
+    case TabJailed: return c & Jailed;
+    case TabCharCount: return (c >> CharShift & 0x7) == m_charTab;
+    case TabNotBlocked: return c & NotBlocked;
+    default: return false;
   }
 }
 
 void FilterTabs::TabControl1Change() {
-  m_tab2->setVisible(m_tab1->currentIndex() == TabCharCount);
+  m_tab = m_tab1->currentIndex();
+  m_charTab = m_tab2->currentIndex();
+  m_tab2->setVisible(m_tab == TabCharCount);
   m_table.SetFiltered(true);  // judges every row anew
   m_table.First();
   emit FilterChanged(m_table.ViewCount());
@@ -101,6 +125,7 @@ void FilterTabs::FilterReset() {
     const QSignalBlocker block(m_tab1);
     m_tab1->setCurrentIndex(TabAll);
   }
+  m_tab = TabAll;
   m_tab2->hide();
   m_table.SetFiltered(false);
   m_table.First();

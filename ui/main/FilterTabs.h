@@ -1,6 +1,8 @@
 #pragma once
 // The two rows of filter tabs above the grid and the row filter they stand for.
 #include <QWidget>
+#include <cstdint>
+#include <vector>
 
 #include "store/AccountTable.h"
 
@@ -8,13 +10,14 @@ class QTabBar;
 
 namespace kov {
 
-class FilterTabs : public QWidget {
+class FilterTabs : public QWidget, private AccountTable::Listener {
   Q_OBJECT
 
  public:
   enum Tab { TabAll, TabGuest, TabPlayer, TabStaff, TabBlocked, TabJailed, TabCharCount, TabNotBlocked };
 
   FilterTabs(AccountTable& table, QWidget* parent = nullptr);
+  ~FilterTabs() override;
 
   QTabBar* TabControl1() const { return m_tab1; }
   QTabBar* TabControl2() const { return m_tab2; }
@@ -33,9 +36,23 @@ class FilterTabs : public QWidget {
   void FilterChanged(int visibleRows);
 
  private:
+  // What the tabs test of a row, worked out once per stored state of the row: the filter
+  // reads rows in table order, which after a sort is no order in memory at all.
+  enum ClassBit : std::uint16_t {
+    Known = 0x8000, Guest = 0x01, Player = 0x02, Staff = 0x04, Blocked = 0x08, Jailed = 0x10,
+    NotBlocked = 0x20, CharShift = 8
+  };
+  std::uint16_t ClassOf(const AccountTable& table, RowId row) const;
+  void AfterPost(RowId row) override;
+  void ViewReset() override;
+
   AccountTable& m_table;
+  mutable std::vector<std::uint16_t> m_class;  // by RowId
   QTabBar* m_tab1 = nullptr;
   QTabBar* m_tab2 = nullptr;
+  // The selected tabs as the filter last took them; read for every row while filtering.
+  int m_tab = 0;
+  int m_charTab = 0;
 };
 
 // ASCII-only upper-casing is enough here: the words tested are ASCII, and upper-casing a
