@@ -2,8 +2,13 @@
 // through all windows, and the Settings command of the main window.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,13 +20,14 @@
 
 #include "app/TPrgSettings.h"
 #include "support/MainWindowFixture.h"
+#include "ui/chars/TCharInfoForm.h"
 #include "ui/main/AppWindows.h"
 #include "ui/main/EditPopup.h"
 #include "ui/main/Notice.h"
 #include "ui/settings/MessageDialog.h"
+#include "ui/main/TForm2.h"
 #include "ui/settings/TForm3.h"
 #include "ui/settings/TForm6.h"
-#include "ui/main/TForm2.h"
 #include "ui/settings/TPrefsForm.h"
 #include "ui/settings/UiText.h"
 #include "ui/settings/UiTextWindows.h"
@@ -132,6 +138,28 @@ class TestPrefs : public QObject {
     QVERIFY(p.AutoUpdate()->isChecked());
   }
 
+  void sharedEditMenu() {
+    GameFolder game(true);
+    m_settings.ACCOUNTDIR = (game.root + "/accounts/").toStdString();
+    EditPopup popup;
+    TPrefsForm p(m_settings, QString(), m_windows, &popup);
+    for (QLineEdit* field : {p.vornexdir(), p.AccountDir(), p.SaveDir()})
+      QCOMPARE(field->contextMenuPolicy(), Qt::CustomContextMenu);
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    p.AccountDir()->selectAll();
+    emit p.AccountDir()->customContextMenuRequested(QPoint(5, 5));
+    QTRY_VERIFY(popup.isVisible());
+    QCOMPARE(popup.Target(), p.AccountDir());
+    QCOMPARE(TextColour(p.AccountDir()), kGreen);
+    QVERIFY(popup.EditDelete()->isEnabled());
+    popup.EditDelete()->trigger();
+    popup.close();
+    // A change without a key press recolours too.
+    QCOMPARE(p.AccountDir()->text(), QString());
+    QCOMPARE(TextColour(p.AccountDir()), kRed);
+  }
+
   void fieldColours_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");  // "@" stands for the game folder
@@ -208,6 +236,36 @@ class TestPrefs : public QObject {
     QCOMPARE(p.vornexdir()->text(), game.program);
     QCOMPARE(p.AccountDir()->text(), QStringLiteral("kept"));
   }
+
+#ifndef _WIN32
+  // The real dialog: folders and executable files are offered, other files are not.
+  void programPickerOffersExecutables() {
+    GameFolder game(true);
+    m_settings.VORNEXDIR = game.program.toStdString();
+    Touch(game.root + "/readme.txt");  // not executable: never offered
+    TPrefsForm& p = Prefs();
+    ClearNextFileNames();
+    QStringList offered;
+    QTimer::singleShot(0, &p, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      QAbstractItemModel* model = dialog->proxyModel();
+      QVERIFY(model);
+      auto* files = qobject_cast<QFileSystemModel*>(
+          qobject_cast<QSortFilterProxyModel*>(model)->sourceModel());
+      const QModelIndex folder =
+          qobject_cast<QSortFilterProxyModel*>(model)->mapFromSource(files->index(game.root));
+      QTRY_COMPARE(model->rowCount(folder), 3);
+      for (int row = 0; row < model->rowCount(folder); ++row)
+        offered << model->index(row, 0, folder).data().toString();
+      dialog->reject();
+    });
+    QTest::mouseClick(p.btnVornexDir(), Qt::LeftButton);
+    offered.sort();
+    QCOMPARE(offered, QStringList({"accounts", "save", "server"}));
+    QCOMPARE(p.vornexdir()->text(), game.program);  // cancelled: unchanged
+  }
+#endif
 
   void folderPickers_data() {
     QTest::addColumn<QString>("field");
@@ -341,11 +399,19 @@ class TestPrefs : public QObject {
     QCOMPARE(f.Form().Settings().LANG, 1);
     QCOMPARE(f.Form().Settings().ACCOUNTDIR, storedAccounts);
     // Every window follows, not only the dialog.
-    QCOMPARE(f.Form().edSettingsForm->text(), Ui("f1_Action_SettingsForm"));
-    QVERIFY(f.Form().edNewAccount->text() != QStringLiteral("New Account"));
-    QCOMPARE(f.Form().edNewAccount->text(), Ui("f1_Action_New_Account"));
-    QCOMPARE(f.Form().findChild<TForm2*>("Form2")->windowTitle(), Ui("f2_Title"));
-    QCOMPARE(f.Form().findChild<TForm6*>("Form6")->windowTitle(), Ui("frg_acc_delete_Title"));
+    auto hasText = [](QWidget* window, const QString& text) {
+      for (auto* box : window->findChildren<QGroupBox*>())
+        if (box->title() == text) return true;
+      for (auto* button : window->findChildren<QAbstractButton*>())
+        if (button->text() == text) return true;
+      return false;
+    };
+    QCOMPARE(f.Form().edSettingsForm->text(), QStringLiteral("Einstellungen"));
+    QCOMPARE(f.Form().edNewAccount->text(), QStringLiteral("Neues Konto"));
+    QCOMPARE(f.Form().findChild<TForm2*>("Form2")->windowTitle(), QStringLiteral("Neues Konto"));
+    QVERIFY(hasText(f.Form().findChild<TForm3*>(), QStringLiteral("Schließen")));
+    QCOMPARE(f.Form().findChild<TForm6*>("Form6")->windowTitle(), QStringLiteral("Konten löschen"));
+    QVERIFY(hasText(f.Form().findChild<TCharInfoForm*>(), QStringLiteral("Charakter-Info")));
     QCOMPARE(MessageDialogSeam::Calls().size(), 0);
     // Neither opening nor the switch read the accounts again.
     QCOMPARE(loads, 0);

@@ -94,6 +94,11 @@ void SetNextFileNames(const QStringList& names) {
   HaveNextNames() = true;
 }
 
+void ClearNextFileNames() {
+  NextNames().clear();
+  HaveNextNames() = false;
+}
+
 const FileDialogRequest& LastFileDialogRequest() { return LastRequest(); }
 
 QString AskFileName(QWidget* parent, const FileDialogRequest& request) {

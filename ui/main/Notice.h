@@ -28,6 +28,8 @@ struct FileDialogRequest {
 QString AskFileName(QWidget* parent, const FileDialogRequest& request);
 // Test seam: the next calls answer these names in turn (an empty name = cancel).
 void SetNextFileNames(const QStringList& names);
+// Ends the seam: the next calls show the real dialogs again.
+void ClearNextFileNames();
 const FileDialogRequest& LastFileDialogRequest();
 
 }  // namespace kov
