@@ -4,10 +4,11 @@
 #define _CRT_RAND_S
 #include <stdlib.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 #include <random>

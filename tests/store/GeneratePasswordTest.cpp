@@ -1,11 +1,11 @@
-#include "store/GeneratePassword.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 #include <set>
 #include <vector>
+
+#include "store/GeneratePassword.h"
 
 namespace kov {
 namespace {
@@ -55,7 +55,8 @@ TEST_F(GeneratePasswordTest, EveryCharacterIsReached) {
   const std::string pw = GeneratePassword(62 * 200);
   for (char ch : pw) ++counts[static_cast<unsigned char>(ch)];
   for (int i = 0; i < kPasswordAlphabetSize; ++i)
-    EXPECT_GT(counts[static_cast<unsigned char>(kPasswordAlphabet[i])], 100) << kPasswordAlphabet[i];
+    EXPECT_GT(counts[static_cast<unsigned char>(kPasswordAlphabet[i])], 100)
+        << kPasswordAlphabet[i];
 }
 
 }  // namespace

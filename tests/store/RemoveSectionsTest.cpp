@@ -1,10 +1,10 @@
-#include "store/RemoveSections.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "store/RemoveSections.h"
 
 namespace kov {
 namespace {
@@ -22,20 +22,36 @@ struct Case {
 TEST(RemoveSections, InMemory) {
   const std::string header = "// account update\r\n";
   const std::vector<Case> cases = {
-      {"middle section, CR LF", header + "[a]\r\nPASSWORD=1\r\n[test]\r\nPASSWORD=2\r\n[b]\r\nX=3\r\n",
-       {"test"}, header + "[a]\r\nPASSWORD=1\r\n[b]\r\nX=3\r\n", 1},
+      {"middle section, CR LF",
+       header + "[a]\r\nPASSWORD=1\r\n[test]\r\nPASSWORD=2\r\n[b]\r\nX=3\r\n",
+       {"test"},
+       header + "[a]\r\nPASSWORD=1\r\n[b]\r\nX=3\r\n",
+       1},
       {"last section without line end", "[a]\nP=1\n[test]\nP=2", {"test"}, "[a]\nP=1\n", 1},
       {"first section, LF", "[test]\nP=2\n[a]\nP=1\n", {"test"}, "[a]\nP=1\n", 1},
-      {"prefix is another account", "[testing]\r\nP=1\r\n[Test]\r\nP=2\r\n[test]\r\nP=3\r\n",
-       {"test"}, "[testing]\r\nP=1\r\n[Test]\r\nP=2\r\n", 1},
-      {"two adjacent and a repeated name", "[x]\n[y]\nA=1\n[z]\n[x]\nB=2\n", {"x", "y"}, "[z]\n", 3},
-      {"CR-only line ends and odd bytes kept", "[k]\rA=\xe4\r[d]\rB=2\r\r[k2]\r", {"d"},
-       "[k]\rA=\xe4\r[k2]\r", 1},
+      {"prefix is another account",
+       "[testing]\r\nP=1\r\n[Test]\r\nP=2\r\n[test]\r\nP=3\r\n",
+       {"test"},
+       "[testing]\r\nP=1\r\n[Test]\r\nP=2\r\n",
+       1},
+      {"two adjacent and a repeated name",
+       "[x]\n[y]\nA=1\n[z]\n[x]\nB=2\n",
+       {"x", "y"},
+       "[z]\n",
+       3},
+      {"CR-only line ends and odd bytes kept",
+       "[k]\rA=\xe4\r[d]\rB=2\r\r[k2]\r",
+       {"d"},
+       "[k]\rA=\xe4\r[k2]\r",
+       1},
       {"the end marker is no account", "[a]\n[EOF]\n", {"EOF"}, "[a]\n[EOF]\n", 0},
       {"no match leaves the bytes", "[a]\nP=1\n", {"b"}, "[a]\nP=1\n", 0},
       {"no names", "[a]\n", {}, "[a]\n", 0},
-      {"NUL bytes elsewhere kept", std::string("[a]\nC=\0x\n[d]\nP\n", 15), {"d"},
-       std::string("[a]\nC=\0x\n", 9), 1},
+      {"NUL bytes elsewhere kept",
+       std::string("[a]\nC=\0x\n[d]\nP\n", 15),
+       {"d"},
+       std::string("[a]\nC=\0x\n", 9),
+       1},
   };
   for (const Case& c : cases) {
     std::string bytes = c.before;
@@ -55,9 +71,7 @@ class RemoveSectionsFile : public ::testing::Test {
     m_path = (m_dir / "VornexAcct.scp").string();
   }
   void TearDown() override { fs::remove_all(m_dir); }
-  void Write(const std::string& bytes) {
-    std::ofstream(m_path, std::ios::binary) << bytes;
-  }
+  void Write(const std::string& bytes) { std::ofstream(m_path, std::ios::binary) << bytes; }
   std::string Read() {
     std::ifstream in(m_path, std::ios::binary);
     std::stringstream s;

@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -18,10 +18,10 @@
 #include <functional>
 
 #include "console/ServerConsole.h"
+#include "store/GeneratePassword.h"
 #include "support/MainWindowFixture.h"
 #include "ui/main/AccountCommands.h"
 #include "ui/main/AccountModel.h"
-#include "store/GeneratePassword.h"
 #include "ui/main/AppWindows.h"
 #include "ui/main/EditorPanel.h"
 #include "ui/main/LogPane.h"
@@ -73,7 +73,10 @@ class RecordingConsole : public IServerConsole {
 
 QByteArray Accounts(const QStringList& names) {
   QStringList lines{"// accounts"};
-  for (const QString& n : names) lines << "[" + n + "]" << "PASSWORD=pw" << "PLEVEL=1";
+  for (const QString& n : names)
+    lines << "[" + n + "]"
+          << "PASSWORD=pw"
+          << "PLEVEL=1";
   lines << "[EOF]";
   return AccountFile(lines);
 }
@@ -95,8 +98,9 @@ void Select(TForm1& f, const QStringList& names, const QString& current) {
   QTableView* grid = f.Grid();
   grid->setFocus();
   const int currentRow = RowOf(f, current);
-  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                    grid->visualRect(f.Model().index(currentRow, AccountModel::ColAccount)).center());
+  QTest::mouseClick(
+      grid->viewport(), Qt::LeftButton, {},
+      grid->visualRect(f.Model().index(currentRow, AccountModel::ColAccount)).center());
   for (const QString& n : names) {
     if (n == current) continue;
     const QModelIndex i = f.Model().index(RowOf(f, n), AccountModel::ColAccount);
@@ -160,9 +164,9 @@ class TestAccountCommands : public QObject {
     QCOMPARE(s.console.Commands(),
              QStringList({"ACCOUNT testing DELETE", "ACCOUNT test DELETE", "A"}));
     QCOMPARE(Names(s.Form()), QStringList({"other"}));
-    QCOMPARE(SendLines(s.Form()), QStringList({"Send: ACCOUNT testing DELETE",
-                                               "Send: ACCOUNT test DELETE",
-                                               "Send: A (Account Update)"}));
+    QCOMPARE(SendLines(s.Form()),
+             QStringList({"Send: ACCOUNT testing DELETE", "Send: ACCOUNT test DELETE",
+                          "Send: A (Account Update)"}));
     QCOMPARE(s.Form().statusBar()->findChild<QLabel*>("EntryPanel")->text(),
              FormatText(Ui("f1_panel_0"), {1}));
   }
@@ -242,8 +246,8 @@ class TestAccountCommands : public QObject {
     };
     Select(s.Form(), {"anna", "bert", "carl"}, "anna");
     s.Delete(Yes);
-    QCOMPARE(s.console.Commands(),
-             QStringList({"ACCOUNT anna DELETE", "ACCOUNT bert DELETE", "ACCOUNT carl DELETE", "A"}));
+    QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT anna DELETE", "ACCOUNT bert DELETE",
+                                                "ACCOUNT carl DELETE", "A"}));
     QCOMPARE(Names(s.Form()), QStringList({"bert"}));
     QCOMPARE(s.fixture.notices, QStringList({kEditFieldNotFoundText}));
   }
@@ -260,8 +264,8 @@ class TestAccountCommands : public QObject {
   }
 
   void pendingSectionsGoBeforeA() {
-    const QByteArray acct = AccountFile({"// updates", "[gone]", "PASSWORD=new", "[kept]",
-                                         "PASSWORD=k", "[gone2]", "PLEVEL=2"});
+    const QByteArray acct = AccountFile(
+        {"// updates", "[gone]", "PASSWORD=new", "[kept]", "PASSWORD=k", "[gone2]", "PLEVEL=2"});
     Setup s({"gone", "kept", "gone2"}, acct);
     const QString path = s.fixture.accountFolder + "/VornexAcct.scp";
     QByteArray atA;
@@ -298,7 +302,8 @@ class TestAccountCommands : public QObject {
     QVERIFY(!newEnabled);
     QVERIFY(!reloadEnabled);
     QVERIFY(!closedDuring);
-    QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT anna DELETE", "ACCOUNT bert DELETE", "A"}));
+    QCOMPARE(s.console.Commands(),
+             QStringList({"ACCOUNT anna DELETE", "ACCOUNT bert DELETE", "A"}));
     QVERIFY(!f.busy);
     QVERIFY(f.edNewAccount->isEnabled());
     QCOMPARE(f.edReloadAcc->isEnabled(), reloadBefore);

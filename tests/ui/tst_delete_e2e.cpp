@@ -104,7 +104,8 @@ class TestDeleteE2E : public QObject {
     m_serverPath = m_tmp.filePath("server/vornex-server");
     QVERIFY(QDir().mkpath(m_tmp.filePath("server")));
     QVERIFY(QFile::copy(built, m_serverPath));
-    QVERIFY(QFile::setPermissions(m_serverPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(QFile::setPermissions(m_serverPath,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     m_env = QProcessEnvironment::systemEnvironment();
     m_env.remove(QStringLiteral("TMUX"));
     m_env.insert(QStringLiteral("TMUX_TMPDIR"), m_tmp.filePath("tmux"));
@@ -115,12 +116,12 @@ class TestDeleteE2E : public QObject {
   void cleanupTestCase() { Tmux({"kill-server"}); }
 
   void deleteThroughTheServerConsole() {
-    const QByteArray accu = AccountFile({"[anna]", "PASSWORD=pa", "PLEVEL=1", "[bert]",
-                                         "PASSWORD=pb", "[carl]", "PASSWORD=pc", "[dora]",
-                                         "PASSWORD=pd", "[EOF]"});
+    const QByteArray accu =
+        AccountFile({"[anna]", "PASSWORD=pa", "PLEVEL=1", "[bert]", "PASSWORD=pb", "[carl]",
+                     "PASSWORD=pc", "[dora]", "PASSWORD=pd", "[EOF]"});
     // A pending change of anna: "A" would bring her back if it stayed in the file.
-    const QByteArray acct = AccountFile({"// pending", "[anna]", "PASSWORD=changed", "[dora]",
-                                         "PASSWORD=newdora"});
+    const QByteArray acct =
+        AccountFile({"// pending", "[anna]", "PASSWORD=changed", "[dora]", "PASSWORD=newdora"});
     MainWindowFixture fixture(accu, acct);
     TForm1& f = fixture.Form();
     const QString accounts = fixture.accountFolder;
@@ -154,8 +155,7 @@ class TestDeleteE2E : public QObject {
 
     const QString log = accounts + "/console.log";
     QTRY_COMPARE_WITH_TIMEOUT(Lines(ReadAll(log)).size(), 3, 10000);
-    QCOMPARE(Lines(ReadAll(log)),
-             QStringList({"ACCOUNT anna DELETE", "ACCOUNT carl DELETE", "A"}));
+    QCOMPARE(Lines(ReadAll(log)), QStringList({"ACCOUNT anna DELETE", "ACCOUNT carl DELETE", "A"}));
     QCOMPARE(console.times.size(), size_t(3));
     for (size_t i = 1; i < console.times.size(); ++i)
       QVERIFY2(console.times[i] - console.times[i - 1] >= 50,

@@ -138,7 +138,8 @@ class TestInfoConfirm : public QObject {
       if (how.startsWith("untick")) {
         // A click on the tick box of the second item.
         const QRect r = list->visualItemRect(list->item(1));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 8, r.center().y()));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          QPoint(r.left() + 8, r.center().y()));
         QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
       }
       if (how.endsWith("yes")) QTest::mouseClick(d.ButtonYes(), Qt::LeftButton);

@@ -74,7 +74,9 @@ class TestNewAccount : public QObject {
  private slots:
   void initTestCase() {
     UiText::Instance().RegisterUiTextKeys();
-    SetNoticeHandler([this](NoticeKind kind, const QString& text) { m_shown.append({kind, text}); });
+    SetNoticeHandler([this](NoticeKind kind, const QString& text) {
+      m_shown.append({kind, text});
+    });
   }
   void cleanupTestCase() { SetNoticeHandler({}); }
   void init() {
@@ -90,17 +92,37 @@ class TestNewAccount : public QObject {
     const int info = int(NoticeKind::Information);
     const int warn = int(NoticeKind::Warning);
     // Character checks come before the length checks.
-    QTest::newRow("short name, ! in password") << "ab" << "pa!ss" << "err_pw_str" << info;
-    QTest::newRow("blank in name") << "a bcd" << "pass" << "err_acc_str" << info;
-    QTest::newRow("umlaut in name") << QString::fromUtf8("M\u00fcller") << "pass" << "err_acc_str" << info;
-    QTest::newRow("Kelvin sign lower-cases to k") << QString::fromUtf8("\u212Aate") << "pass" << "err_acc_str" << info;
-    QTest::newRow("empty name passes the characters") << "" << "" << "err_acc_len" << info;
-    QTest::newRow("name length before password length") << "abc" << "ab" << "err_acc_len" << info;
-    QTest::newRow("short password") << "abcd" << "abc" << "err_pw_len" << info;
-    QTest::newRow("= in password") << "abcd" << "x=PLEVEL" << "err_pw_str" << info;
-    QTest::newRow("taken, other letter case") << "Anna" << "pass" << "err_account_dubble" << warn;
-    QTest::newRow("taken behind a longer name") << "test" << "pass" << "err_account_dubble" << warn;
-    QTest::newRow("taken, upper case") << "TESTING" << "pass" << "err_account_dubble" << warn;
+    QTest::newRow("short name, ! in password") << "ab"
+                                               << "pa!ss"
+                                               << "err_pw_str" << info;
+    QTest::newRow("blank in name") << "a bcd"
+                                   << "pass"
+                                   << "err_acc_str" << info;
+    QTest::newRow("umlaut in name") << QString::fromUtf8("M\u00fcller") << "pass"
+                                    << "err_acc_str" << info;
+    QTest::newRow("Kelvin sign lower-cases to k") << QString::fromUtf8("\u212Aate") << "pass"
+                                                  << "err_acc_str" << info;
+    QTest::newRow("empty name passes the characters") << ""
+                                                      << ""
+                                                      << "err_acc_len" << info;
+    QTest::newRow("name length before password length") << "abc"
+                                                        << "ab"
+                                                        << "err_acc_len" << info;
+    QTest::newRow("short password") << "abcd"
+                                    << "abc"
+                                    << "err_pw_len" << info;
+    QTest::newRow("= in password") << "abcd"
+                                   << "x=PLEVEL"
+                                   << "err_pw_str" << info;
+    QTest::newRow("taken, other letter case") << "Anna"
+                                              << "pass"
+                                              << "err_account_dubble" << warn;
+    QTest::newRow("taken behind a longer name") << "test"
+                                                << "pass"
+                                                << "err_account_dubble" << warn;
+    QTest::newRow("taken, upper case") << "TESTING"
+                                       << "pass"
+                                       << "err_account_dubble" << warn;
   }
   void checksInOrder() {
     QFETCH(QString, name);

@@ -112,12 +112,14 @@ std::vector<RowId> AccountCommands::SelectedRows() const {
 QString AccountCommands::NameRefusal(const std::string& name) {
   for (const unsigned char c : name) {
     if (c == ' ')
-      return QStringLiteral("The account \"%1\" was not deleted: its name holds a blank, so the "
-                            "server console would take it for another account.")
+      return QStringLiteral(
+                 "The account \"%1\" was not deleted: its name holds a blank, so the "
+                 "server console would take it for another account.")
           .arg(FromCp1252(name));
     if (c < 0x20 || c == 0x7F)
-      return QStringLiteral("The account \"%1\" was not deleted: its name holds a control "
-                            "character, which cannot be typed into the server console.")
+      return QStringLiteral(
+                 "The account \"%1\" was not deleted: its name holds a control "
+                 "character, which cannot be typed into the server console.")
           .arg(FromCp1252(name));
   }
   return {};
@@ -175,9 +177,8 @@ void AccountCommands::edDeleteAccountExecute() {
   bool sendUpdate = true;
   if (!deleted.empty()) {
     // A pending section of a deleted account would bring it back with "A".
-    const std::string path =
-        JoinPath(QDir::toNativeSeparators(m_form1.LoadedAccountDir()).toStdString(),
-                 kUpdateFileName);
+    const std::string path = JoinPath(
+        QDir::toNativeSeparators(m_form1.LoadedAccountDir()).toStdString(), kUpdateFileName);
     const RemoveSectionsResult removed = RemoveAccountSections(path, deleted);
     if (!removed.ok) {
       sendUpdate = false;

@@ -28,7 +28,8 @@ const char* const kDialogLevels[8] = {"Guest", "Player",    "Counselor", "Seer",
 bool OnlyLettersAndDigits(const QString& text) {
   for (const QChar c : text) {
     const char16_t u = c.unicode();
-    const bool ok = (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+    const bool ok =
+        (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
     if (!ok) return false;
   }
   return true;
@@ -116,9 +117,7 @@ void TForm2::ApplyUiText() {
   m_passwordButton->setToolTip(Ui("prefs_pw_Hint"));
 }
 
-void TForm2::SpeedButton1Click() {
-  m_password->setText(QString::fromLatin1(GeneratePassword(6)));
-}
+void TForm2::SpeedButton1Click() { m_password->setText(QString::fromLatin1(GeneratePassword(6))); }
 
 void TForm2::BitBtn2Click() {
   const QString name = m_account->text();
