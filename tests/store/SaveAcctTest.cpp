@@ -128,7 +128,7 @@ TEST_F(Save, MissingFilesWriteNothing) {
   std::remove(dir.File("VornexAccu.scp").c_str());
   r = WriteAccountUpdates(t, dir.Path(), {});
   EXPECT_EQ(r.status, SaveResult::Status::AccountFileMissing);
-  EXPECT_EQ(r.path, dir.File("VornexAccu.scp"));
+  EXPECT_EQ(r.path, JoinPath(dir.Path(), "VornexAccu.scp"));
 }
 
 TEST_F(Save, FailedWriteKeepsOldFileAndPendingRows) {

@@ -37,8 +37,10 @@ std::string Local(const QString& s) { return QDir::toNativeSeparators(s).toStdSt
 QString FromLocal(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-TForm1::TForm1(const QString& programFolder, QWidget* parent)
-    : QMainWindow(parent), m_programFolder(programFolder) {
+TForm1::TForm1(const QString& programFolder, QWidget* parent, const QString& languageFolder)
+    : QMainWindow(parent),
+      m_programFolder(programFolder),
+      m_languageFolder(languageFolder.isEmpty() ? programFolder : languageFolder) {
   setObjectName("Form1");
   setWindowTitle("Vornex Account Manager");
   setMinimumSize(600, 350);
@@ -143,10 +145,10 @@ void TForm1::CreateCentral() {
 
   m_entryPanel = new QLabel(this);
   m_entryPanel->setObjectName("EntryPanel");
-  m_entryPanel->setFixedWidth(70);
+  m_entryPanel->setMinimumWidth(70);
   m_statePanel = new QLabel(this);
   m_statePanel->setObjectName("StatePanel");
-  m_statePanel->setFixedWidth(150);
+  m_statePanel->setMinimumWidth(150);
   statusBar()->setObjectName("StatusBar1");
   statusBar()->addWidget(m_entryPanel);
   statusBar()->addWidget(m_statePanel);
@@ -181,7 +183,7 @@ void TForm1::FormCreate() {
   ApplyBounds();
   mViewLog->setChecked(m_settings.SHOWLOG);
   m_log->SetLogHeight(m_settings.LOGH);
-  LoadLanguageFile(m_programFolder, m_settings.LANG, {this});
+  LoadLanguageFile(m_languageFolder, m_settings.LANG, {this});
   ApplyUiText();
   m_log->SetLogShown(mViewLog->isChecked());
   m_loadedAccountDir = FromLocal(m_settings.ACCOUNTDIR);

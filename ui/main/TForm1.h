@@ -31,7 +31,9 @@ class TForm1 : public QMainWindow, private AccountTable::Listener {
 
  public:
   // `programFolder` holds kov.ini, the language files and the backups.
-  explicit TForm1(const QString& programFolder, QWidget* parent = nullptr);
+  // `languageFolder` holds english.xml and german.xml; empty means the program folder.
+  explicit TForm1(const QString& programFolder, QWidget* parent = nullptr,
+                  const QString& languageFolder = QString());
   ~TForm1() override;
 
   // --- What the other windows and commands use ----------------------------------------
@@ -45,6 +47,7 @@ class TForm1 : public QMainWindow, private AccountTable::Listener {
   EditorPanel* Editor() const { return m_editor; }
   LogPane* Log() const { return m_log; }
   QString ProgramFolder() const { return m_programFolder; }
+  QString LanguageFolder() const { return m_languageFolder; }
   // The account folder the table was loaded from; saving writes there.
   QString LoadedAccountDir() const { return m_loadedAccountDir; }
   // False after a reader stopped on an error: the table is incomplete then.
@@ -115,6 +118,7 @@ class TForm1 : public QMainWindow, private AccountTable::Listener {
   void AfterPost(RowId row) override;
 
   QString m_programFolder;
+  QString m_languageFolder;
   AccountTable m_table;
   TPrgSettings m_settings;
   QString m_loadedAccountDir;
