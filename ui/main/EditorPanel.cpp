@@ -91,7 +91,7 @@ EditorPanel::EditorPanel(AccountModel& model, QWidget* parent)
 void EditorPanel::BuildLayout() {
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(6, 4, 6, 4);
-  grid->setHorizontalSpacing(8);
+  grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(2);
 
   // Fields at the left.
@@ -219,6 +219,7 @@ void EditorPanel::BuildLayout() {
   auto* toggles = new QGridLayout(m_groupBox3);
   toggles->setContentsMargins(4, 2, 4, 2);
   toggles->setVerticalSpacing(0);
+  toggles->setHorizontalSpacing(4);
   for (int i = 0; i < 15; ++i) {
     const Toggle& t = kToggles[static_cast<size_t>(i)];
     auto* action = new QAction(QString::fromLatin1(t.caption), this);
@@ -250,8 +251,9 @@ void EditorPanel::BuildLayout() {
       execute();
     });
   }
+  m_groupBox3->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
   grid->addWidget(m_groupBox3, 0, 3);
-  grid->setColumnStretch(0, 3);
+  grid->setColumnStretch(0, 1);
 
   // Tab order: the toggles, the character list, then the fields; the comment is left out.
   QWidget* previous = nullptr;
