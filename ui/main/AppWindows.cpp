@@ -25,7 +25,8 @@ AppWindows::AppWindows(TForm1& form1) {
   auto* form2 = Add(std::make_unique<TForm2>(
       form1.Table(), [&form1] { form1.FilterReset(); }, &form1));
   auto* form3 = Add(std::make_unique<TForm3>(QCoreApplication::applicationFilePath(), &form1));
-  auto* prefs = Add(std::make_unique<TPrefsForm>(form1.Settings(), form1.ProgramFolder(), *uiText,
+  form3->SetSettingsFolder(form1.ProgramFolder());
+  auto* prefs = Add(std::make_unique<TPrefsForm>(form1.Settings(), form1.LanguageFolder(), *uiText,
                                                  form1.findChild<EditPopup*>(), &form1));
   auto* charInfo = Add(std::make_unique<TCharInfoForm>(&form1));
   charInfo->ConnectCharacterList(*form1.Editor(), [&form1] { return form1.Settings().SAVEDIR; });

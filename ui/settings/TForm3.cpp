@@ -1,5 +1,7 @@
 #include "ui/settings/TForm3.h"
 
+#include <QDir>
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
@@ -157,6 +159,13 @@ TForm3::TForm3(const QString& programFile, QWidget* parent) : QDialog(parent) {
   m_system->setObjectName(QStringLiteral("LabelSystem"));
   m_system->setWordWrap(true);
   grid->addWidget(m_system, row++, 0, 1, 2);
+  m_folder = new QLabel(frame);
+  m_folder->setObjectName(QStringLiteral("LabelSettingsFolder"));
+  m_folder->setWordWrap(true);
+  m_folder->setTextFormat(Qt::PlainText);
+  m_folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_folder->hide();
+  grid->addWidget(m_folder, row++, 0, 1, 2);
   m_close = new QPushButton(frame);
   m_close->setObjectName(QStringLiteral("btnClose"));
   m_close->setFlat(true);
@@ -199,5 +208,10 @@ void TForm3::ApplyUiText() {
 }
 
 QString TForm3::VersionText() const { return m_version->text(); }
+
+void TForm3::SetSettingsFolder(const QString& folder) {
+  m_folder->setText(QStringLiteral("kov.ini: ") + QDir::toNativeSeparators(folder));
+  m_folder->setVisible(!folder.isEmpty());
+}
 
 }  // namespace kov

@@ -28,6 +28,8 @@ class TForm3 : public QDialog {
   explicit TForm3(const QString& programFile, QWidget* parent = nullptr);
 
   void ApplyUiText();
+  // Where kov.ini and the backups are kept (beside the program, or the per-user folder).
+  void SetSettingsFolder(const QString& folder);
 
   QString VersionText() const;
   QList<QLabel*> MailLinks() const { return m_mailLinks; }
@@ -45,6 +47,7 @@ class TForm3 : public QDialog {
   QLabel* m_version = nullptr;
   QLabel* m_copyright = nullptr;
   QLabel* m_system = nullptr;
+  QLabel* m_folder = nullptr;
   QPushButton* m_close = nullptr;
   QList<QLabel*> m_mailLinks;
 };
