@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
+#include <QToolButton>
 
 #include "support/MainWindowFixture.h"
 #include "ui/main/AccountGrid.h"
@@ -336,6 +337,18 @@ class TestEditor : public QObject {
     QCOMPARE(mail->text(), QStringLiteral("gm@example.org"));
     QTest::keyClicks(e.Edit("DBEdit6"), "note");
     QCOMPARE(Str(e.table.Text(dbcommend)), QStringLiteral("note"));
+  }
+
+  void passwordButtonStoresLikeTyping() {
+    MainWindowFixture fx(Accounts());
+    fx.Show();
+    Editor e(fx.Form());
+    e.Go("seer");
+    QTest::mouseClick(e.panel.SpeedButton1(), Qt::LeftButton);
+    const QString pw = Str(e.table.Text(dbpasswort));
+    QCOMPARE(pw.size(), 6);
+    QCOMPARE(e.Edit("DBEdit2")->text(), pw);
+    QCOMPARE(e.Status(), StatusChanged);
   }
 
   void pasteFromTheMenuIsStored() {

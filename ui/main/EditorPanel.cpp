@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "store/GeneratePassword.h"
 #include "ui/main/AccountModel.h"
 #include "ui/main/BalloonTip.h"
 #include "ui/main/EditPopup.h"
@@ -77,6 +78,7 @@ QLabel* BlueCaption(const char* text, QWidget* parent) {
 EditorPanel::EditorPanel(AccountModel& model, QWidget* parent)
     : QGroupBox(parent), m_model(model), m_table(model.Table()) {
   setObjectName(QStringLiteral("GroupBox1"));
+  passwordGenerator = [] { return GeneratePassword(6); };
   BuildLayout();
   connect(&m_model, &AccountModel::CurrentRowChanged, this, &EditorPanel::OnCurrentChanged);
   connect(&m_model, &QAbstractItemModel::dataChanged, this,

@@ -42,7 +42,7 @@ class EditorPanel : public QGroupBox {
   // multi-selection) and the entry panel.
   std::function<int()> countVisibleRows;
   std::function<void(int)> showEntryCount;
-  // The password button's source of new passwords; without one the button does nothing.
+  // The password button's source of new passwords (GeneratePassword(6) unless replaced).
   std::function<std::string()> passwordGenerator;
 
   void SetEditPopup(EditPopup* popup);
