@@ -9,13 +9,14 @@
 #include "store/LoadAccounts.h"
 #include "store/ScriptSyntax.h"
 #include "store/TabFilter.h"
+#include "ui/main/ExportCsv.h"
 #include "ui/main/ExportHtml.h"
 #include "ui/main/ExportXlsx.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "export --html|--xlsx [--tab N] [--chars M] [--today YYYY-MM-DD] ACCOUNTDIR OUT";
+    "export --html|--xlsx|--csv [--tab N] [--chars M] [--today YYYY-MM-DD] ACCOUNTDIR OUT";
 
 int Usage() {
   std::fprintf(stderr,
@@ -36,7 +37,7 @@ bool ParseIndex(const std::string& text, int limit, int& out) {
 }
 
 int Export(const kovctl::Args& args) {
-  enum class Format { None, Html, Xlsx } format = Format::None;
+  enum class Format { None, Html, Xlsx, Csv } format = Format::None;
   int tab = kov::TabAll;
   int chars = 0;
   kov::ReadOptions options;
@@ -44,8 +45,8 @@ int Export(const kovctl::Args& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
-    if (a == "--html" || a == "--xlsx") {
-      const Format f = a == "--html" ? Format::Html : Format::Xlsx;
+    if (a == "--html" || a == "--xlsx" || a == "--csv") {
+      const Format f = a == "--html" ? Format::Html : a == "--csv" ? Format::Csv : Format::Xlsx;
       if (format != Format::None && format != f) return Usage();
       format = f;
     } else if (a == "--tab" && hasValue) {
@@ -103,8 +104,9 @@ int Export(const kovctl::Args& args) {
   }
 
   const auto columns = kov::DefaultExportColumns();
-  const kov::ExportResult result = format == Format::Html ? kov::ExportHtml(table, columns, out)
-                                                          : kov::ExportXlsx(table, columns, out);
+  const kov::ExportResult result = format == Format::Html  ? kov::ExportHtml(table, columns, out)
+                                   : format == Format::Csv ? kov::ExportCsv(table, columns, out)
+                                                           : kov::ExportXlsx(table, columns, out);
   if (!result.ok) {
     std::fprintf(stderr, "kovctl export: %s\n", result.error.c_str());
     return 1;

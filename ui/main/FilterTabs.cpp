@@ -59,7 +59,7 @@ FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), 
   connect(m_tab2, &QTabBar::currentChanged, this, [this] { TabControl1Change(); });
   m_table.AddListener(this);
   m_table.SetFilter([this](const AccountTable& t, RowId row) {
-    return JvMemoryData1FilterRecord(t, row);
+    return JvMemoryData1FilterRecord(t, row) && (!m_extra || m_extra(t, row));
   });
   ApplyUiText();
 }
@@ -121,6 +121,7 @@ void FilterTabs::TabControl1Change() {
 }
 
 void FilterTabs::FilterReset() {
+  emit FilterWasReset();
   {
     const QSignalBlocker block(m_tab1);
     m_tab1->setCurrentIndex(TabAll);
@@ -129,6 +130,12 @@ void FilterTabs::FilterReset() {
   m_tab2->hide();
   m_table.SetFiltered(false);
   m_table.First();
+}
+
+void FilterTabs::ApplyExtraFilter() {
+  m_table.SetFiltered(m_tab != TabAll || m_extra);
+  m_table.First();
+  emit FilterChanged(m_table.ViewCount());
 }
 
 void FilterTabs::ApplyUiText() {

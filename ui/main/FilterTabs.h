@@ -30,8 +30,14 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
   // current; the second row keeps its choice.
   void FilterReset();
   void ApplyUiText();
+  // A further row test that must pass as well as the tab's (the search field); empty for
+  // none. ApplyExtraFilter judges every row again with it.
+  void SetExtraFilter(AccountTable::Predicate test) { m_extra = std::move(test); }
+  void ApplyExtraFilter();
 
  signals:
+  // At the start of FilterReset, so that the extra test can be dropped with it.
+  void FilterWasReset();
   // After a tab change: the caller refreshes the entry panel with this count.
   void FilterChanged(int visibleRows);
 
@@ -53,6 +59,7 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
   // The selected tabs as the filter last took them; read for every row while filtering.
   int m_tab = 0;
   int m_charTab = 0;
+  AccountTable::Predicate m_extra;
 };
 
 // ASCII-only upper-casing is enough here: the words tested are ASCII, and upper-casing a

@@ -116,7 +116,23 @@ constexpr Entry kEntries[] = {
     {u"pop_log_delete", u"Löschen"},
     {u"pop_log_selectall", u"Alles markieren"},
     {u"prefs_Ordner", u"Dir"},
+    {u"ext_Reload_Confirm", u"Unsaved changes will be lost. Reload the accounts anyway?"},
+    {u"ext_Action_Search", u"Search"},
+    {u"ext_Search_Hint", u"Search account, e-mail, chat name, IP (Ctrl+F)"},
+    {u"ext_Menu_CSV", u"Exporting to CSV"},
+    {u"ext_Action_Review", u"Review Changes..."},
+    {u"ext_Action_Revert", u"Revert Account"},
+    {u"ext_Revert_Confirm_New", u"Remove the new account %s?"},
+    {u"ext_Review_Title", u"Review Changes"},
+    {u"ext_Review_Account", u"Account"},
+    {u"ext_Review_Field", u"Field"},
+    {u"ext_Review_Old", u"Server file"},
+    {u"ext_Review_New", u"New value"},
+    {u"ext_Review_Revert", u"Revert Selected"},
+    {u"ext_Review_Close", u"Close"},
+    {u"ext_Review_NotInFile", u"not in the server's file"},
 };
+static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);
 
 QString Fold(QStringView key) { return key.toString().toLower(); }
 

@@ -12,11 +12,16 @@ namespace kov {
 // The table of localisable texts: fixed keys with built-in defaults, overwritten by
 // each language file that names them. Never reset, so a key a later file leaves out
 // keeps the text it had.
+// The 105 keys of the original table come first, in their order; the keys of later
+// features follow them.
+inline constexpr int kUiTextBaseKeyCount = 105;
+inline constexpr int kUiTextKeyCount = 120;
+
 class UiText {
  public:
   static UiText& Instance();
 
-  void RegisterUiTextKeys();                       // the 105 entries, idempotent
+  void RegisterUiTextKeys();                       // kUiTextKeyCount entries, idempotent
   QString Text(QStringView key) const;             // ignoring letter case; unknown -> empty
   void SetText(QStringView key, const QString& value);
   QStringList Keys() const;                        // registration order
