@@ -103,7 +103,9 @@ std::uint16_t AccountTable::AddBuffer(std::unique_ptr<char[]> bytes, size_t size
 
 const char* AccountTable::AdoptBuffer(std::unique_ptr<char[]> bytes, size_t size) {
   const char* p = bytes.get();
-  m_adopted.push_back(AddBuffer(std::move(bytes), size));
+  m_lastAdopted = AddBuffer(std::move(bytes), size);
+  m_lastAdoptedBase = p;
+  m_adopted.push_back(m_lastAdopted);
   return p;
 }
 
@@ -165,6 +167,8 @@ void AccountTable::Empty() {
   m_bufferBase.clear();
   m_bufferSize.clear();
   m_adopted.clear();
+  m_lastAdopted = 0;
+  m_lastAdoptedBase = nullptr;
   m_constants.clear();
   m_arenaBuf = 0;
   m_arenaUsed = 0;

@@ -175,6 +175,18 @@ class AccountTable {
   // Like SetText, but `value` must lie in an adopted buffer: it is not copied.
   void SetTextNoCopy(Field f, std::string_view value);
 
+  // Loading fast path for the readers, inside BeginUpdate/EndUpdate: sets a text field of
+  // the row being filled to a view into the most recently adopted buffer, without
+  // notifications. Not for dbaccount (the name index must hear of it).
+  void SetLoadedText(Field f, std::string_view value) {
+    const std::uint16_t cap = f == dbpriv ? 20 : 100;
+    TextRef& t = m_rows[m_current].text[kTextSlotOf[f]];
+    t.off = static_cast<std::uint32_t>(value.data() - m_lastAdoptedBase);
+    t.buf = m_lastAdopted;
+    t.len = static_cast<std::uint16_t>(value.size() < cap ? value.size() : cap);
+    if (value.empty()) t = TextRef{};
+  }
+
   size_t MemoryUsage() const;  // rough: rows, view, arena
   // Makes room for `rows` more rows at once, so a large load does not regrow the storage.
   void ReserveRows(size_t rows);
@@ -193,6 +205,8 @@ class AccountTable {
     bool alive = true;
     bool marked = false;
   };
+  static constexpr std::int8_t kTextSlotOf[24] = {0,  1,  2,  3,  4,  5,  6,  7,  -1, -1, 8,  9,
+                                                  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, -1, -1};
   static int TextSlot(Field f);
   static int IntSlot(Field f);
 
@@ -235,6 +249,8 @@ class AccountTable {
   std::vector<const char*> m_bufferBase;
   std::vector<size_t> m_bufferSize;
   std::vector<std::uint16_t> m_adopted;  // indices of adopted buffers
+  std::uint16_t m_lastAdopted = 0;
+  const char* m_lastAdoptedBase = nullptr;
   std::vector<std::pair<const char*, TextRef>> m_constants;  // texts that live outside
   std::uint16_t m_arenaBuf = 0;
   size_t m_arenaUsed = 0;

@@ -100,31 +100,31 @@ ReadResult ReadAccountFile(AccountTable& table, const std::string& path,
       case 'P':
         if (KeyValue(line, "PASSWORD", v)) table.SetTextNoCopy(dbpasswort, PasswordValue(v));
         else if (KeyValue(line, "PLEVEL", v)) table.SetTextNoCopy(dbplevel, PLevelCodeToName(v));
-        else if (KeyValue(line, "PRIV", v)) table.SetTextNoCopy(dbpriv, DollarValue(v));
+        else if (KeyValue(line, "PRIV", v)) table.SetLoadedText(dbpriv, DollarValue(v));
         break;
       case 'E':
-        if (KeyValue(line, "EMAIL", v)) table.SetTextNoCopy(dbemail, v);
+        if (KeyValue(line, "EMAIL", v)) table.SetLoadedText(dbemail, v);
         break;
       case 'T':
         if (KeyValue(line, "TAG.EMAIL", v)) {
-          table.SetTextNoCopy(dbemail, v);
+          table.SetLoadedText(dbemail, v);
         } else if (KeyValue(line, "TAG.COMMENT", v)) {
           if (!v.empty()) {
             if (v.front() == '"') v.remove_prefix(1);
             if (!v.empty() && v.back() == '"') v.remove_suffix(1);
-            table.SetTextNoCopy(dbcommend, v);
+            table.SetLoadedText(dbcommend, v);
           }
         } else if (KeyValue(line, "TOTALCONNECTTIME", v)) {
-          table.SetTextNoCopy(dbtotalct, v);
+          table.SetLoadedText(dbtotalct, v);
         }
         break;
       case 'C':
         if (KeyValue(line, "CHATNAME", v)) {
-          table.SetTextNoCopy(dbchatname, v);
+          table.SetLoadedText(dbchatname, v);
         } else if (KeyValue(line, "CHARUID", v)) {
           for (Field f : {dbcharuid1, dbcharuid2, dbcharuid3, dbcharuid4, dbcharuid5}) {
             if (table.Text(f).empty()) {
-              table.SetTextNoCopy(f, v);
+              table.SetLoadedText(f, v);
               break;
             }
           }
@@ -132,11 +132,11 @@ ReadResult ReadAccountFile(AccountTable& table, const std::string& path,
         break;
       case 'L':
         if (KeyValue(line, "LANG", v)) {
-          table.SetTextNoCopy(dblanguage, v);
+          table.SetLoadedText(dblanguage, v);
         } else if (KeyValue(line, "LASTCONNECTTIME", v)) {
-          table.SetTextNoCopy(dblastct, v);
+          table.SetLoadedText(dblastct, v);
         } else if (KeyValue(line, "LASTCONNECTDATE", v)) {
-          table.SetTextNoCopy(dblastcd, v);
+          table.SetLoadedText(dblastcd, v);
           const std::string_view stored = table.Text(dblastcd);
           if (!stored.empty()) {
             auto date = ParseLastConnectDate(stored);
@@ -150,9 +150,9 @@ ReadResult ReadAccountFile(AccountTable& table, const std::string& path,
             table.SetInt(dbcounter, DaysSince(*date, now));
           }
         } else if (KeyValue(line, "LASTCHARUID", v)) {
-          table.SetTextNoCopy(dblastcuid, v);
+          table.SetLoadedText(dblastcuid, v);
         } else if (KeyValue(line, "LASTIP", v)) {
-          table.SetTextNoCopy(dblastip, v);
+          table.SetLoadedText(dblastip, v);
         }
         break;
       case 'B':
@@ -172,8 +172,8 @@ ReadResult ReadAccountFile(AccountTable& table, const std::string& path,
         break;
       }
       case 'F':
-        if (KeyValue(line, "FIRSTCONNECTDATE", v)) table.SetTextNoCopy(dbfirstcd, v);
-        else if (KeyValue(line, "FIRSTIP", v)) table.SetTextNoCopy(dbfirstip, v);
+        if (KeyValue(line, "FIRSTCONNECTDATE", v)) table.SetLoadedText(dbfirstcd, v);
+        else if (KeyValue(line, "FIRSTIP", v)) table.SetLoadedText(dbfirstip, v);
         break;
       default:
         break;
