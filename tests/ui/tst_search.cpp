@@ -1,0 +1,121 @@
+// The search field above the grid, driven through the real widgets.
+#include <QLabel>
+#include <QTabBar>
+#include <QTableView>
+#include <QTest>
+
+#include "support/MainWindowFixture.h"
+#include "ui/main/ExtraCommands.h"
+#include "ui/main/FilterTabs.h"
+#include "ui/main/SearchField.h"
+#include "ui/main/TForm1.h"
+#include "ui/settings/UiText.h"
+
+using namespace kov;
+using kovtest::AccountFile;
+using kovtest::MainWindowFixture;
+
+namespace {
+QByteArray Accounts() {
+  return AccountFile({
+      "[Alice]", "PASSWORD=a", "PLEVEL=4", "EMAIL=alice@Staff.example.org", "LASTIP=10.0.0.1",
+      "[bob]", "PASSWORD=b", "PLEVEL=1", "EMAIL=bob@staff.example.org",
+      "[Carl]", "PASSWORD=c", "PLEVEL=2", "EMAIL=carl@home.example.net", "CHATNAME=Staffer",
+      "[Dora]", "PASSWORD=d", "PLEVEL=5", "EMAIL=dora@home.example.net", "FIRSTIP=192.168.7.7",
+      QString::fromUtf8("[\xc3\x84rger]"), "PASSWORD=e", "PLEVEL=1",
+  });
+}
+
+QStringList Shown(TForm1& form) {
+  QStringList names;
+  const AccountTable& t = form.Table();
+  for (int i = 0; i < t.ViewCount(); ++i)
+    names << QString::fromLatin1(t.Text(t.ViewRow(i), dbaccount));
+  return names;
+}
+
+QString EntryText(TForm1& form) { return form.findChild<QLabel*>("EntryPanel")->text(); }
+}  // namespace
+
+class TestSearch : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void typingUnderStaffNarrowsAndCounts() {
+    MainWindowFixture f(Accounts());
+    ExtraCommands extras(f.Form());
+    f.Show();
+    f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabStaff);
+    QCOMPARE(Shown(f.Form()), QStringList({"Alice", "Carl", "Dora"}));
+    SearchField* field = extras.Search();
+    field->setFocus();
+    QTest::keyClicks(field, "STAFF.exam");
+    // Applied after the pause, not at each key.
+    QCOMPARE(Shown(f.Form()).size(), 3);
+    QTRY_COMPARE(Shown(f.Form()), QStringList({"Alice"}));
+    QCOMPARE(EntryText(f.Form()), FormatText(Ui("f1_panel_0"), {1}));
+    // Chat name and the IPs are searched too; Enter applies at once.
+    field->clear();
+    QTest::keyClicks(field, "staff");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(Shown(f.Form()), QStringList({"Alice", "Carl"}));
+    field->setText("168.7");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(Shown(f.Form()), QStringList({"Dora"}));
+    QCOMPARE(EntryText(f.Form()), FormatText(Ui("f1_panel_0"), {1}));
+    // The tab still applies when it changes under a search.
+    f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabAll);
+    QCOMPARE(Shown(f.Form()), QStringList({"Dora"}));
+    // Escape clears the field and the search.
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(field->text(), QString());
+    QCOMPARE(Shown(f.Form()).size(), 5);
+  }
+
+  void ignoresCaseBeyondAscii() {
+    MainWindowFixture f(Accounts());
+    ExtraCommands extras(f.Form());
+    extras.Search()->setText(QString::fromUtf8("ärg"));
+    extras.Search()->ApplyNow();
+    QCOMPARE(Shown(f.Form()).size(), 1);
+    // A character with no Windows-1252 byte matches nothing, and does not crash.
+    extras.Search()->setText(QString::fromUtf8("\xe2\x98\x83"));
+    extras.Search()->ApplyNow();
+    QCOMPARE(Shown(f.Form()).size(), 0);
+  }
+
+  void filterResetClearsTheSearch() {
+    MainWindowFixture f(Accounts());
+    ExtraCommands extras(f.Form());
+    f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabPlayer);
+    extras.Search()->setText("bob");
+    extras.Search()->ApplyNow();
+    QCOMPARE(Shown(f.Form()), QStringList({"bob"}));
+    f.Form().FilterReset();
+    QCOMPARE(extras.Search()->text(), QString());
+    QCOMPARE(Shown(f.Form()).size(), 5);
+    // A tab chosen afterwards is no longer narrowed by the old text.
+    f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabPlayer);
+    QCOMPARE(Shown(f.Form()).size(), 2);
+  }
+
+  void ctrlFFocusesTheField() {
+    MainWindowFixture f(Accounts());
+    ExtraCommands extras(f.Form());
+    f.Show();
+    f.Form().activateWindow();
+    f.Form().Grid()->setFocus();
+    QTest::keyClick(&f.Form(), Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(extras.Search()->hasFocus());
+    if (qEnvironmentVariableIsSet("KOV_SCREENSHOT_DIR")) {
+      QTest::keyClicks(extras.Search(), "example.org");
+      extras.Search()->ApplyNow();
+      f.Form().resize(760, 420);
+      QTest::qWait(50);
+      f.Form().grab().save(qEnvironmentVariable("KOV_SCREENSHOT_DIR") + "/search.png");
+    }
+  }
+};
+
+QTEST_MAIN(TestSearch)
+#include "tst_search.moc"
