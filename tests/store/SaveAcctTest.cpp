@@ -103,7 +103,7 @@ TEST_F(Save, LiveMarksStoredOnlyWhenDelivered) {
 }
 
 TEST_F(Save, RefusesValuesThatWouldSplitLines) {
-  for (const std::string bad : {std::string("x\r\nPLEVEL=7"), std::string("x\ny"),
+  for (const std::string& bad : {std::string("x\r\nPLEVEL=7"), std::string("x\ny"),
                                 std::string("x\0y", 3)}) {
     AccountTable fresh;
     LoadAccountFolder(fresh, dir.Path());
