@@ -1,17 +1,18 @@
 // The preferences dialog: field colours, pickers, apply and cancel, the language switch
 // through all windows, and the Settings command of the main window.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QSortFilterProxyModel>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,8 +25,8 @@
 #include "ui/main/AppWindows.h"
 #include "ui/main/EditPopup.h"
 #include "ui/main/Notice.h"
-#include "ui/settings/MessageDialog.h"
 #include "ui/main/TForm2.h"
+#include "ui/settings/MessageDialog.h"
 #include "ui/settings/TForm3.h"
 #include "ui/settings/TForm6.h"
 #include "ui/settings/TPrefsForm.h"
@@ -164,17 +165,28 @@ class TestPrefs : public QObject {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");  // "@" stands for the game folder
     QTest::addColumn<bool>("green");
-    QTest::newRow("program file") << "vornexdir" << "@/server" << true;
-    QTest::newRow("program folder") << "vornexdir" << "@/accounts" << false;
-    QTest::newRow("program missing") << "vornexdir" << "@/other" << false;
-    QTest::newRow("program empty") << "vornexdir" << "" << false;
-    QTest::newRow("accounts with separator") << "AccountDir" << "@/accounts/" << true;
-    QTest::newRow("accounts without separator") << "AccountDir" << "@/accounts" << false;
-    QTest::newRow("accounts elsewhere") << "AccountDir" << "@/save/" << false;
-    QTest::newRow("accounts empty") << "AccountDir" << "" << false;
-    QTest::newRow("save with separator") << "SaveDir" << "@/save/" << true;
-    QTest::newRow("save without separator") << "SaveDir" << "@/save" << false;
-    QTest::newRow("save elsewhere") << "SaveDir" << "@/accounts/" << false;
+    QTest::newRow("program file") << "vornexdir"
+                                  << "@/server" << true;
+    QTest::newRow("program folder") << "vornexdir"
+                                    << "@/accounts" << false;
+    QTest::newRow("program missing") << "vornexdir"
+                                     << "@/other" << false;
+    QTest::newRow("program empty") << "vornexdir"
+                                   << "" << false;
+    QTest::newRow("accounts with separator") << "AccountDir"
+                                             << "@/accounts/" << true;
+    QTest::newRow("accounts without separator") << "AccountDir"
+                                                << "@/accounts" << false;
+    QTest::newRow("accounts elsewhere") << "AccountDir"
+                                        << "@/save/" << false;
+    QTest::newRow("accounts empty") << "AccountDir"
+                                    << "" << false;
+    QTest::newRow("save with separator") << "SaveDir"
+                                         << "@/save/" << true;
+    QTest::newRow("save without separator") << "SaveDir"
+                                            << "@/save" << false;
+    QTest::newRow("save elsewhere") << "SaveDir"
+                                    << "@/accounts/" << false;
   }
   void fieldColours() {
     QFETCH(QString, field);
@@ -199,7 +211,8 @@ class TestPrefs : public QObject {
     QCOMPARE(TextColour(p.SaveDir()), kRed);
     Touch(game.root + "/save/vornexchars.scp");
     // Unchanged text, but the next opening looks again.
-    WhileOpen(p, [&] { p.Execute(); }, [&] { QCOMPARE(TextColour(p.SaveDir()), kGreen); });
+    WhileOpen(
+        p, [&] { p.Execute(); }, [&] { QCOMPARE(TextColour(p.SaveDir()), kGreen); });
   }
 
   void programPicker_data() {
@@ -255,10 +268,10 @@ class TestPrefs : public QObject {
           qobject_cast<QSortFilterProxyModel*>(model)->sourceModel());
       const QModelIndex folder =
           qobject_cast<QSortFilterProxyModel*>(model)->mapFromSource(files->index(game.root));
-      QTRY_COMPARE(model->rowCount(folder), 3);
+      auto closeDialog = qScopeGuard([dialog] { dialog->reject(); });
+      QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(folder), 3, 20000);
       for (int row = 0; row < model->rowCount(folder); ++row)
         offered << model->index(row, 0, folder).data().toString();
-      dialog->reject();
     });
     QTest::mouseClick(p.btnVornexDir(), Qt::LeftButton);
     offered.sort();
@@ -271,11 +284,21 @@ class TestPrefs : public QObject {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("account, no separator") << "AccountDir" << "/data/acc" << "/data/acc/";
-    QTest::newRow("account, separator") << "AccountDir" << "/data/acc/" << "/data/acc/";
-    QTest::newRow("save, no separator") << "SaveDir" << "/data/save" << "/data/save/";
-    QTest::newRow("save, root") << "SaveDir" << "/" << "/";
-    QTest::newRow("account, cancelled") << "AccountDir" << "" << "/before/";
+    QTest::newRow("account, no separator") << "AccountDir"
+                                           << "/data/acc"
+                                           << "/data/acc/";
+    QTest::newRow("account, separator") << "AccountDir"
+                                        << "/data/acc/"
+                                        << "/data/acc/";
+    QTest::newRow("save, no separator") << "SaveDir"
+                                        << "/data/save"
+                                        << "/data/save/";
+    QTest::newRow("save, root") << "SaveDir"
+                                << "/"
+                                << "/";
+    QTest::newRow("account, cancelled") << "AccountDir"
+                                        << ""
+                                        << "/before/";
   }
   void folderPickers() {
     QFETCH(QString, field);
@@ -297,14 +320,16 @@ class TestPrefs : public QObject {
 
   void applyCopiesTheFields() {
     TPrefsForm& p = Prefs();
-    WhileOpen(p, [&] { p.Execute(); }, [&] {
-      p.vornexdir()->setText("/srv/game/server/vornexserver");
-      p.AccountDir()->setText("/srv/game/accounts");  // no separator typed
-      p.SaveDir()->setText("/srv/game/save/");
-      p.LanguageBox()->setCurrentIndex(1);  // not the operator's pick: no switch
-      QTest::mouseClick(p.AutoUpdate(), Qt::LeftButton);
-      QTest::mouseClick(p.btnUse(), Qt::LeftButton);
-    });
+    WhileOpen(
+        p, [&] { p.Execute(); },
+        [&] {
+          p.vornexdir()->setText("/srv/game/server/vornexserver");
+          p.AccountDir()->setText("/srv/game/accounts");  // no separator typed
+          p.SaveDir()->setText("/srv/game/save/");
+          p.LanguageBox()->setCurrentIndex(1);  // not the operator's pick: no switch
+          QTest::mouseClick(p.AutoUpdate(), Qt::LeftButton);
+          QTest::mouseClick(p.btnUse(), Qt::LeftButton);
+        });
     QCOMPARE(p.result(), int(QDialog::Accepted));
     QVERIFY(!p.isVisible());
     QCOMPARE(m_settings.VORNEXDIR, std::string("/srv/game/server/vornexserver"));
@@ -326,25 +351,29 @@ class TestPrefs : public QObject {
     m_settings.VORNEXDIR = "/stored/server";
     TPrefsForm& p = Prefs();
     const TPrgSettings before = m_settings;
-    WhileOpen(p, [&] { p.Execute(); }, [&] {
-      p.AccountDir()->setText("/typed/");
-      p.vornexdir()->setText("/typed/server");
-      QTest::mouseClick(p.AutoUpdate(), Qt::LeftButton);
-      if (byFrame)
-        p.close();
-      else
-        QTest::mouseClick(p.btnCancel(), Qt::LeftButton);
-    });
+    WhileOpen(
+        p, [&] { p.Execute(); },
+        [&] {
+          p.AccountDir()->setText("/typed/");
+          p.vornexdir()->setText("/typed/server");
+          QTest::mouseClick(p.AutoUpdate(), Qt::LeftButton);
+          if (byFrame)
+            p.close();
+          else
+            QTest::mouseClick(p.btnCancel(), Qt::LeftButton);
+        });
     QVERIFY(!p.isVisible());
     QCOMPARE(m_settings.ACCOUNTDIR, before.ACCOUNTDIR);
     QCOMPARE(m_settings.VORNEXDIR, before.VORNEXDIR);
     QCOMPARE(m_settings.ACCAUTOUPDATE, before.ACCAUTOUPDATE);
     // The next opening shows the stored settings, not the text left from the cancel.
-    WhileOpen(p, [&] { p.Execute(); }, [&] {
-      QCOMPARE(p.AccountDir()->text(), QStringLiteral("/stored/accounts/"));
-      QCOMPARE(p.vornexdir()->text(), QStringLiteral("/stored/server"));
-      QVERIFY(!p.AutoUpdate()->isChecked());
-    });
+    WhileOpen(
+        p, [&] { p.Execute(); },
+        [&] {
+          QCOMPARE(p.AccountDir()->text(), QStringLiteral("/stored/accounts/"));
+          QCOMPARE(p.vornexdir()->text(), QStringLiteral("/stored/server"));
+          QVERIFY(!p.AutoUpdate()->isChecked());
+        });
   }
 
   void registryKeepsTheSwitchOrder() {
@@ -385,17 +414,19 @@ class TestPrefs : public QObject {
     connect(&f.Form(), &TForm1::AccountsLoaded, this, [&] { ++loads; });
     const int rows = f.Form().Table().RowCount();
 
-    WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
-      // Typed but not applied: the switch replaces it with the stored setting.
-      prefs->AccountDir()->clear();
-      QTest::keyClicks(prefs->AccountDir(), "/typed/not/applied/");
-      QTest::keyClick(prefs->LanguageBox(), Qt::Key_Down);  // the operator picks "deutsch"
-      QCOMPARE(f.Form().Settings().LANG, 1);
-      QCOMPARE(prefs->AccountDir()->text(), QString::fromStdString(storedAccounts));
-      QCOMPARE(prefs->btnCancel()->text(), QStringLiteral("Abbrechen"));
-      QCOMPARE(prefs->LanguageBox()->currentIndex(), 1);
-      QTest::mouseClick(prefs->btnCancel(), Qt::LeftButton);
-    });
+    WhileOpen(
+        *prefs, [&] { f.Form().edSettingsForm->trigger(); },
+        [&] {
+          // Typed but not applied: the switch replaces it with the stored setting.
+          prefs->AccountDir()->clear();
+          QTest::keyClicks(prefs->AccountDir(), "/typed/not/applied/");
+          QTest::keyClick(prefs->LanguageBox(), Qt::Key_Down);  // the operator picks "deutsch"
+          QCOMPARE(f.Form().Settings().LANG, 1);
+          QCOMPARE(prefs->AccountDir()->text(), QString::fromStdString(storedAccounts));
+          QCOMPARE(prefs->btnCancel()->text(), QStringLiteral("Abbrechen"));
+          QCOMPARE(prefs->LanguageBox()->currentIndex(), 1);
+          QTest::mouseClick(prefs->btnCancel(), Qt::LeftButton);
+        });
     QCOMPARE(f.Form().Settings().LANG, 1);
     QCOMPARE(f.Form().Settings().ACCOUNTDIR, storedAccounts);
     // Every window follows, not only the dialog.
@@ -430,10 +461,12 @@ class TestPrefs : public QObject {
     QFile::remove(f.programFolder + "/german.xml");
     auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
-    WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
-      QTest::keyClick(prefs->LanguageBox(), Qt::Key_Down);
-      QTest::mouseClick(prefs->btnCancel(), Qt::LeftButton);
-    });
+    WhileOpen(
+        *prefs, [&] { f.Form().edSettingsForm->trigger(); },
+        [&] {
+          QTest::keyClick(prefs->LanguageBox(), Qt::Key_Down);
+          QTest::mouseClick(prefs->btnCancel(), Qt::LeftButton);
+        });
     const auto calls = MessageDialogSeam::Calls();
     QCOMPARE(calls.size(), 1);
     QCOMPARE(calls[0].text, "Language file not found: " + f.programFolder + "/german.xml");
@@ -452,10 +485,12 @@ class TestPrefs : public QObject {
     auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
     QCOMPARE(f.Form().Table().RowCount(), 1);
     SetNextFileNames({game.program});
-    WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
-      QTest::mouseClick(prefs->btnVornexDir(), Qt::LeftButton);
-      QTest::mouseClick(prefs->btnUse(), Qt::LeftButton);
-    });
+    WhileOpen(
+        *prefs, [&] { f.Form().edSettingsForm->trigger(); },
+        [&] {
+          QTest::mouseClick(prefs->btnVornexDir(), Qt::LeftButton);
+          QTest::mouseClick(prefs->btnUse(), Qt::LeftButton);
+        });
     QCOMPARE(f.Form().Settings().ACCOUNTDIR, (game.root + "/accounts/").toStdString());
     QCOMPARE(f.Form().Table().RowCount(), 1);  // nothing read yet
     f.Form().edReloadAcc->trigger();
@@ -474,17 +509,19 @@ class TestPrefs : public QObject {
     settings.SAVEDIR = (game.root + "/save/").toStdString();
     const QString out = qEnvironmentVariable("KOV_SCREENSHOT_DIR");
     for (int lang : {0, 1}) {
-      WhileOpen(*prefs, [&] { f.Form().edSettingsForm->trigger(); }, [&] {
-        if (prefs->LanguageBox()->currentIndex() != lang)
-          QTest::keyClick(prefs->LanguageBox(), lang ? Qt::Key_Down : Qt::Key_Up);
-        QCOMPARE(f.Form().Settings().LANG, lang);
-        QVERIFY(QTest::qWaitForWindowExposed(prefs));
-        const QPixmap shot = prefs->grab();
-        QVERIFY(!shot.isNull() && shot.width() > 300);
-        if (!out.isEmpty())
-          QVERIFY(shot.save(out + (lang ? "/prefs-de.png" : "/prefs-en.png")));
-        prefs->reject();
-      });
+      WhileOpen(
+          *prefs, [&] { f.Form().edSettingsForm->trigger(); },
+          [&] {
+            if (prefs->LanguageBox()->currentIndex() != lang)
+              QTest::keyClick(prefs->LanguageBox(), lang ? Qt::Key_Down : Qt::Key_Up);
+            QCOMPARE(f.Form().Settings().LANG, lang);
+            QVERIFY(QTest::qWaitForWindowExposed(prefs));
+            const QPixmap shot = prefs->grab();
+            QVERIFY(!shot.isNull() && shot.width() > 300);
+            if (!out.isEmpty())
+              QVERIFY(shot.save(out + (lang ? "/prefs-de.png" : "/prefs-en.png")));
+            prefs->reject();
+          });
     }
   }
 };

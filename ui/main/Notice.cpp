@@ -36,7 +36,8 @@ class ExecutableFilter : public QSortFilterProxyModel {
   bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
     auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
     if (!files) return true;
-    const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+    // The model fills in its own file details later; ask the file system now.
+    const QFileInfo info(files->filePath(files->index(row, 0, parent)));
     return info.isDir() || (info.isFile() && info.isExecutable());
   }
 };

@@ -71,11 +71,11 @@ QString FromSetting(const std::string& value) { return QString::fromStdString(va
 
 }  // namespace
 
-TPrefsForm::TPrefsForm(TPrgSettings& settings, QString programFolder, UiTextWindows& windows,
+TPrefsForm::TPrefsForm(TPrgSettings& settings, QString languageFolder, UiTextWindows& windows,
                        EditPopup* editPopup, QWidget* parent)
     : QDialog(parent),
       m_settings(settings),
-      m_programFolder(std::move(programFolder)),
+      m_languageFolder(std::move(languageFolder)),
       m_windows(windows) {
   setObjectName(QStringLiteral("PrefsForm"));
   setWindowTitle(QStringLiteral("PrefsForm"));
@@ -250,8 +250,12 @@ void TPrefsForm::btnVornexDirClick() {
 }
 
 void TPrefsForm::PickFolder(QLineEdit* field) {
-  FileDialogRequest request{FileDialogRequest::Kind::Folder, m_selectDirTitle, field->text(),
-                            QString(), QString(), m_selectDirText};
+  FileDialogRequest request{FileDialogRequest::Kind::Folder,
+                            m_selectDirTitle,
+                            field->text(),
+                            QString(),
+                            QString(),
+                            m_selectDirText};
   const QString chosen = AskFileName(this, request);
   if (chosen.isEmpty()) return;
   field->setText(WithSeparator(QDir::toNativeSeparators(chosen)));
@@ -264,7 +268,7 @@ void TPrefsForm::SwitchLanguage(int index) {
   if (index < 0) return;
   m_settings.LANG = index;
   const QWidgetList tops = QApplication::topLevelWidgets();
-  LoadLanguageFile(m_programFolder, m_settings.LANG, QList<QWidget*>(tops.begin(), tops.end()),
+  LoadLanguageFile(m_languageFolder, m_settings.LANG, QList<QWidget*>(tops.begin(), tops.end()),
                    this);
   m_windows.ApplyAll();
 }

@@ -22,9 +22,9 @@ class TPrefsForm : public QDialog {
   Q_OBJECT
 
  public:
-  // `programFolder` holds the language files; `windows` are re-texted by a language switch;
-  // `editPopup` (may be null) becomes the three fields' context menu.
-  TPrefsForm(TPrgSettings& settings, QString programFolder, UiTextWindows& windows,
+  // `languageFolder` holds english.xml and german.xml; `windows` are re-texted by a language
+  // switch; `editPopup` (may be null) becomes the three fields' context menu.
+  TPrefsForm(TPrgSettings& settings, QString languageFolder, UiTextWindows& windows,
              EditPopup* editPopup, QWidget* parent = nullptr);
 
   // Captions from UiText, then the fields, language box and check box from the settings.
@@ -67,7 +67,7 @@ class TPrefsForm : public QDialog {
   void PickFolder(QLineEdit* field);
 
   TPrgSettings& m_settings;
-  QString m_programFolder;
+  QString m_languageFolder;
   UiTextWindows& m_windows;
 
   QTabWidget* m_pages = nullptr;
