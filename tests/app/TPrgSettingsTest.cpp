@@ -165,5 +165,8 @@ TEST(TPrgSettings, SaveFileKeepsForeignLinesAndReportsLineBreaks) {
   std::ifstream again(path, std::ios::binary);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()),
             written);
+  // Windows refuses to remove a file that is still open.
+  in.close();
+  again.close();
   fs::remove_all(dir);
 }

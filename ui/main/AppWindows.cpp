@@ -5,6 +5,7 @@
 #include "ui/main/AccountCommands.h"
 #include "ui/main/EditPopup.h"
 #include "ui/main/ExportCommands.h"
+#include "ui/main/ExtraCommands.h"
 #include "ui/chars/TCharInfoForm.h"
 #include "ui/main/EditorPanel.h"
 #include "ui/main/TForm1.h"
@@ -40,6 +41,7 @@ AppWindows::AppWindows(TForm1& form1) {
   form1.edSettingsForm->setEnabled(true);
   Add(std::make_unique<AccountCommands>(form1, *form2, *form3, *form6));
   Add(std::make_unique<ExportCommands>(form1));
+  Add(std::make_unique<ExtraCommands>(form1));
 }
 
 AppWindows::~AppWindows() {
