@@ -80,19 +80,6 @@ int HexDigit(char c) {
   return -1;
 }
 
-std::string TempNameFor(const fs::path& target, unsigned attempt) {
-  static std::atomic<unsigned> counter{0};
-#ifdef _WIN32
-  const unsigned long pid = static_cast<unsigned long>(_getpid());
-#else
-  const unsigned long pid = static_cast<unsigned long>(getpid());
-#endif
-  char suffix[64];
-  std::snprintf(suffix, sizeof suffix, ".%lu.%u.%u.tmp", pid, counter.fetch_add(1), attempt);
-  fs::path temp = target;
-  temp.replace_filename("." + target.filename().string() + suffix);
-  return temp.string();
-}
 
 }  // namespace
 
@@ -293,7 +280,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   int fd = -1;
   std::string temp;
   for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempNameFor(target, attempt);
+    temp = TempNameFor(target.string(), attempt);
     fd = _open(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0 && errno != EEXIST) break;
   }
@@ -334,7 +321,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   int fd = -1;
   std::string temp;
   for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempNameFor(target, attempt);
+    temp = TempNameFor(target.string(), attempt);
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) break;
   }
@@ -369,6 +356,21 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   }
   return true;
 #endif
+}
+
+std::string TempNameFor(const std::string& targetPath, unsigned attempt) {
+  const fs::path target(targetPath);
+  static std::atomic<unsigned> counter{0};
+#ifdef _WIN32
+  const unsigned long pid = static_cast<unsigned long>(_getpid());
+#else
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".%lu.%u.%u.tmp", pid, counter.fetch_add(1), attempt);
+  fs::path temp = target;
+  temp.replace_filename("." + target.filename().string() + suffix);
+  return temp.string();
 }
 
 }  // namespace kov

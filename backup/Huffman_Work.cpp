@@ -1,5 +1,7 @@
 #include "backup/Huffman_Work.h"
 
+#include "app/IniFile.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -26,19 +28,6 @@ namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
-std::string TempNameFor(const fs::path& target, unsigned attempt) {
-  static std::atomic<unsigned> counter{0};
-#ifdef _WIN32
-  const unsigned long pid = static_cast<unsigned long>(_getpid());
-#else
-  const unsigned long pid = static_cast<unsigned long>(getpid());
-#endif
-  char suffix[64];
-  std::snprintf(suffix, sizeof suffix, ".%lu.%u.%u.tmp", pid, counter.fetch_add(1), attempt);
-  fs::path temp = target;
-  temp.replace_filename("." + target.filename().string() + suffix);
-  return temp.string();
-}
 
 }  // namespace
 
@@ -135,7 +124,7 @@ bool AtomicFileOutput::Open(const std::string& target, std::string& error) {
   int fd = -1;
   std::string temp;
   for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempNameFor(resolved, attempt);
+    temp = TempNameFor(resolved.string(), attempt);
 #ifdef _WIN32
     fd = _open(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else

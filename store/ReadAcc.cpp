@@ -42,6 +42,31 @@ struct Progress {
   }
 };
 
+// Reads the whole file into a buffer the table keeps; nullptr (with `result` filled in) when
+// there is nothing to read: no file, a read error, or no text.
+const char* AdoptFile(AccountTable& table, const std::string& path, ReadResult& result,
+                      size_t& size) {
+  FileBytes bytes;
+  std::string error;
+  switch (ReadWholeFile(path, bytes, &error)) {
+    case FileReadStatus::Missing:
+      result.status = ReadResult::Status::FileNotFound;
+      return nullptr;
+    case FileReadStatus::Error:
+      result.status = ReadResult::Status::ReadError;
+      result.message = error;
+      return nullptr;
+    case FileReadStatus::Ok:
+      break;
+  }
+  if (bytes.size == 0) {
+    result.emptyFile = true;
+    return nullptr;
+  }
+  size = bytes.size;
+  return table.AdoptBuffer(std::move(bytes.data), size);
+}
+
 }  // namespace detail
 
 using namespace detail;
@@ -49,25 +74,9 @@ using namespace detail;
 ReadResult ReadAccountFile(AccountTable& table, const std::string& path,
                            const ReadOptions& options) {
   ReadResult result;
-  FileBytes bytes;
-  std::string error;
-  switch (ReadWholeFile(path, bytes, &error)) {
-    case FileReadStatus::Missing:
-      result.status = ReadResult::Status::FileNotFound;
-      return result;
-    case FileReadStatus::Error:
-      result.status = ReadResult::Status::ReadError;
-      result.message = error;
-      return result;
-    case FileReadStatus::Ok:
-      break;
-  }
-  if (bytes.size == 0) {
-    result.emptyFile = true;
-    return result;
-  }
-  const size_t size = bytes.size;
-  const char* text = table.AdoptBuffer(std::move(bytes.data), size);
+  size_t size = 0;
+  const char* text = AdoptFile(table, path, result, size);
+  if (!text) return result;
   Progress progress{options.progress, size};
   progress.Report(0);
 

@@ -6,6 +6,8 @@ namespace detail {
 void InitReadRow(AccountTable& t, std::string_view name, int status);
 std::string_view DollarValue(std::string_view value);
 std::string_view PasswordValue(std::string_view value);
+const char* AdoptFile(AccountTable& table, const std::string& path, ReadResult& result,
+                      size_t& size);
 }  // namespace detail
 
 using namespace detail;
@@ -13,25 +15,9 @@ using namespace detail;
 ReadResult ReadAccountUpdateFile(AccountTable& table, const std::string& path,
                                  const ReadOptions& options) {
   ReadResult result;
-  FileBytes bytes;
-  std::string error;
-  switch (ReadWholeFile(path, bytes, &error)) {
-    case FileReadStatus::Missing:
-      result.status = ReadResult::Status::FileNotFound;
-      return result;
-    case FileReadStatus::Error:
-      result.status = ReadResult::Status::ReadError;
-      result.message = error;
-      return result;
-    case FileReadStatus::Ok:
-      break;
-  }
-  if (bytes.size == 0) {
-    result.emptyFile = true;
-    return result;
-  }
-  const size_t size = bytes.size;
-  const char* text = table.AdoptBuffer(std::move(bytes.data), size);
+  size_t size = 0;
+  const char* text = AdoptFile(table, path, result, size);
+  if (!text) return result;
   const ProgressFn& progress = options.progress;
   if (progress) progress(0, size);
 
