@@ -175,31 +175,25 @@ class AccountTable {
   // Like SetText, but `value` must lie in an adopted buffer: it is not copied.
   void SetTextNoCopy(Field f, std::string_view value);
 
-  // Loading fast path for the readers, inside BeginUpdate/EndUpdate: sets a text field of
-  // the row being filled to a view into the most recently adopted buffer, without
-  // notifications. Not for dbaccount (the name index must hear of it).
-  void SetLoadedText(Field f, std::string_view value) {
-    const std::uint16_t cap = f == dbpriv ? 20 : 100;
-    TextRef& t = m_rows[m_current].text[kTextSlotOf[f]];
-    t.off = static_cast<std::uint32_t>(value.data() - m_lastAdoptedBase);
-    t.buf = m_lastAdopted;
-    t.len = static_cast<std::uint16_t>(value.size() < cap ? value.size() : cap);
-    if (value.empty()) t = TextRef{};
-  }
+  // The account file reader's path into storage, inside BeginUpdate/EndUpdate: a row is
+  // filled without per-field checks or notifications and stored (AfterPost, then judged by
+  // the filter) when the next one begins or at Finish. Texts must lie in the most recently
+  // adopted buffer or be constants such as the level names.
+  class Loader;
 
   size_t MemoryUsage() const;  // rough: rows, view, arena
   // Makes room for `rows` more rows at once, so a large load does not regrow the storage.
   void ReserveRows(size_t rows);
 
  private:
-  // 8 bytes: offset into one of the table's buffers; 100,000 rows of 22 texts stay small.
+  // 8 bytes: offset into one of the table's buffers; 100,000 rows of 20 texts stay small.
   struct TextRef {
     std::uint32_t off = 0;
     std::uint16_t buf = 0;
     std::uint16_t len = 0;
   };
   struct Row {
-    TextRef text[22];
+    TextRef text[20];
     std::int32_t ints[4] = {0, 0, 0, 0};
     std::uint8_t nullMask = 0x0F;  // bit i: ints[i] is empty
     bool alive = true;
@@ -256,6 +250,52 @@ class AccountTable {
   size_t m_arenaUsed = 0;
   size_t m_arenaLeft = 0;
   size_t m_bufferBytes = 0;
+};
+
+class AccountTable::Loader {
+ public:
+  explicit Loader(AccountTable& table);
+  ~Loader() { Finish(); }
+  Loader(const Loader&) = delete;
+  Loader& operator=(const Loader&) = delete;
+  // A new row with the defaults every reader gives: level "Player", flags "$0", Blocked
+  // and Jailed 0, the status, and the day counter -1.
+  void BeginRow(std::string_view name, int status);
+  bool InRow() const { return m_row != nullptr; }
+  void SetText(Field f, std::string_view value) {  // cut to the field's capacity
+    // Compared as addresses: a constant text lies outside the buffer.
+    const size_t off = reinterpret_cast<std::uintptr_t>(value.data()) -
+                       reinterpret_cast<std::uintptr_t>(m_base);
+    if (off < m_size && value.size() <= m_size - off) {
+      const std::uint16_t cap = f == dbpriv ? 20 : 100;
+      TextRef& t = m_row->text[kTextSlotOf[f]];
+      t = value.empty() ? TextRef{}
+                        : TextRef{static_cast<std::uint32_t>(off), m_buf,
+                                  static_cast<std::uint16_t>(value.size() < cap ? value.size() : cap)};
+    } else {
+      SetOutside(f, value);
+    }
+  }
+  void SetInt(Field f, std::int32_t value) {
+    const int slot = kSlot(f);
+    m_row->ints[slot] = value;
+    m_row->nullMask &= static_cast<std::uint8_t>(~(1u << slot));
+  }
+  bool IsEmpty(Field f) const { return m_row->text[kTextSlotOf[f]].len == 0; }
+  std::string_view Text(Field f) const { return m_table.Text(m_id, f); }
+  void Finish();  // stores the last row; the table is back in browse state
+
+ private:
+  static int kSlot(Field f) { return f == dbblock ? 0 : f == dbjail ? 1 : f == dbstatus ? 2 : 3; }
+  void Store();
+  void SetOutside(Field f, std::string_view value);
+  AccountTable& m_table;
+  const char* m_base;
+  size_t m_size;
+  std::uint16_t m_buf;
+  Row* m_row = nullptr;
+  RowId m_id = kNoRow;
+  TextRef m_player, m_noFlags;
 };
 
 }  // namespace kov

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "store/FileStream.h"
+
 namespace kov {
 
 namespace detail {
@@ -71,130 +73,207 @@ const char* AdoptFile(AccountTable& table, const std::string& path, ReadResult& 
 
 using namespace detail;
 
+namespace {
+
+// Position just past the last complete line of text[begin, end): a CR as the very last byte
+// may still be followed by its LF.
+size_t CompleteLines(const char* text, size_t begin, size_t end) {
+  for (size_t i = end; i > begin; --i) {
+    const char c = text[i - 1];
+    if (c == '\n' || (c == '\r' && i < end)) return i;
+  }
+  return begin;
+}
+
+class AccountFileParser {
+ public:
+  AccountFileParser(AccountTable::Loader& rows, ReadResult& result, const Clock& now,
+                    Progress& progress)
+      : m_rows(rows), m_result(result), m_now(now), m_progress(progress) {}
+
+  // The lines of text[begin, end); false once a value could not be converted.
+  bool Lines(const char* text, size_t begin, size_t end) {
+    LineSplitter lines({text + begin, end - begin});
+    std::string_view line, v;
+    while (lines.Next(line)) {
+      ++m_lineNo;
+      if ((m_lineNo & 1023) == 0) m_progress.Report(begin + lines.Offset());
+      if (line.empty()) continue;
+      const char c = line[0];
+      if (c == '[') {
+        const std::string_view name = SectionName(line);
+        if (!IsEofName(name)) m_rows.BeginRow(name, StatusStored);
+        continue;
+      }
+      if (!m_rows.InRow()) continue;  // key lines before the first section have no row
+      // Dispatch on the first character; no recognised key begins with another one.
+      switch (c) {
+        case 'P':
+          if (KeyValue(line, "PASSWORD", v))
+            m_rows.SetText(dbpasswort, PasswordValue(v));
+          else if (KeyValue(line, "PLEVEL", v))
+            m_rows.SetText(dbplevel, PLevelCodeToName(v));
+          else if (KeyValue(line, "PRIV", v))
+            m_rows.SetText(dbpriv, DollarValue(v));
+          break;
+        case 'E':
+          if (KeyValue(line, "EMAIL", v)) m_rows.SetText(dbemail, v);
+          break;
+        case 'T':
+          if (KeyValue(line, "TAG.EMAIL", v)) {
+            m_rows.SetText(dbemail, v);
+          } else if (KeyValue(line, "TAG.COMMENT", v)) {
+            if (!v.empty()) {
+              if (v.front() == '"') v.remove_prefix(1);
+              if (!v.empty() && v.back() == '"') v.remove_suffix(1);
+              m_rows.SetText(dbcommend, v);
+            }
+          } else if (KeyValue(line, "TOTALCONNECTTIME", v)) {
+            m_rows.SetText(dbtotalct, v);
+          }
+          break;
+        case 'C':
+          if (KeyValue(line, "CHATNAME", v)) {
+            m_rows.SetText(dbchatname, v);
+          } else if (KeyValue(line, "CHARUID", v)) {
+            for (Field f : {dbcharuid1, dbcharuid2, dbcharuid3, dbcharuid4, dbcharuid5}) {
+              if (m_rows.IsEmpty(f)) {
+                m_rows.SetText(f, v);
+                break;
+              }
+            }
+          }
+          break;
+        case 'L':
+          if (KeyValue(line, "LANG", v)) {
+            m_rows.SetText(dblanguage, v);
+          } else if (KeyValue(line, "LASTCONNECTTIME", v)) {
+            m_rows.SetText(dblastct, v);
+          } else if (KeyValue(line, "LASTCONNECTDATE", v)) {
+            m_rows.SetText(dblastcd, v);
+            const std::string_view stored = m_rows.Text(dblastcd);
+            if (!stored.empty()) {
+              auto date = ParseLastConnectDate(stored);
+              if (!date) {
+                m_result.status = ReadResult::Status::ConversionError;
+                m_result.kind = "date";
+                m_result.lineNumber = m_lineNo;
+                m_result.text = std::string(stored);
+                break;
+              }
+              m_rows.SetInt(dbcounter, DaysSince(*date, m_now));
+            }
+          } else if (KeyValue(line, "LASTCHARUID", v)) {
+            m_rows.SetText(dblastcuid, v);
+          } else if (KeyValue(line, "LASTIP", v)) {
+            m_rows.SetText(dblastip, v);
+          }
+          break;
+        case 'B':
+        case 'J': {
+          const bool block = c == 'B';
+          if (KeyValue(line, block ? "BLOCK" : "JAIL", v)) {
+            auto n = ParseInteger(v);
+            if (!n) {
+              m_result.status = ReadResult::Status::ConversionError;
+              m_result.kind = "integer";
+              m_result.lineNumber = m_lineNo;
+              m_result.text = std::string(v);
+              break;
+            }
+            m_rows.SetInt(block ? dbblock : dbjail, *n);
+          }
+          break;
+        }
+        case 'F':
+          if (KeyValue(line, "FIRSTCONNECTDATE", v))
+            m_rows.SetText(dbfirstcd, v);
+          else if (KeyValue(line, "FIRSTIP", v))
+            m_rows.SetText(dbfirstip, v);
+          break;
+        default:
+          break;
+      }
+      if (!m_result.ok()) return false;
+    }
+    return true;
+  }
+
+ private:
+  AccountTable::Loader& m_rows;
+  ReadResult& m_result;
+  const Clock& m_now;
+  Progress& m_progress;
+  int m_lineNo = 0;
+};
+
+}  // namespace
+
 ReadResult ReadAccountFile(AccountTable& table, const std::string& path,
                            const ReadOptions& options) {
+  return ReadAccountFileChunked(table, path, options, 512 * 1024);
+}
+
+ReadResult detail::ReadAccountFileChunked(AccountTable& table, const std::string& path,
+                                          const ReadOptions& options, size_t chunkBytes) {
   ReadResult result;
-  size_t size = 0;
-  const char* text = AdoptFile(table, path, result, size);
-  if (!text) return result;
-  Progress progress{options.progress, size};
+  FileStream file(chunkBytes);
+  std::string error;
+  switch (file.Open(path, &error)) {
+    case FileReadStatus::Missing:
+      result.status = ReadResult::Status::FileNotFound;
+      return result;
+    case FileReadStatus::Error:
+      result.status = ReadResult::Status::ReadError;
+      result.message = error;
+      return result;
+    case FileReadStatus::Ok:
+      break;
+  }
+  FileStream::Progress got = file.Wait(0);
+  if (got.end && got.available == 0) {
+    if (file.Failed(&error)) {
+      result.status = ReadResult::Status::ReadError;
+      result.message = error;
+    } else {
+      result.emptyFile = true;
+    }
+    return result;
+  }
+  const size_t expected = std::max<size_t>(file.ExpectedSize(), 1);
+  const char* text = table.AdoptBuffer(file.TakeBuffer(), file.Capacity());
+  Progress progress{options.progress, expected};
   progress.Report(0);
 
   // Accounts take about 300 bytes; reserving more than needed costs only address space.
-  table.ReserveRows(size / 96 + 16);
+  table.ReserveRows(expected / 96 + 16);
   table.BeginUpdate();
-  LineSplitter lines({text, size});
-  std::string_view line, v;
-  bool inRow = false;
-  int lineNo = 0;
   const int before = table.RowCount();
-  const Clock& now = options.now;
-  while (lines.Next(line)) {
-    ++lineNo;
-    if ((lineNo & 1023) == 0) progress.Report(lines.Offset());
-    if (line.empty()) continue;
-    const char c = line[0];
-    if (c == '[') {
-      const std::string_view name = SectionName(line);
-      if (!IsEofName(name)) {
-        table.Append();
-        InitReadRow(table, name, StatusStored);
-        inRow = true;
+  {
+    AccountTable::Loader rows(table);
+    AccountFileParser parser(rows, result, options.now, progress);
+    size_t done = 0;
+    for (;;) {
+      const size_t cut = got.end ? got.available : CompleteLines(text, done, got.available);
+      if (cut > done) {
+        if (!parser.Lines(text, done, cut)) break;
+        done = cut;
       }
-      continue;
+      if (got.end) break;
+      got = file.Wait(got.available);
     }
-    if (!inRow) continue;  // key lines before the first section have no row
-    // Dispatch on the first character; no recognised key begins with another one.
-    switch (c) {
-      case 'P':
-        if (KeyValue(line, "PASSWORD", v)) table.SetTextNoCopy(dbpasswort, PasswordValue(v));
-        else if (KeyValue(line, "PLEVEL", v)) table.SetTextNoCopy(dbplevel, PLevelCodeToName(v));
-        else if (KeyValue(line, "PRIV", v)) table.SetLoadedText(dbpriv, DollarValue(v));
-        break;
-      case 'E':
-        if (KeyValue(line, "EMAIL", v)) table.SetLoadedText(dbemail, v);
-        break;
-      case 'T':
-        if (KeyValue(line, "TAG.EMAIL", v)) {
-          table.SetLoadedText(dbemail, v);
-        } else if (KeyValue(line, "TAG.COMMENT", v)) {
-          if (!v.empty()) {
-            if (v.front() == '"') v.remove_prefix(1);
-            if (!v.empty() && v.back() == '"') v.remove_suffix(1);
-            table.SetLoadedText(dbcommend, v);
-          }
-        } else if (KeyValue(line, "TOTALCONNECTTIME", v)) {
-          table.SetLoadedText(dbtotalct, v);
-        }
-        break;
-      case 'C':
-        if (KeyValue(line, "CHATNAME", v)) {
-          table.SetLoadedText(dbchatname, v);
-        } else if (KeyValue(line, "CHARUID", v)) {
-          for (Field f : {dbcharuid1, dbcharuid2, dbcharuid3, dbcharuid4, dbcharuid5}) {
-            if (table.Text(f).empty()) {
-              table.SetLoadedText(f, v);
-              break;
-            }
-          }
-        }
-        break;
-      case 'L':
-        if (KeyValue(line, "LANG", v)) {
-          table.SetLoadedText(dblanguage, v);
-        } else if (KeyValue(line, "LASTCONNECTTIME", v)) {
-          table.SetLoadedText(dblastct, v);
-        } else if (KeyValue(line, "LASTCONNECTDATE", v)) {
-          table.SetLoadedText(dblastcd, v);
-          const std::string_view stored = table.Text(dblastcd);
-          if (!stored.empty()) {
-            auto date = ParseLastConnectDate(stored);
-            if (!date) {
-              result.status = ReadResult::Status::ConversionError;
-              result.kind = "date";
-              result.lineNumber = lineNo;
-              result.text = std::string(stored);
-              goto stop;
-            }
-            table.SetInt(dbcounter, DaysSince(*date, now));
-          }
-        } else if (KeyValue(line, "LASTCHARUID", v)) {
-          table.SetLoadedText(dblastcuid, v);
-        } else if (KeyValue(line, "LASTIP", v)) {
-          table.SetLoadedText(dblastip, v);
-        }
-        break;
-      case 'B':
-      case 'J': {
-        const bool block = c == 'B';
-        if (KeyValue(line, block ? "BLOCK" : "JAIL", v)) {
-          auto n = ParseInteger(v);
-          if (!n) {
-            result.status = ReadResult::Status::ConversionError;
-            result.kind = "integer";
-            result.lineNumber = lineNo;
-            result.text = std::string(v);
-            goto stop;
-          }
-          table.SetInt(block ? dbblock : dbjail, *n);
-        }
-        break;
-      }
-      case 'F':
-        if (KeyValue(line, "FIRSTCONNECTDATE", v)) table.SetLoadedText(dbfirstcd, v);
-        else if (KeyValue(line, "FIRSTIP", v)) table.SetLoadedText(dbfirstip, v);
-        break;
-      default:
-        break;
-    }
+    file.Stop();
+    // A row cut short by a conversion error stays: what was read of it is shown.
+    rows.Finish();
   }
-stop:
-  // A row cut short by a conversion error stays: what was read of it is shown.
-  table.Post();
+  if (result.ok() && file.Failed(&error)) {
+    result.status = ReadResult::Status::ReadError;
+    result.message = error;
+  }
   result.rowsAdded = table.RowCount() - before;
   table.EndUpdate();
   if (result.ok()) table.First();
-  progress.Report(size);
+  progress.Report(expected);
   return result;
 }
 

@@ -17,4 +17,10 @@ struct ReadOptions {
 ReadResult ReadAccountFile(AccountTable& table, const std::string& path,
                            const ReadOptions& options = {});
 
+namespace detail {
+// The same, reading the file in chunks of the given size (small ones for tests).
+ReadResult ReadAccountFileChunked(AccountTable& table, const std::string& path,
+                                  const ReadOptions& options, size_t chunkBytes);
+}  // namespace detail
+
 }  // namespace kov
