@@ -207,17 +207,26 @@ bool AccountTable::Accepts(RowId row) const {
   return !m_filtered || !m_filter || m_filter(*this, row);
 }
 
-void AccountTable::RebuildView() {
-  m_view.clear();
-  m_view.reserve(m_order.size());
-  std::fill(m_viewPos.begin(), m_viewPos.end(), -1);
-  for (RowId r : m_order) {
-    // A row being inserted or edited stays visible until it is posted.
-    if (Accepts(r) || (r == m_current && m_state != State::Browse)) {
-      m_viewPos[r] = static_cast<std::int32_t>(m_view.size());
-      m_view.push_back(r);
+void AccountTable::RebuildView() { FillView(m_order); }
+
+void AccountTable::FillView(const std::vector<RowId>& candidates) {
+  std::vector<RowId>& next = m_viewSpare;
+  next.clear();
+  next.reserve(m_order.size());
+  const bool pending = m_current != kNoRow && m_state != State::Browse;
+  if (!m_filtered || !m_filter) {
+    next.assign(candidates.begin(), candidates.end());
+  } else if (m_bulkFilter && !pending) {
+    m_bulkFilter(*this, candidates.data(), candidates.size(), next);
+  } else {
+    for (RowId r : candidates) {
+      // A row being inserted or edited stays visible until it is posted.
+      if (Accepts(r) || (pending && r == m_current)) next.push_back(r);
     }
   }
+  m_view.swap(next);
+  std::fill(m_viewPos.begin(), m_viewPos.end(), -1);
+  for (size_t i = 0; i < m_view.size(); ++i) m_viewPos[m_view[i]] = static_cast<std::int32_t>(i);
 }
 
 void AccountTable::RemoveFromView(int index) {
@@ -270,7 +279,11 @@ void AccountTable::NotifyCurrent() {
   for (auto* l : m_listeners) l->CurrentChanged();
 }
 
-void AccountTable::SetFilter(Predicate p) { m_filter = std::move(p); }
+void AccountTable::SetFilter(Predicate p) {
+  m_filter = std::move(p);
+  m_bulkFilter = {};  // it stood for the old predicate
+}
+void AccountTable::SetBulkFilter(BulkPredicate p) { m_bulkFilter = std::move(p); }
 
 void AccountTable::SetFiltered(bool on) {
   CheckBrowse();
@@ -284,6 +297,23 @@ void AccountTable::Refilter() {
   if (!quiet)
     for (auto* l : m_listeners) l->ViewAboutToReset();
   RebuildView();
+  AfterRefilter(quiet);
+}
+
+void AccountTable::RefilterNarrowing() {
+  CheckBrowse();
+  if (!m_filtered) {
+    Refilter();
+    return;
+  }
+  const bool quiet = m_updating > 0;
+  if (!quiet)
+    for (auto* l : m_listeners) l->ViewAboutToReset();
+  FillView(m_view);  // read before the swap
+  AfterRefilter(quiet);
+}
+
+void AccountTable::AfterRefilter(bool quiet) {
   if (m_current != kNoRow && ViewIndexOf(m_current) < 0) m_current = kNoRow;
   if (m_current == kNoRow && !m_view.empty()) m_current = m_view.front();
   m_eof = m_view.empty();

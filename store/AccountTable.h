@@ -81,6 +81,10 @@ class AccountTable {
 
   enum class State { Browse, Edit, Insert };
   using Predicate = std::function<bool(const AccountTable&, RowId)>;
+  // The same test over many rows at once: appends the accepted ones of `rows[0..n)` to
+  // `out`, in their order. Must agree with the predicate row by row.
+  using BulkPredicate =
+      std::function<void(const AccountTable&, const RowId* rows, size_t n, std::vector<RowId>& out)>;
   using Less = std::function<bool(RowId, RowId)>;
 
   AccountTable();
@@ -148,9 +152,15 @@ class AccountTable {
 
   // --- Filter -------------------------------------------------------------------------
   void SetFilter(Predicate p);  // does not switch filtering on
+  // Optional, set after SetFilter (which drops it); used whenever the whole view is judged
+  // again, while the predicate judges single rows.
+  void SetBulkFilter(BulkPredicate p);
   void SetFiltered(bool on);    // rebuilds the view
   bool Filtered() const { return m_filtered; }
   void Refilter();  // judges every row again
+  // The filter became stricter (accepts no row it rejected before): judges again only the
+  // rows in the view now.
+  void RefilterNarrowing();
   bool Accepts(RowId row) const;
 
   // --- Sort ---------------------------------------------------------------------------
@@ -212,6 +222,8 @@ class AccountTable {
   void CheckBrowse();
   void EnsureEditing();
   void RebuildView();
+  void FillView(const std::vector<RowId>& candidates);
+  void AfterRefilter(bool quiet);
   void RemoveFromView(int viewIndex);
   void InsertIntoView(RowId row);
   void NotifyRowChanged(RowId row);
@@ -229,6 +241,8 @@ class AccountTable {
   bool m_eof = true;
   State m_state = State::Browse;
   Predicate m_filter;
+  BulkPredicate m_bulkFilter;
+  std::vector<RowId> m_viewSpare;  // the next view is built here, then swapped in
   bool m_filtered = false;
   int m_updating = 0;
   bool m_viewDirty = false;
