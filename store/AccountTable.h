@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kov {
@@ -194,6 +195,8 @@ class AccountTable {
   size_t MemoryUsage() const;  // rough: rows, view, arena
   // Makes room for `rows` more rows at once, so a large load does not regrow the storage.
   void ReserveRows(size_t rows);
+  // The reserved, still unused storage of the next `rows` rows (for prefaulting).
+  std::pair<void*, size_t> UnusedRowStorage(size_t rows);
 
  private:
   // 8 bytes: offset into one of the table's buffers; 100,000 rows of 20 texts stay small.

@@ -1,9 +1,16 @@
 #include "store/AccountTable.h"
 
+#include <algorithm>
+
 namespace kov {
 
 namespace {
 constexpr char kNoFlags[] = "$0";
+}
+
+std::pair<void*, size_t> AccountTable::UnusedRowStorage(size_t rows) {
+  const size_t n = std::min(rows, m_rows.capacity() - m_rows.size());
+  return {m_rows.data() + m_rows.size(), n * sizeof(Row)};
 }
 
 AccountTable::Loader::Loader(AccountTable& table) : m_table(table) {

@@ -71,12 +71,26 @@ void FileStream::Run() {
   }
   std::fclose(m_file);
   m_file = nullptr;
+  void* prefault = nullptr;
+  size_t prefaultSize = 0;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_error = error;
     m_end = true;
+    if (!m_stop) {
+      prefault = m_prefault;
+      prefaultSize = m_prefaultSize;
+    }
   }
   m_cv.notify_one();
+  // The parser is still busy; its next page faults can be taken here.
+  if (prefault) PrefaultForWrite(prefault, prefaultSize);
+}
+
+void FileStream::PrefaultAfterReading(void* p, size_t size) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_prefault = p;
+  m_prefaultSize = size;
 }
 
 FileStream::Progress FileStream::Wait(size_t seen) {

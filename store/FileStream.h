@@ -36,6 +36,8 @@ class FileStream {
   };
   // Waits until more than `seen` bytes are there or the reading has ended.
   Progress Wait(size_t seen);
+  // Once the file is read, the reading thread prefaults this block (see PrefaultForWrite).
+  void PrefaultAfterReading(void* p, size_t size);
   void Stop();  // the caller needs no more; returns once the reading thread has ended
   // After the end: whether the reading failed, and why.
   bool Failed(std::string* error) const;
@@ -55,6 +57,8 @@ class FileStream {
   size_t m_available = 0;
   bool m_end = false;
   bool m_stop = false;
+  void* m_prefault = nullptr;
+  size_t m_prefaultSize = 0;
   std::string m_error;
 };
 

@@ -247,6 +247,10 @@ ReadResult detail::ReadAccountFileChunked(AccountTable& table, const std::string
 
   // Accounts take about 300 bytes; reserving more than needed costs only address space.
   table.ReserveRows(expected / 96 + 16);
+  // Most accounts take more than 250 bytes; storage for that many rows is made ready by
+  // the reading thread while this one parses.
+  const auto [rowStorage, rowBytes] = table.UnusedRowStorage(expected / 250);
+  file.PrefaultAfterReading(rowStorage, rowBytes);
   table.BeginUpdate();
   const int before = table.RowCount();
   {
