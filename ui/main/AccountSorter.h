@@ -1,9 +1,10 @@
 #pragma once
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <array>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "store/AccountTable.h"
@@ -13,45 +14,87 @@ namespace kov {
 // Collation keys by text, and the order of all texts met so far, kept from one sort to the
 // next: a key depends only on the text and the collator, and computing keys and ordering
 // them are the dearest parts of a sort. A later sort orders only the texts that are new.
+//
+// Most texts get a byte key instead of the collator's own key: for each character a primary,
+// a secondary (accent) and a tertiary (case) weight, laid out level by level, so comparing
+// the bytes compares the way the collator does for texts whose characters each carry one
+// weight per level. The weights are read off the collator's comparisons and trusted only
+// after checking them against it on every short string; characters that fail (expansions,
+// contractions, ignorable ones) leave their texts to the collator's keys, and a failure among
+// plain ASCII characters turns the byte keys off altogether.
 class SortKeyCache {
  public:
+  using Id = std::uint32_t;
+
   explicit SortKeyCache(const QCollator& collator);
   const QCollator& Collator() const { return m_collator; }
 
-  struct Entry {
-    QCollatorSortKey key;
-    std::int64_t rank = 0;  // position in the collation order; equal keys share it
-  };
-  Entry& Get(std::string_view text);
+  // The entry of a text, added if new.
+  Id Get(std::string_view text);
   // The entry of a row's text; remembers where the text lay, so a row whose field has not
   // changed since the last sort costs no hashing.
-  Entry& Get(Field field, RowId row, std::string_view text);
+  Id Get(Field field, RowId row, std::string_view text);
+  // Room for this many texts without growing the table.
+  void Reserve(size_t texts);
   // Brings the ranks up to date after new texts came in.
   void UpdateRanks();
+  // Position in the collation order of all entries; equal texts under the collator share it.
+  std::uint32_t Rank(Id id) const { return m_entries[id].rank; }
+  std::uint32_t RankCount() const { return m_rankCount; }
   size_t Size() const { return m_entries.size(); }
   // Needed when the table is emptied: its row ids and buffers start again.
-  void Clear() {
-    m_entries.clear();
-    m_sorted.clear();
-    m_new.clear();
-    for (auto& v : m_rows) v.clear();
-  }
+  void Clear();
+
+  // Whether the text is ordered by a byte key rather than the collator's own key.
+  bool ByteKeyed(std::string_view text);
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  struct Entry {
+    std::uint64_t head = 0;  // the first 8 bytes of a byte key, big-endian
+    std::uint32_t text = 0;  // offset in m_text
+    std::uint32_t textSize = 0;
+    std::uint32_t key = 0;      // offset in m_keyBytes, or index in m_icuKeys
+    std::uint32_t keySize = 0;  // 0: a collator key
+    std::uint32_t rank = 0;
   };
-  QCollator m_collator;
-  std::unordered_map<std::string, Entry, Hash, std::equal_to<>> m_entries;  // nodes stay put
+  struct Weights {
+    std::uint8_t primary = 0;  // 0: no byte key for texts with this character
+    std::uint8_t secondary = 0;
+    std::uint8_t tertiary = 0;
+  };
   struct RowRef {
     const char* text = nullptr;
     std::uint32_t size = 0;
-    Entry* entry = nullptr;
+    Id entry = 0;
   };
+
+  void DeriveWeights();
+  bool AssignWeights(const std::vector<unsigned char>& chars);
+  bool Validate(const std::vector<unsigned char>& chars);
+  bool MakeByteKey(std::string_view text, std::string& key) const;
+  int CompareTexts(std::string_view a, std::string_view b) const;
+  int Compare(Id a, Id b) const;
+  bool ByteLess(Id a, Id b) const;
+  std::vector<Id> MergeSorted(const std::vector<Id>& a, const std::vector<Id>& b) const;
+  std::string_view TextOf(const Entry& e) const {
+    return std::string_view(m_text.data() + e.text, e.textSize);
+  }
+  void Rehash(size_t slotCount);
+
+  QCollator m_collator;
+  bool m_derived = false;
+  bool m_byteKeys = false;  // whether the weights passed the checks
+  std::array<Weights, 256> m_weights{};
+  std::vector<Entry> m_entries;
+  std::string m_text;                      // the entries' texts, back to back
+  std::string m_keyBytes;                  // the byte keys, back to back
+  std::vector<QCollatorSortKey> m_icuKeys;
+  std::vector<Id> m_slots;                 // open addressing by text; entry id + 1, 0 free
   std::vector<RowRef> m_rows[kFieldCount];  // by field, by RowId
-  std::vector<Entry*> m_sorted;  // every entry, in collation order
-  std::vector<Entry*> m_new;     // entries not yet in m_sorted
+  std::vector<Id> m_sorted;                 // every entry, in collation order
+  std::vector<Id> m_new;                    // entries not yet in m_sorted
+  std::uint32_t m_rankCount = 0;
+  std::string m_scratch;
 };
 
 // The table's rows in the order of one field: texts by the cache's collator, integers
