@@ -61,15 +61,21 @@ FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), 
   m_table.SetFilter([this](const AccountTable& t, RowId row) {
     return JvMemoryData1FilterRecord(t, row) && (!m_extra || m_extra(t, row));
   });
+  m_table.SetBulkFilter([this](const AccountTable& t, const RowId* rows, size_t n,
+                               std::vector<RowId>& out) { FilterRows(t, rows, n, out); });
   ApplyUiText();
 }
 
 FilterTabs::~FilterTabs() { m_table.RemoveListener(this); }
 
 std::uint16_t FilterTabs::ClassOf(const AccountTable& table, RowId row) const {
+  if (row < m_class.size() && (m_class[row] & Known)) return m_class[row];
+  return ComputeClass(table, row);
+}
+
+std::uint16_t FilterTabs::ComputeClass(const AccountTable& table, RowId row) const {
   if (row >= m_class.size()) m_class.resize(static_cast<size_t>(row) + 1024, 0);
   std::uint16_t& c = m_class[row];
-  if (c & Known) return c;
   c = Known;
   const std::string_view level = table.Text(row, dbplevel);
   if (ContainsUpperAscii(level, "GUEST")) c |= Guest;
@@ -111,6 +117,60 @@ bool FilterTabs::JvMemoryData1FilterRecord(const AccountTable& table, RowId row)
   }
 }
 
+// The filter over the whole table: one class lookup per row instead of a call through the
+// predicate, then the extra test over the tab's rows at once.
+void FilterTabs::FilterRows(const AccountTable& table, const RowId* rows, size_t n,
+                            std::vector<RowId>& out) const {
+  const bool extra = static_cast<bool>(m_extra);
+  std::vector<RowId>& tabbed = extra ? m_tabRows : out;
+  const RowId* judged = rows;
+  size_t judgedCount = n;
+  if (m_tab != TabAll) {
+    std::uint16_t mask = 0, want = 0;
+    switch (m_tab) {
+      case TabGuest: mask = want = Guest; break;
+      case TabPlayer: mask = want = Player; break;
+      case TabStaff: mask = want = Staff; break;
+      case TabBlocked: mask = want = Blocked; break;
+      case TabJailed: mask = want = Jailed; break;
+      case TabNotBlocked: mask = want = NotBlocked; break;
+      case TabCharCount:
+        mask = 0x7 << CharShift;
+        // A tab outside 0..5 (none selected: -1) asks for 6 or 7, which no row has.
+        want = static_cast<std::uint16_t>((m_charTab & 0x7) << CharShift);
+        break;
+      default: mask = Known; want = 0; break;  // an unknown tab shows nothing
+    }
+    if (extra) tabbed.clear();
+    const std::uint16_t* classes = m_class.data();
+    size_t known = m_class.size();
+    for (size_t i = 0; i < n; ++i) {
+      const RowId r = rows[i];
+      std::uint16_t c;
+      if (r < known && (classes[r] & Known)) {
+        c = classes[r];
+      } else {
+        c = ComputeClass(table, r);
+        classes = m_class.data();
+        known = m_class.size();
+      }
+      if ((c & mask) == want) tabbed.push_back(r);
+    }
+    judged = tabbed.data();
+    judgedCount = tabbed.size();
+  } else if (!extra) {
+    out.insert(out.end(), rows, rows + n);
+    return;
+  }
+  if (!extra) return;
+  if (m_extraBulk) {
+    m_extraBulk(table, judged, judgedCount, out);
+  } else {
+    for (size_t i = 0; i < judgedCount; ++i)
+      if (m_extra(table, judged[i])) out.push_back(judged[i]);
+  }
+}
+
 void FilterTabs::TabControl1Change() {
   m_tab = m_tab1->currentIndex();
   m_charTab = m_tab2->currentIndex();
@@ -132,8 +192,11 @@ void FilterTabs::FilterReset() {
   m_table.First();
 }
 
-void FilterTabs::ApplyExtraFilter() {
-  m_table.SetFiltered(m_tab != TabAll || m_extra);
+void FilterTabs::ApplyExtraFilter(bool narrowing) {
+  if (narrowing && m_extra && m_table.Filtered())
+    m_table.RefilterNarrowing();
+  else
+    m_table.SetFiltered(m_tab != TabAll || m_extra);
   m_table.First();
   emit FilterChanged(m_table.ViewCount());
 }

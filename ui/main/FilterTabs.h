@@ -31,9 +31,15 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
   void FilterReset();
   void ApplyUiText();
   // A further row test that must pass as well as the tab's (the search field); empty for
-  // none. ApplyExtraFilter judges every row again with it.
-  void SetExtraFilter(AccountTable::Predicate test) { m_extra = std::move(test); }
-  void ApplyExtraFilter();
+  // none. `bulk`, when given, is the same test over many rows at once. ApplyExtraFilter
+  // judges every row again with it; `narrowing` says the new test accepts no row the one it
+  // replaced rejected, so only the rows shown now need judging.
+  void SetExtraFilter(AccountTable::Predicate test, AccountTable::BulkPredicate bulk = {}) {
+    m_extra = std::move(test);
+    m_extraBulk = std::move(bulk);
+  }
+  void ApplyExtraFilter(bool narrowing = false);
+  AccountTable& Table() const { return m_table; }
 
  signals:
   // At the start of FilterReset, so that the extra test can be dropped with it.
@@ -49,6 +55,9 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
     NotBlocked = 0x20, CharShift = 8
   };
   std::uint16_t ClassOf(const AccountTable& table, RowId row) const;
+  std::uint16_t ComputeClass(const AccountTable& table, RowId row) const;
+  void FilterRows(const AccountTable& table, const RowId* rows, size_t n,
+                  std::vector<RowId>& out) const;
   void AfterPost(RowId row) override;
   void ViewReset() override;
 
@@ -60,6 +69,8 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
   int m_tab = 0;
   int m_charTab = 0;
   AccountTable::Predicate m_extra;
+  AccountTable::BulkPredicate m_extraBulk;
+  mutable std::vector<RowId> m_tabRows;  // the tab's rows, before the extra test
 };
 
 // ASCII-only upper-casing is enough here: the words tested are ASCII, and upper-casing a

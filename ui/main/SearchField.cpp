@@ -2,8 +2,13 @@
 
 #include <QKeyEvent>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cstring>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KOV_SEARCH_SSE2 1
+#endif
 
 #include "ui/main/FilterTabs.h"
 #include "ui/main/Text1252.h"
@@ -59,7 +64,138 @@ bool RowSearch::Matches(const AccountTable& table, RowId row) const {
   return false;
 }
 
-SearchField::SearchField(FilterTabs& tabs, QWidget* parent) : QLineEdit(parent), m_tabs(tabs) {
+// --- index ----------------------------------------------------------------------------
+
+SearchIndex::SearchIndex(AccountTable& table) : m_table(table) { m_table.AddListener(this); }
+
+SearchIndex::~SearchIndex() { m_table.RemoveListener(this); }
+
+void SearchIndex::AfterPost(RowId row) {
+  if (row < m_built && !m_stale[row]) {
+    m_stale[row] = 1;
+    ++m_staleCount;
+  } else if (row >= m_built) {
+    ++m_staleCount;  // a new row: judged from the table until the next build
+  }
+}
+
+void SearchIndex::ViewReset() {
+  if (m_table.RowCount() != 0) return;
+  // Emptied: row ids start again.
+  m_bytes = std::string();
+  m_start = {};
+  m_stale = {};
+  m_hit = {};
+  m_built = 0;
+  m_staleCount = 0;
+}
+
+void SearchIndex::Build() {
+  RowId bound = 0;
+  for (RowId r : m_table.Order()) bound = std::max(bound, r + 1);
+  size_t total = 0;
+  for (RowId r = 0; r < bound; ++r)
+    for (Field f : kSearched) total += m_table.Text(r, f).size() + 1;
+  if (total > 0xFFFFFFF0u) {  // beyond 32-bit offsets: judge from the table
+    m_built = 0;
+    return;
+  }
+  m_bytes.resize(total);
+  m_start.resize(static_cast<size_t>(bound) + 1);
+  auto* out = reinterpret_cast<unsigned char*>(m_bytes.data());
+  size_t at = 0;
+  for (RowId r = 0; r < bound; ++r) {
+    m_start[r] = static_cast<std::uint32_t>(at);
+    for (Field f : kSearched) {
+      for (char c : m_table.Text(r, f)) out[at++] = kFold[static_cast<unsigned char>(c)];
+      out[at++] = 0;  // no match runs from one field into the next
+    }
+  }
+  m_start[bound] = static_cast<std::uint32_t>(at);
+  m_stale.assign(bound, 0);
+  m_built = bound;
+  m_staleCount = 0;
+}
+
+bool SearchIndex::SegmentContains(RowId row, std::string_view needle) const {
+  const std::string_view segment(m_bytes.data() + m_start[row], m_start[row + 1] - m_start[row]);
+  return segment.find(needle) != std::string_view::npos;
+}
+
+void SearchIndex::ScanAll(std::string_view needle) {
+  m_hit.assign(m_built, 0);
+  const size_t n = needle.size();
+  const size_t size = m_bytes.size();
+  if (n == 0 || n > size) return;
+  const char* h = m_bytes.data();
+  const size_t last = size - n;  // the last place a match can start
+  RowId row = 0;
+  // Marks the row holding a match at `pos` and returns where the next row starts: one match
+  // per row is enough.
+  auto hit = [&](size_t pos) -> size_t {
+    while (m_start[row + 1] <= pos) ++row;
+    m_hit[row] = 1;
+    return m_start[row + 1];
+  };
+  const char* rest = needle.data() + 1;
+  const size_t restLen = n > 2 ? n - 2 : 0;
+  size_t i = 0;
+#ifdef KOV_SEARCH_SSE2
+  // Sixteen places at a time: candidates are where both the first and the last byte fit.
+  const __m128i first = _mm_set1_epi8(needle[0]);
+  const __m128i lastByte = _mm_set1_epi8(needle[n - 1]);
+  while (i + 15 <= last) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + n - 1));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
+    size_t next = i + 16;
+    while (mask) {
+      const size_t pos = i + static_cast<size_t>(__builtin_ctz(mask));
+      if (std::memcmp(h + pos + 1, rest, restLen) == 0) {
+        next = hit(pos);
+        break;
+      }
+      mask &= mask - 1;
+    }
+    i = next;
+  }
+#endif
+  while (i <= last) {
+    const void* p = std::memchr(h + i, needle[0], last - i + 1);
+    if (!p) break;
+    const size_t pos = static_cast<size_t>(static_cast<const char*>(p) - h);
+    i = std::memcmp(h + pos + 1, needle.data() + 1, n - 1) == 0 ? hit(pos) : pos + 1;
+  }
+}
+
+void SearchIndex::Filter(const RowSearch& search, const RowId* rows, size_t n,
+                         std::vector<RowId>& out) {
+  const std::string& needle = search.Folded();
+  // A zero byte is the index's field separator (no field holds one).
+  if (needle.empty() || needle.find('\0') != std::string::npos) {
+    for (size_t i = 0; i < n; ++i)
+      if (search.Matches(m_table, rows[i])) out.push_back(rows[i]);
+    return;
+  }
+  if (m_built == 0 || m_staleCount > m_built / 16 + 64) Build();
+  // Many rows: one pass over the whole index; few (a narrow tab, a narrowing search): each
+  // row's own bytes.
+  const bool scan = m_built > 0 && n >= m_built / 8;
+  if (scan) ScanAll(needle);
+  for (size_t i = 0; i < n; ++i) {
+    const RowId r = rows[i];
+    bool match;
+    if (!Indexed(r))
+      match = search.Matches(m_table, r);
+    else
+      match = scan ? m_hit[r] != 0 : SegmentContains(r, needle);
+    if (match) out.push_back(r);
+  }
+}
+
+SearchField::SearchField(FilterTabs& tabs, QWidget* parent)
+    : QLineEdit(parent), m_tabs(tabs), m_index(std::make_shared<SearchIndex>(tabs.Table())) {
   setObjectName(QStringLiteral("SearchField"));
   setClearButtonEnabled(true);
   m_pause = new QTimer(this);
@@ -77,6 +213,7 @@ SearchField::SearchField(FilterTabs& tabs, QWidget* parent) : QLineEdit(parent),
     m_pause->stop();
     m_tabs.SetExtraFilter({});
     m_applied.clear();
+    m_appliedBytes.clear();
     const QSignalBlocker block(this);
     clear();
   });
@@ -88,20 +225,29 @@ void SearchField::ApplyNow() {
   const QString typed = text();
   if (typed == m_applied) return;
   m_applied = typed;
+  bool narrowing = false;
   if (typed.isEmpty()) {
     m_tabs.SetExtraFilter({});
+    m_appliedBytes.clear();
   } else {
     // A character without a Windows-1252 byte occurs in no account: nothing matches.
     const std::optional<std::string> bytes = ToCp1252(typed);
     if (!bytes) {
       m_tabs.SetExtraFilter([](const AccountTable&, RowId) { return false; });
+      m_appliedBytes.clear();
     } else {
       auto search = std::make_shared<RowSearch>(*bytes);
+      // A text that holds the last one matches only rows the last one matched.
+      narrowing = !m_appliedBytes.empty() &&
+                  search->Folded().find(m_appliedBytes) != std::string::npos;
+      m_appliedBytes = search->Folded();
       m_tabs.SetExtraFilter(
-          [search](const AccountTable& t, RowId row) { return search->Matches(t, row); });
+          [search](const AccountTable& t, RowId row) { return search->Matches(t, row); },
+          [search, index = m_index](const AccountTable&, const RowId* rows, size_t n,
+                                    std::vector<RowId>& out) { index->Filter(*search, rows, n, out); });
     }
   }
-  m_tabs.ApplyExtraFilter();
+  m_tabs.ApplyExtraFilter(narrowing);
 }
 
 void SearchField::ApplyUiText() { setPlaceholderText(Ui("ext_Search_Hint")); }
