@@ -37,7 +37,7 @@ size_t HashText(std::string_view text) {
     h ^= h >> 32;
   }
   std::uint64_t w = 0;
-  std::memcpy(&w, text.data() + i, text.size() - i);
+  for (size_t j = text.size(); j > i; --j) w = (w << 8) | static_cast<unsigned char>(text[j - 1]);
   h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<size_t>(h ^ (h >> 29));
 }
@@ -297,9 +297,10 @@ void SortKeyCache::Rehash(size_t slotCount) {
   m_slots.assign(slotCount, 0);
   const size_t mask = slotCount - 1;
   for (Id id = 0; id < m_entries.size(); ++id) {
-    size_t i = HashText(TextOf(m_entries[id])) & mask;
+    const std::uint64_t hash = HashText(TextOf(m_entries[id]));
+    size_t i = hash & mask;
     while (m_slots[i]) i = (i + 1) & mask;
-    m_slots[i] = id + 1;
+    m_slots[i] = (hash & kTagMask) | (id + 1);
   }
 }
 
@@ -307,17 +308,20 @@ void SortKeyCache::Reserve(size_t texts) {
   size_t slotCount = 1024;
   while (slotCount < 2 * texts) slotCount *= 2;
   if (slotCount > m_slots.size()) Rehash(slotCount);
+  if (texts > m_entries.capacity()) m_entries.reserve(std::max(texts, 2 * m_entries.capacity()));
 }
 
-SortKeyCache::Id SortKeyCache::Get(std::string_view text) {
-  if (!m_derived) DeriveWeights();
-  if (m_slots.empty()) Rehash(1024);
+SortKeyCache::Id SortKeyCache::Find(std::string_view text, std::uint64_t hash) {
+  if (2 * (m_entries.size() + 1) > m_slots.size()) Rehash(std::max<size_t>(1024, 2 * m_slots.size()));
   const size_t mask = m_slots.size() - 1;
-  size_t i = HashText(text) & mask;
+  const std::uint64_t tag = hash & kTagMask;
+  size_t i = hash & mask;
   for (; m_slots[i]; i = (i + 1) & mask) {
-    const Entry& e = m_entries[m_slots[i] - 1];
+    if ((m_slots[i] & kTagMask) != tag) continue;
+    const Id id = static_cast<Id>(m_slots[i] & ~kTagMask) - 1;
+    const Entry& e = m_entries[id];
     if (e.textSize == text.size() && std::memcmp(m_text.data() + e.text, text.data(), text.size()) == 0)
-      return m_slots[i] - 1;
+      return id;
   }
   const Id id = static_cast<Id>(m_entries.size());
   Entry e;
@@ -328,26 +332,72 @@ SortKeyCache::Id SortKeyCache::Get(std::string_view text) {
     e.key = static_cast<std::uint32_t>(m_keyBytes.size());
     e.keySize = static_cast<std::uint32_t>(m_scratch.size());
     e.head = Head(m_scratch);
-    m_keyBytes += m_scratch;
+    m_keyBytes.append(m_scratch);
   } else {
     e.key = static_cast<std::uint32_t>(m_icuKeys.size());
     m_icuKeys.push_back(m_collator.sortKey(FromCp1252(text)));
   }
   m_entries.push_back(e);
-  m_slots[i] = id + 1;
+  m_slots[i] = tag | (id + 1);
   m_new.push_back(id);
-  if (2 * m_entries.size() > m_slots.size()) Rehash(2 * m_slots.size());
   return id;
+}
+
+SortKeyCache::Id SortKeyCache::Get(std::string_view text) {
+  if (!m_derived) DeriveWeights();
+  return Find(text, HashText(text));
 }
 
 SortKeyCache::Id SortKeyCache::Get(Field field, RowId row, std::string_view text) {
   std::vector<RowRef>& refs = m_rows[field];
-  if (row >= refs.size()) refs.resize(static_cast<size_t>(row) + 1024);
+  if (row >= refs.size()) refs.resize(std::max<size_t>(static_cast<size_t>(row) + 1, 2 * refs.size()));
   RowRef& ref = refs[row];
   if (ref.text && ref.text == text.data() && ref.size == text.size()) return ref.entry;
   const Id id = Get(text);
   ref = {text.data(), static_cast<std::uint32_t>(text.size()), id};
   return id;
+}
+
+void SortKeyCache::GetRows(const AccountTable& table, Field field, const std::vector<RowId>& rows,
+                           std::vector<Id>& ids) {
+  if (!m_derived) DeriveWeights();
+  ids.resize(rows.size());
+  std::vector<RowRef>& refs = m_rows[field];
+  const bool fresh = refs.empty();
+  RowId last = 0;
+  for (RowId r : rows) last = std::max(last, r);
+  if (!rows.empty() && last >= refs.size()) refs.resize(static_cast<size_t>(last) + 1);
+  // New texts are copied out while the row is at hand, so the second pass reads them in a row.
+  struct Miss {
+    std::uint64_t hash;
+    std::uint32_t at, size;  // in staged
+    size_t index;
+    const char* where;
+  };
+  std::vector<Miss> misses;
+  std::string staged;
+  if (fresh) misses.reserve(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string_view text = table.Text(rows[i], field);
+    const RowRef& ref = refs[rows[i]];
+    if (ref.text && ref.text == text.data() && ref.size == text.size()) {
+      ids[i] = ref.entry;
+    } else {
+      misses.push_back({HashText(text), static_cast<std::uint32_t>(staged.size()),
+                        static_cast<std::uint32_t>(text.size()), i, text.data()});
+      staged.append(text);
+    }
+  }
+  Reserve(m_entries.size() + misses.size());
+  // The table slots of new texts lie anywhere: ask for them a few texts ahead.
+  const size_t mask = m_slots.size() - 1;
+  for (size_t j = 0; j < misses.size(); ++j) {
+    if (j + 16 < misses.size()) __builtin_prefetch(&m_slots[misses[j + 16].hash & mask]);
+    const Miss& m = misses[j];
+    const Id id = Find(std::string_view(staged.data() + m.at, m.size), m.hash);
+    ids[m.index] = id;
+    refs[rows[m.index]] = {m.where, m.size, id};
+  }
 }
 
 bool SortKeyCache::ByteLess(Id a, Id b) const {
@@ -400,27 +450,53 @@ std::vector<SortKeyCache::Id> SortKeyCache::MergeSorted(const std::vector<Id>& a
 
 void SortKeyCache::UpdateRanks() {
   if (m_new.empty()) return;
-  std::vector<std::pair<std::uint64_t, Id>> bytes;
+  // Byte keys sort by their first 12 bytes, which mostly settle it, before the rest.
+  struct Head16 {
+    std::uint64_t hi;
+    std::uint32_t lo;
+    Id id;
+  };
+  std::vector<Head16> bytes;
   std::vector<Id> icu;
   bytes.reserve(m_new.size());
   for (Id id : m_new) {
-    if (m_entries[id].keySize)
-      bytes.emplace_back(m_entries[id].head, id);
-    else
+    const Entry& e = m_entries[id];
+    if (!e.keySize) {
       icu.push_back(id);
+      continue;
+    }
+    const std::string_view key(m_keyBytes.data() + e.key, e.keySize);
+    bytes.push_back({e.head, static_cast<std::uint32_t>(key.size() > 8 ? Head(key.substr(8)) >> 32 : 0), id});
   }
   m_new.clear();
-  std::sort(bytes.begin(), bytes.end(), [this](const auto& x, const auto& y) {
-    return x.first != y.first ? x.first < y.first : ByteLess(x.second, y.second);
-  });
+  // Spread by the first byte (the first character's primary weight), then sort each part.
+  auto less = [this](const Head16& x, const Head16& y) {
+    if (x.hi != y.hi) return x.hi < y.hi;
+    if (x.lo != y.lo) return x.lo < y.lo;
+    return ByteLess(x.id, y.id);
+  };
+  {
+    std::array<size_t, 257> start{};
+    for (const Head16& h : bytes) ++start[(h.hi >> 56) + 1];
+    for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    std::vector<Head16> spread(bytes.size());
+    std::array<size_t, 256> next;
+    std::copy(start.begin(), start.end() - 1, next.begin());
+    for (const Head16& h : bytes) spread[next[h.hi >> 56]++] = h;
+    for (size_t b = 0; b < 256; ++b)
+      std::sort(spread.begin() + static_cast<std::ptrdiff_t>(start[b]),
+                spread.begin() + static_cast<std::ptrdiff_t>(start[b + 1]), less);
+    bytes = std::move(spread);
+  }
   std::sort(icu.begin(), icu.end(), [this](Id x, Id y) {
     return m_icuKeys[m_entries[x].key].compare(m_icuKeys[m_entries[y].key]) < 0;
   });
   std::vector<Id> byteIds(bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) byteIds[i] = bytes[i].second;
+  for (size_t i = 0; i < bytes.size(); ++i) byteIds[i] = bytes[i].id;
   m_sorted = MergeSorted(m_sorted, MergeSorted(byteIds, icu));
   std::uint32_t rank = 0;
   for (size_t i = 0; i < m_sorted.size(); ++i) {
+    if (i + 8 < m_sorted.size()) __builtin_prefetch(&m_entries[m_sorted[i + 8]]);
     if (i > 0 && Compare(m_sorted[i - 1], m_sorted[i]) != 0) ++rank;
     m_entries[m_sorted[i]].rank = rank;
   }
@@ -434,8 +510,14 @@ std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool desc
   const std::vector<RowId>& order = table.Order();
   // Walking in RowId order reads the rows where they lie in memory, and leaves rows with
   // equal keys in the order they were added.
-  std::vector<RowId> rows(order);
-  std::sort(rows.begin(), rows.end());
+  RowId last = 0;
+  for (RowId r : order) last = std::max(last, r);
+  std::vector<bool> present(order.empty() ? 0 : static_cast<size_t>(last) + 1);
+  for (RowId r : order) present[r] = true;
+  std::vector<RowId> rows;
+  rows.reserve(order.size());
+  for (size_t r = 0; r < present.size(); ++r)
+    if (present[r]) rows.push_back(static_cast<RowId>(r));
   std::vector<RowId> out(rows.size());
   if (FieldInfoOf(field).isInteger) {
     struct Keyed {
@@ -451,9 +533,9 @@ std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool desc
     std::sort(keyed.begin(), keyed.end());
     for (size_t i = 0; i < keyed.size(); ++i) out[i] = keyed[i].row;
   } else {
-    keys.Reserve(keys.Size() + rows.size());
-    std::vector<SortKeyCache::Id> ids(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) ids[i] = keys.Get(field, rows[i], table.Text(rows[i], field));
+
+    std::vector<SortKeyCache::Id> ids;
+    keys.GetRows(table, field, rows, ids);
     keys.UpdateRanks();
     // Ranks are small dense numbers: count them out, which keeps the RowId order of ties.
     std::vector<std::uint32_t> start(static_cast<size_t>(keys.RankCount()) + 1, 0);

@@ -34,8 +34,9 @@ class SortKeyCache {
   // The entry of a row's text; remembers where the text lay, so a row whose field has not
   // changed since the last sort costs no hashing.
   Id Get(Field field, RowId row, std::string_view text);
-  // Room for this many texts without growing the table.
-  void Reserve(size_t texts);
+  // The entries of a field's texts in these rows, into ids.
+  void GetRows(const AccountTable& table, Field field, const std::vector<RowId>& rows,
+               std::vector<Id>& ids);
   // Brings the ranks up to date after new texts came in.
   void UpdateRanks();
   // Position in the collation order of all entries; equal texts under the collator share it.
@@ -80,6 +81,10 @@ class SortKeyCache {
     return std::string_view(m_text.data() + e.text, e.textSize);
   }
   void Rehash(size_t slotCount);
+  // Room for this many texts without growing the table.
+  void Reserve(size_t texts);
+  Id Find(std::string_view text, std::uint64_t hash);
+  static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
 
   QCollator m_collator;
   bool m_derived = false;
@@ -89,7 +94,8 @@ class SortKeyCache {
   std::string m_text;                      // the entries' texts, back to back
   std::string m_keyBytes;                  // the byte keys, back to back
   std::vector<QCollatorSortKey> m_icuKeys;
-  std::vector<Id> m_slots;                 // open addressing by text; entry id + 1, 0 free
+  // Open addressing by text: the hash's high half, and the entry id + 1 (0: free).
+  std::vector<std::uint64_t> m_slots;
   std::vector<RowRef> m_rows[kFieldCount];  // by field, by RowId
   std::vector<Id> m_sorted;                 // every entry, in collation order
   std::vector<Id> m_new;                    // entries not yet in m_sorted
