@@ -84,6 +84,33 @@ class TestSearch : public QObject {
     QCOMPARE(Shown(f.Form()).size(), 0);
   }
 
+  // Longer texts judge only the rows shown, other texts every row; a row stored after the
+  // first search is searched as it is now, not as it was.
+  void narrowingAndStoredRowsStayExact() {
+    MainWindowFixture f(Accounts());
+    ExtraCommands extras(f.Form());
+    SearchField* field = extras.Search();
+    AccountTable& t = f.Form().Table();
+    auto search = [&](const char* text) {
+      field->setText(QString::fromLatin1(text));
+      field->ApplyNow();
+      return Shown(f.Form());
+    };
+    QCOMPARE(search("example"), QStringList({"Alice", "bob", "Carl", "Dora"}));
+    QCOMPARE(search("example.ORG"), QStringList({"Alice", "bob"}));
+    QCOMPARE(search("example.net"), QStringList({"Carl", "Dora"}));
+    QVERIFY(t.Locate("Carl"));
+    t.SetText(dbemail, "carl@zebra.test");
+    t.Post();
+    QCOMPARE(Shown(f.Form()), QStringList({"Dora"}));
+    QCOMPARE(search("ZEBRA"), QStringList({"Carl"}));
+    QCOMPARE(search("example"), QStringList({"Alice", "bob", "Dora"}));
+    f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabPlayer);
+    QCOMPARE(Shown(f.Form()), QStringList({"bob"}));
+    QCOMPARE(search("b"), QStringList({"bob"}));
+    QCOMPARE(search(""), QStringList({"bob", QString::fromUtf8("\xc3\x84rger")}));
+  }
+
   void filterResetClearsTheSearch() {
     MainWindowFixture f(Accounts());
     ExtraCommands extras(f.Form());

@@ -1,5 +1,6 @@
 #include "ui/main/GridDelegate.h"
 
+#include <QApplication>
 #include <QPainter>
 
 #include "ui/main/AccountModel.h"
@@ -15,9 +16,54 @@ void GridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelInd
   if (m_noText) option->text.clear();
 }
 
+void GridDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index, const QPixmap* icon) const {
+  QStyleOptionViewItem opt(option);
+  initStyleOption(&opt, index);
+  const QWidget* widget = opt.widget;
+  const QStyle* style = widget ? widget->style() : QApplication::style();
+  style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+  const QRect cell = opt.rect;
+  const int h = cell.height();
+  if (icon && !icon->isNull()) {
+    painter->save();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawPixmap(QRect(cell.left(), cell.top(), h, h), *icon);
+    painter->restore();
+  }
+  if (opt.text.isEmpty()) return;
+  QPalette::ColorGroup cg = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+  if (cg == QPalette::Normal && !(opt.state & QStyle::State_Active)) cg = QPalette::Inactive;
+  const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+  QRect textRect = cell.adjusted(margin, 0, -margin, 0);
+  if (icon) textRect.setLeft(cell.left() + h + margin);
+  const QPen oldPen = painter->pen();
+  const QFont oldFont = painter->font();
+  painter->setPen(opt.palette.color(cg, opt.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                           : QPalette::Text));
+  painter->setFont(opt.font);
+  painter->drawText(textRect, static_cast<int>(opt.displayAlignment) | Qt::TextSingleLine, opt.text);
+  painter->setFont(oldFont);
+  painter->setPen(oldPen);
+}
+
 void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
   const RowId row = m_model.RowAt(index.row());
+  // The focused cell keeps the style's own drawing, focus frame and all.
+  if (!(option.state & QStyle::State_HasFocus)) {
+    const AccountTable& t = m_model.Table();
+    if (index.column() == AccountModel::ColStatus) {
+      const auto status = t.Int(row, dbstatus);
+      PaintPlain(painter, option, index, &StatusIcon(status ? *status : -1));
+      return;
+    }
+    const AccountIcon icon = index.column() == AccountModel::ColAccount
+                                 ? AccountModel::IconOf(t, row)
+                                 : AccountIcon::None;
+    PaintPlain(painter, option, index, icon == AccountIcon::None ? nullptr : &AccountIconPixmap(icon));
+    return;
+  }
   const QRect cell = option.rect;
   const int h = cell.height();
   const QRect square(cell.left(), cell.top(), h, h);

@@ -20,6 +20,13 @@ class GridDelegate : public QStyledItemDelegate {
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
  private:
+  // The cell as the style draws it (its background and selection), with the text drawn in
+  // one pass rather than the style's measuring, eliding and laying out. With `icon`, the
+  // icon fills the cell's left square and the text stands right of it.
+  void PaintPlain(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
+                  const QPixmap* icon) const;
+
+ private:
   AccountModel& m_model;
   mutable bool m_noText = false;
 };
