@@ -1,9 +1,7 @@
 #include "ui/main/AccountSorter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <functional>
 #include <iterator>
 #include <limits>
 
@@ -160,10 +158,11 @@ std::string_view BytesOf(std::uint32_t text, char* out) {
 
 // Orders short strings by their byte keys and asks the collator about every neighbour pair:
 // when each pair agrees (less, or equal exactly where the keys are), the whole order does.
-// The base set is every character alone, every pair of ASCII characters, every three
-// lowercase letters and a few names; each other character is then tried in pairs with
-// ASCII characters against that base, and left out alone if it disagrees. Returns false
-// when the ASCII characters themselves disagree (contractions, ignorable punctuation).
+// The base is every printable ASCII character alone and in pairs and every three lowercase
+// letters; each other character is then tried alone, doubled and in pairs with ASCII
+// characters against that base, and left out on its own if it disagrees; then all remaining
+// characters alone and a few names. Returns false when ASCII texts disagree (contractions,
+// digits compared as numbers), which leaves every text to the collator's keys.
 bool SortKeyCache::Validate(const std::vector<unsigned char>& chars) {
   m_byteKeys = true;
   std::vector<unsigned char> ascii, other;
@@ -202,8 +201,7 @@ bool SortKeyCache::Validate(const std::vector<unsigned char>& chars) {
 
   // Each other character on its own against the ASCII base, so one that fails (an expansion
   // such as a ligature) does not hide or blame another.
-  const unsigned char partners[] = {'a', 'e', 'o', 'z', 'A', 'E', 'O', 'Z', '0', '9',
-                                    ' ', '-', '.', '_', '\''};
+  const unsigned char partners[] = {'a', 'o', 'z', 'A', 'Z', '0', '9', ' ', '-', '.'};
   std::vector<Probe> mine;
   for (unsigned char c : other) {
     mine.clear();
@@ -389,6 +387,10 @@ void SortKeyCache::GetRows(const AccountTable& table, Field field, const std::ve
     }
   }
   Reserve(m_entries.size() + misses.size());
+  if (fresh) {
+    m_text.reserve(m_text.size() + staged.size());
+    m_keyBytes.reserve(m_keyBytes.size() + 3 * staged.size() + 2 * misses.size());
+  }
   // The table slots of new texts lie anywhere: ask for them a few texts ahead.
   const size_t mask = m_slots.size() - 1;
   for (size_t j = 0; j < misses.size(); ++j) {
@@ -533,7 +535,6 @@ std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool desc
     std::sort(keyed.begin(), keyed.end());
     for (size_t i = 0; i < keyed.size(); ++i) out[i] = keyed[i].row;
   } else {
-
     std::vector<SortKeyCache::Id> ids;
     keys.GetRows(table, field, rows, ids);
     keys.UpdateRanks();
