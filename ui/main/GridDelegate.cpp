@@ -37,14 +37,18 @@ void GridDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& opt
   const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
   QRect textRect = cell.adjusted(margin, 0, -margin, 0);
   if (icon) textRect.setLeft(cell.left() + h + margin);
-  const QPen oldPen = painter->pen();
-  const QFont oldFont = painter->font();
+  const QFontMetrics fm(opt.font);
+  int x = textRect.left();
+  if (opt.displayAlignment & Qt::AlignRight)
+    x = textRect.right() + 1 - fm.horizontalAdvance(opt.text);
+  const int y = textRect.top() + (textRect.height() - fm.height()) / 2 + fm.ascent();
+  painter->save();
+  painter->setClipRect(cell, Qt::IntersectClip);
   painter->setPen(opt.palette.color(cg, opt.state & QStyle::State_Selected ? QPalette::HighlightedText
                                                                            : QPalette::Text));
   painter->setFont(opt.font);
-  painter->drawText(textRect, static_cast<int>(opt.displayAlignment) | Qt::TextSingleLine, opt.text);
-  painter->setFont(oldFont);
-  painter->setPen(oldPen);
+  painter->drawText(QPoint(x, y), opt.text);
+  painter->restore();
 }
 
 void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
