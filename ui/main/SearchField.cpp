@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define KOV_SEARCH_SSE2 1
@@ -38,6 +39,8 @@ std::array<unsigned char, 256> MakeFold() {
 const std::array<unsigned char, 256> kFold = MakeFold();
 
 constexpr Field kSearched[] = {dbaccount, dbemail, dbchatname, dblastip, dbfirstip};
+constexpr Field kNameFields[] = {dbaccount, dbemail, dbchatname};
+constexpr Field kIpFields[] = {dblastip, dbfirstip};
 
 // Marks the row that holds a match at a place of the index; one match per row is enough, so
 // the scan goes on where the next row starts. Places only grow during a scan.
@@ -140,8 +143,8 @@ void SearchIndex::AfterPost(RowId row) {
 void SearchIndex::ViewReset() {
   if (m_table.RowCount() != 0) return;
   // Emptied: row ids start again.
-  m_bytes = std::string();
-  m_start = {};
+  m_names = Part();
+  m_ips = Part();
   m_stale = {};
   m_hit = {};
   m_built = 0;
@@ -151,43 +154,73 @@ void SearchIndex::ViewReset() {
 void SearchIndex::Build() {
   RowId bound = 0;
   for (RowId r : m_table.Order()) bound = std::max(bound, r + 1);
-  size_t total = 0;
-  for (RowId r = 0; r < bound; ++r)
-    for (Field f : kSearched) total += m_table.Text(r, f).size() + 1;
-  if (total > 0xFFFFFFF0u) {  // beyond 32-bit offsets: judge from the table
-    m_built = 0;
-    return;
+  for (Part* part : {&m_names, &m_ips}) {
+    part->bytes.clear();
+    part->bytes.reserve(static_cast<size_t>(bound) * (part == &m_names ? 48 : 24));
+    part->start.resize(static_cast<size_t>(bound) + 1);
+    part->present.fill(false);
   }
-  m_bytes.resize(total);
-  m_start.resize(static_cast<size_t>(bound) + 1);
-  auto* out = reinterpret_cast<unsigned char*>(m_bytes.data());
-  size_t at = 0;
+  // One pass over the rows, in id order, which is the order of the file they came from.
+  auto add = [this](Part& part, RowId r, std::span<const Field> fields) {
+    part.start[r] = static_cast<std::uint32_t>(part.bytes.size());
+    for (Field f : fields) {
+      const std::string_view text = m_table.Text(r, f);
+      const size_t at = part.bytes.size();
+      part.bytes.resize(at + text.size() + 1);  // the 0 byte: no match runs into the next field
+      auto* out = reinterpret_cast<unsigned char*>(part.bytes.data() + at);
+      for (size_t k = 0; k < text.size(); ++k) {
+        const unsigned char folded = kFold[static_cast<unsigned char>(text[k])];
+        part.present[folded] = true;
+        out[k] = folded;
+      }
+    }
+  };
   for (RowId r = 0; r < bound; ++r) {
-    m_start[r] = static_cast<std::uint32_t>(at);
-    for (Field f : kSearched) {
-      for (char c : m_table.Text(r, f)) out[at++] = kFold[static_cast<unsigned char>(c)];
-      out[at++] = 0;  // no match runs from one field into the next
+    add(m_names, r, kNameFields);
+    add(m_ips, r, kIpFields);
+    if (m_names.bytes.size() > 0xFFFF0000u || m_ips.bytes.size() > 0xFFFF0000u) {
+      // Beyond 32-bit offsets: every row is judged from the table.
+      m_names = Part();
+      m_ips = Part();
+      m_built = 0;
+      return;
     }
   }
-  m_start[bound] = static_cast<std::uint32_t>(at);
+  m_names.start[bound] = static_cast<std::uint32_t>(m_names.bytes.size());
+  m_ips.start[bound] = static_cast<std::uint32_t>(m_ips.bytes.size());
   m_stale.assign(bound, 0);
   m_built = bound;
   m_staleCount = 0;
 }
 
+bool SearchIndex::Part::MayHold(std::string_view needle) const {
+  for (char c : needle)
+    if (!present[static_cast<unsigned char>(c)]) return false;
+  return true;
+}
+
 bool SearchIndex::SegmentContains(RowId row, std::string_view needle) const {
-  const std::string_view segment(m_bytes.data() + m_start[row], m_start[row + 1] - m_start[row]);
-  return segment.find(needle) != std::string_view::npos;
+  for (const Part* part : {&m_names, &m_ips}) {
+    const std::string_view segment(part->bytes.data() + part->start[row],
+                                   part->start[row + 1] - part->start[row]);
+    if (segment.find(needle) != std::string_view::npos) return true;
+  }
+  return false;
 }
 
 void SearchIndex::ScanAll(std::string_view needle) {
   m_hit.assign(m_built, 0);
+  for (const Part* part : {&m_names, &m_ips})
+    if (part->MayHold(needle)) part->Scan(needle, m_hit.data());
+}
+
+void SearchIndex::Part::Scan(std::string_view needle, std::uint8_t* hitRows) const {
   const size_t n = needle.size();
-  const size_t size = m_bytes.size();
+  const size_t size = bytes.size();
   if (n == 0 || n > size) return;
-  const char* h = m_bytes.data();
+  const char* h = bytes.data();
   const size_t last = size - n;  // the last place a match can start
-  RowMarker rows{m_start.data(), m_hit.data()};
+  RowMarker rows{start.data(), hitRows};
   auto hit = [&rows](size_t pos) { return rows.Mark(pos); };
   const char* rest = needle.data() + 1;
   const size_t restLen = n > 2 ? n - 2 : 0;

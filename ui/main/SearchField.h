@@ -2,6 +2,7 @@
 // The search field above the grid: narrows the rows the selected tab shows to those whose
 // account name, e-mail, chat name, last IP or first IP contains the text, ignoring case.
 #include <QLineEdit>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,9 +52,19 @@ class SearchIndex : private AccountTable::Listener {
   bool SegmentContains(RowId row, std::string_view needle) const;
   void ScanAll(std::string_view needle);  // sets m_hit for every indexed row
 
+  struct Part {
+    std::string bytes;                 // per row: each of its fields, then a 0 byte
+    std::vector<std::uint32_t> start;  // by RowId, and one past the last row
+    std::array<bool, 256> present{};   // the bytes that occur in it
+    bool MayHold(std::string_view needle) const;
+    void Scan(std::string_view needle, std::uint8_t* hit) const;
+  };
+
   AccountTable& m_table;
-  std::string m_bytes;                // per row: each searched field, then a 0 byte
-  std::vector<std::uint32_t> m_start;  // by RowId, one past the end: where its fields start
+  // Names and addresses apart from the IPs: a needle with a byte that no IP holds (a letter,
+  // as a rule) skips the IPs.
+  Part m_names;
+  Part m_ips;
   std::vector<std::uint8_t> m_stale;   // by RowId: stored since the build
   std::vector<std::uint8_t> m_hit;     // by RowId: the last scan's answer
   RowId m_built = 0;                   // rows below this are in the index
