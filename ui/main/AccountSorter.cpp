@@ -389,7 +389,7 @@ void SortKeyCache::GetRows(const AccountTable& table, Field field, const std::ve
   Reserve(m_entries.size() + misses.size());
   if (fresh) {
     m_text.reserve(m_text.size() + staged.size());
-    m_keyBytes.reserve(m_keyBytes.size() + 3 * staged.size() + 2 * misses.size());
+    if (m_byteKeys) m_keyBytes.reserve(m_keyBytes.size() + 3 * staged.size() + 2 * misses.size());
   }
   // The table slots of new texts lie anywhere: ask for them a few texts ahead.
   const size_t mask = m_slots.size() - 1;
