@@ -257,6 +257,10 @@ void SearchIndex::Part::Scan(std::string_view needle, std::uint8_t* hitRows) con
   }
 }
 
+void SearchIndex::Prepare() {
+  if (m_built == 0 || m_staleCount > m_built / 16 + 64) Build();
+}
+
 void SearchIndex::Filter(const RowSearch& search, const RowId* rows, size_t n,
                          std::vector<RowId>& out) {
   const std::string& needle = search.Folded();
@@ -266,7 +270,7 @@ void SearchIndex::Filter(const RowSearch& search, const RowId* rows, size_t n,
       if (search.Matches(m_table, rows[i])) out.push_back(rows[i]);
     return;
   }
-  if (m_built == 0 || m_staleCount > m_built / 16 + 64) Build();
+  Prepare();
   // Many rows: one pass over the whole index; few (a narrow tab, a narrowing search): each
   // row's own bytes.
   const bool scan = m_built > 0 && n >= m_built / 8;
@@ -339,6 +343,11 @@ void SearchField::ApplyNow() {
 }
 
 void SearchField::ApplyUiText() { setPlaceholderText(Ui("ext_Search_Hint")); }
+
+void SearchField::focusInEvent(QFocusEvent* event) {
+  QLineEdit::focusInEvent(event);
+  if (m_tabs.Table().RowCount() > 0) m_index->Prepare();
+}
 
 void SearchField::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape && !text().isEmpty()) {

@@ -43,6 +43,8 @@ class SearchIndex : private AccountTable::Listener {
 
   // Appends the rows among `rows[0..n)` that `search` matches, in their order.
   void Filter(const RowSearch& search, const RowId* rows, size_t n, std::vector<RowId>& out);
+  // Builds the index now if it is missing or out of date, so the first keystroke does not.
+  void Prepare();
 
  private:
   void AfterPost(RowId row) override;
@@ -85,6 +87,7 @@ class SearchField : public QLineEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   FilterTabs& m_tabs;
