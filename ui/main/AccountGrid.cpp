@@ -195,6 +195,11 @@ void AccountGrid::JvDBGrid1TitleClick(int column) {
   emit Sorted();
 }
 
+void AccountGrid::PrepareSortKeys() {
+  if (m_table.RowCount() > 0)
+    kov::PrepareSortKeys(m_table, AccountModel::FieldOfColumn(m_sortColumn), *m_sortKeys);
+}
+
 void AccountGrid::ScaleColumns() {
   const int client = viewport()->width();
   int sum = 0, last = -1;

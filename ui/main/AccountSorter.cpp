@@ -505,13 +505,12 @@ void SortKeyCache::UpdateRanks() {
   m_rankCount = m_sorted.empty() ? 0 : rank + 1;
 }
 
-std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool descending,
-                               SortKeyCache& keys) {
-  // Texts of edited or deleted rows pile up; start afresh once they outnumber the rows.
-  if (keys.Size() > 4 * static_cast<size_t>(table.RowCount()) + 1024) keys.Clear();
+namespace {
+
+// The table's rows in RowId order: that walks the rows where they lie in memory, and leaves
+// rows with equal keys in the order they were added.
+std::vector<RowId> RowsById(const AccountTable& table) {
   const std::vector<RowId>& order = table.Order();
-  // Walking in RowId order reads the rows where they lie in memory, and leaves rows with
-  // equal keys in the order they were added.
   RowId last = 0;
   for (RowId r : order) last = std::max(last, r);
   std::vector<bool> present(order.empty() ? 0 : static_cast<size_t>(last) + 1);
@@ -520,6 +519,28 @@ std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool desc
   rows.reserve(order.size());
   for (size_t r = 0; r < present.size(); ++r)
     if (present[r]) rows.push_back(static_cast<RowId>(r));
+  return rows;
+}
+
+// Texts of edited or deleted rows pile up; start afresh once they outnumber the rows.
+void TrimKeys(const AccountTable& table, SortKeyCache& keys) {
+  if (keys.Size() > 4 * static_cast<size_t>(table.RowCount()) + 1024) keys.Clear();
+}
+
+}  // namespace
+
+void PrepareSortKeys(const AccountTable& table, Field field, SortKeyCache& keys) {
+  if (FieldInfoOf(field).isInteger) return;
+  TrimKeys(table, keys);
+  std::vector<SortKeyCache::Id> ids;
+  keys.GetRows(table, field, RowsById(table), ids);
+  keys.UpdateRanks();
+}
+
+std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool descending,
+                               SortKeyCache& keys) {
+  TrimKeys(table, keys);
+  const std::vector<RowId> rows = RowsById(table);
   std::vector<RowId> out(rows.size());
   if (FieldInfoOf(field).isInteger) {
     struct Keyed {

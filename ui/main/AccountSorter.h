@@ -108,5 +108,8 @@ class SortKeyCache {
 // they were added to the table; descending reverses the whole order, ties included.
 std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool descending,
                                SortKeyCache& keys);
+// Computes and ranks the keys of every row's text in a field, so that the next sort by it
+// only orders rows. Meant for idle time after loading.
+void PrepareSortKeys(const AccountTable& table, Field field, SortKeyCache& keys);
 
 }  // namespace kov

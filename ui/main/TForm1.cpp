@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "store/LoadAccounts.h"
@@ -247,6 +248,8 @@ bool TForm1::LoadSequence(const QString& logText) {
   if (!readOne(kUpdateFileName, true)) return false;
   m_loadComplete = true;
   emit AccountsLoaded();
+  // Once the grid is on screen: a click on a title then only has to order the rows.
+  QTimer::singleShot(100, m_grid, &AccountGrid::PrepareSortKeys);
   return true;
 }
 
