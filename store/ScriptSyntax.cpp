@@ -145,8 +145,9 @@ std::optional<std::int32_t> ParseInteger(std::string_view s) {
   }
   if (base == 16) {
     // Hexadecimal covers the whole 32 bits, as the toolkit reads it.
-    std::int32_t r = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
-    return neg ? -r : r;
+    // Negated in unsigned arithmetic: "-$80000000" wraps to itself, as in the toolkit.
+    const std::uint32_t bits = static_cast<std::uint32_t>(v);
+    return static_cast<std::int32_t>(neg ? 0u - bits : bits);
   }
   if (neg ? v > 0x80000000ull : v > 0x7FFFFFFFull) return std::nullopt;
   return neg ? static_cast<std::int32_t>(-static_cast<std::int64_t>(v))

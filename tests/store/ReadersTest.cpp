@@ -229,6 +229,10 @@ TEST(ParseInteger, AcceptsWhatTheToolkitAccepts) {
   EXPECT_EQ(ParseInteger("-3"), -3);
   EXPECT_EQ(ParseInteger("$ff"), 255);
   EXPECT_EQ(ParseInteger("0x10"), 16);
+  EXPECT_EQ(ParseInteger("-$1"), -1);
+  EXPECT_EQ(ParseInteger("$FFFFFFFF"), -1);
+  EXPECT_EQ(ParseInteger("-$80000000"), INT32_MIN);  // wraps to itself, no overflow
+  EXPECT_EQ(ParseInteger("-0x80000000"), INT32_MIN);
   EXPECT_FALSE(ParseInteger(""));
   EXPECT_FALSE(ParseInteger("1 "));
   EXPECT_FALSE(ParseInteger("2147483648"));
