@@ -44,23 +44,37 @@ struct Progress {
   }
 };
 
+// Fills in `result` for a file that could not be opened; false when it could.
+bool OpenFailed(FileReadStatus status, const std::string& error, ReadResult& result) {
+  switch (status) {
+    case FileReadStatus::Missing:
+      result.status = ReadResult::Status::FileNotFound;
+      return true;
+    case FileReadStatus::Error:
+      result.status = ReadResult::Status::ReadError;
+      result.message = error;
+      return true;
+    case FileReadStatus::Ok:
+      break;
+  }
+  return false;
+}
+
+void SetConversionError(ReadResult& result, const char* kind, int lineNumber,
+                        std::string_view text) {
+  result.status = ReadResult::Status::ConversionError;
+  result.kind = kind;
+  result.lineNumber = lineNumber;
+  result.text = std::string(text);
+}
+
 // Reads the whole file into a buffer the table keeps; nullptr (with `result` filled in) when
 // there is nothing to read: no file, a read error, or no text.
 const char* AdoptFile(AccountTable& table, const std::string& path, ReadResult& result,
                       size_t& size) {
   FileBytes bytes;
   std::string error;
-  switch (ReadWholeFile(path, bytes, &error)) {
-    case FileReadStatus::Missing:
-      result.status = ReadResult::Status::FileNotFound;
-      return nullptr;
-    case FileReadStatus::Error:
-      result.status = ReadResult::Status::ReadError;
-      result.message = error;
-      return nullptr;
-    case FileReadStatus::Ok:
-      break;
-  }
+  if (OpenFailed(ReadWholeFile(path, bytes, &error), error, result)) return nullptr;
   if (bytes.size == 0) {
     result.emptyFile = true;
     return nullptr;
@@ -155,10 +169,7 @@ class AccountFileParser {
             if (!stored.empty()) {
               auto date = ParseLastConnectDate(stored);
               if (!date) {
-                m_result.status = ReadResult::Status::ConversionError;
-                m_result.kind = "date";
-                m_result.lineNumber = m_lineNo;
-                m_result.text = std::string(stored);
+                SetConversionError(m_result, "date", m_lineNo, stored);
                 break;
               }
               m_rows.SetInt(dbcounter, DaysSince(*date, m_now));
@@ -175,10 +186,7 @@ class AccountFileParser {
           if (KeyValue(line, block ? "BLOCK" : "JAIL", v)) {
             auto n = ParseInteger(v);
             if (!n) {
-              m_result.status = ReadResult::Status::ConversionError;
-              m_result.kind = "integer";
-              m_result.lineNumber = m_lineNo;
-              m_result.text = std::string(v);
+              SetConversionError(m_result, "integer", m_lineNo, v);
               break;
             }
             m_rows.SetInt(block ? dbblock : dbjail, *n);
@@ -219,17 +227,7 @@ ReadResult detail::ReadAccountFileChunked(AccountTable& table, const std::string
   ReadResult result;
   FileStream file(chunkBytes);
   std::string error;
-  switch (file.Open(path, &error)) {
-    case FileReadStatus::Missing:
-      result.status = ReadResult::Status::FileNotFound;
-      return result;
-    case FileReadStatus::Error:
-      result.status = ReadResult::Status::ReadError;
-      result.message = error;
-      return result;
-    case FileReadStatus::Ok:
-      break;
-  }
+  if (OpenFailed(file.Open(path, &error), error, result)) return result;
   FileStream::Progress got = file.Wait(0);
   if (got.end && got.available == 0) {
     if (file.Failed(&error)) {

@@ -8,6 +8,8 @@ std::string_view DollarValue(std::string_view value);
 std::string_view PasswordValue(std::string_view value);
 const char* AdoptFile(AccountTable& table, const std::string& path, ReadResult& result,
                       size_t& size);
+void SetConversionError(ReadResult& result, const char* kind, int lineNumber,
+                        std::string_view text);
 }  // namespace detail
 
 using namespace detail;
@@ -49,21 +51,26 @@ ReadResult ReadAccountUpdateFile(AccountTable& table, const std::string& path,
       continue;
     }
     if (!inRow) continue;
-    if (KeyValue(line, "PASSWORD", v)) table.SetTextNoCopy(dbpasswort, PasswordValue(v));
-    else if (KeyValue(line, "EMAIL", v)) table.SetTextNoCopy(dbemail, v);
-    else if (KeyValue(line, "TAG.EMAIL", v)) table.SetTextNoCopy(dbemail, v);
-    else if (KeyValue(line, "PLEVEL", v)) table.SetTextNoCopy(dbplevel, PLevelCodeToName(v));
-    else if (KeyValue(line, "CHATNAME", v)) table.SetTextNoCopy(dbchatname, v);
-    else if (KeyValue(line, "LANG", v)) table.SetTextNoCopy(dblanguage, v);
-    else if (KeyValue(line, "TAG.COMMENT", v)) table.SetTextNoCopy(dbcommend, v);
-    else if (KeyValue(line, "PRIV", v)) table.SetTextNoCopy(dbpriv, DollarValue(v));
+    if (KeyValue(line, "PASSWORD", v))
+      table.SetTextNoCopy(dbpasswort, PasswordValue(v));
+    else if (KeyValue(line, "EMAIL", v))
+      table.SetTextNoCopy(dbemail, v);
+    else if (KeyValue(line, "TAG.EMAIL", v))
+      table.SetTextNoCopy(dbemail, v);
+    else if (KeyValue(line, "PLEVEL", v))
+      table.SetTextNoCopy(dbplevel, PLevelCodeToName(v));
+    else if (KeyValue(line, "CHATNAME", v))
+      table.SetTextNoCopy(dbchatname, v);
+    else if (KeyValue(line, "LANG", v))
+      table.SetTextNoCopy(dblanguage, v);
+    else if (KeyValue(line, "TAG.COMMENT", v))
+      table.SetTextNoCopy(dbcommend, v);
+    else if (KeyValue(line, "PRIV", v))
+      table.SetTextNoCopy(dbpriv, DollarValue(v));
     else if (KeyValue(line, "BLOCK", v) || KeyValue(line, "JAIL", v)) {
       auto n = ParseInteger(v);
       if (!n) {
-        result.status = ReadResult::Status::ConversionError;
-        result.kind = "integer";
-        result.lineNumber = lineNo;
-        result.text = std::string(v);
+        SetConversionError(result, "integer", lineNo, v);
         break;
       }
       table.SetInt(line[0] == 'B' ? dbblock : dbjail, *n);
