@@ -109,8 +109,14 @@ bool CheckMember(const std::string& zip, std::size_t central, std::string& error
 
 bool CheckWorkbook(const std::string& path, std::string& error) {
   std::ifstream in(path, std::ios::binary);
-  const std::string zip((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.eof() && in.fail()) {
+  std::string zip;
+  try {
+    // A read error throws from inside the iterator rather than setting the stream's state.
+    zip.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    in.setstate(std::ios::badbit);
+  }
+  if (!in || (!in.eof() && in.fail())) {
     error = "cannot be read back";
     return false;
   }
