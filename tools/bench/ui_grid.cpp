@@ -11,8 +11,6 @@
 //   kov-bench-ui_grid [--accounts N] [--runs N] [--keep]
 //
 // The account file comes from kov-gen (beside this program) in a temporary folder.
-#include <spawn.h>
-#include <sys/wait.h>
 #include <time.h>
 
 #include <QApplication>
@@ -37,52 +35,18 @@
 #include "ui/main/FilterTabs.h"
 #include "ui/main/Notice.h"
 #include "ui/main/TForm1.h"
-
-extern char** environ;
+#include "UiBench.h"
 
 namespace {
 
-// Wall-clock time: the account file is read by two threads at once, so the reading
-// thread's processor time would understate how long a read takes. Run on a quiet machine;
-// the load average is printed with the figures.
 struct Clock {
-  using time_point = double;
-  static double now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-  }
+  static double now() { return uibench::WallMs(); }
 };
-
-double ThreadCpuMs() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-std::string LoadAverage() {
-  QFile f(QStringLiteral("/proc/loadavg"));
-  if (!f.open(QIODevice::ReadOnly)) return "unknown";
-  return f.readLine().split(' ').value(0).toStdString();
-}
+using uibench::LoadAverage;
+using uibench::Median;
+using uibench::ThreadCpuMs;
 
 double Ms(double a, double b) { return b - a; }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-int Run(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Counts paints of a widget.
 class PaintCounter : public QObject {
@@ -117,25 +81,7 @@ int main(int argc, char** argv) {
   tmp.setAutoRemove(!keep);
   const QString accountDir = tmp.filePath("accounts");
   const QString programDir = tmp.filePath("prog");
-  QDir().mkpath(accountDir);
-  QDir().mkpath(programDir);
-  const std::string gen = (exeDir + "/kov-gen").toStdString();
-  if (Run({gen, "--accounts", std::to_string(accounts), accountDir.toStdString()}) != 0) {
-    std::fprintf(stderr, "kov-gen failed (%s)\n", gen.c_str());
-    return 1;
-  }
-  for (const char* lang : {"english.xml", "german.xml"})
-    for (const QString& dir : {exeDir, exeDir + "/.."})
-      if (QFile::exists(dir + "/" + lang)) QFile::copy(dir + "/" + lang, programDir + "/" + lang);
-  {
-    QFile ini(programDir + "/kov.ini");
-    if (!ini.open(QIODevice::WriteOnly)) return 1;
-    ini.write("[SETTINGS]\r\nACCOUNTDIR=" + accountDir.toLocal8Bit() + "\r\nLANG=0\r\n"
-              "[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=900\r\nHEIGHT=700\r\n");
-  }
-  kov::SetNoticeHandler([](kov::NoticeKind, const QString& text) {
-    std::fprintf(stderr, "notice: %s\n", qPrintable(text));
-  });
+  if (!uibench::MakeShard(exeDir, accountDir, programDir, accounts)) return 1;
   const std::string accu = (accountDir + "/VornexAccu.scp").toStdString();
   const auto fileBytes = QFileInfo(QString::fromStdString(accu)).size();
 

@@ -4,9 +4,6 @@
 // `grep -ci` over the same file as a plain tool.
 //
 //   kov-bench-ui_search [--accounts N] [--runs N]
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <time.h>
 
 #include <QApplication>
@@ -29,39 +26,13 @@
 #include "ui/main/Notice.h"
 #include "ui/main/SearchField.h"
 #include "ui/main/TForm1.h"
-
-extern char** environ;
+#include "UiBench.h"
 
 namespace {
 
-// Wall-clock time: the account file is read by two threads at once, so the reading
-// thread's processor time would understate how long a read takes. Run on a quiet machine.
-double WallMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-int Run(const std::vector<std::string>& args, const char* out = nullptr) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  if (out) posix_spawn_file_actions_addopen(&fa, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid;
-  const int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using uibench::Median;
+using uibench::Run;
+using uibench::WallMs;
 
 }  // namespace
 
@@ -81,25 +52,7 @@ int main(int argc, char** argv) {
   QTemporaryDir tmp;
   const QString accountDir = tmp.filePath("accounts");
   const QString programDir = tmp.filePath("prog");
-  QDir().mkpath(accountDir);
-  QDir().mkpath(programDir);
-  if (Run({(exeDir + "/kov-gen").toStdString(), "--accounts", std::to_string(accounts),
-           accountDir.toStdString()}) != 0) {
-    std::fprintf(stderr, "kov-gen failed\n");
-    return 1;
-  }
-  for (const char* lang : {"english.xml", "german.xml"})
-    for (const QString& dir : {exeDir, exeDir + "/.."})
-      if (QFile::exists(dir + "/" + lang)) QFile::copy(dir + "/" + lang, programDir + "/" + lang);
-  {
-    QFile ini(programDir + "/kov.ini");
-    if (!ini.open(QIODevice::WriteOnly)) return 1;
-    ini.write("[SETTINGS]\r\nACCOUNTDIR=" + accountDir.toLocal8Bit() + "\r\nLANG=0\r\n"
-              "[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=900\r\nHEIGHT=700\r\n");
-  }
-  kov::SetNoticeHandler([](kov::NoticeKind, const QString& text) {
-    std::fprintf(stderr, "notice: %s\n", qPrintable(text));
-  });
+  if (!uibench::MakeShard(exeDir, accountDir, programDir, accounts)) return 1;
   const std::string accu = (accountDir + "/VornexAccu.scp").toStdString();
 
   std::vector<double> reads, greps;
@@ -144,12 +97,9 @@ int main(int argc, char** argv) {
     }
   }
   const double key = Median(keys);
-  QFile loadavg(QStringLiteral("/proc/loadavg"));
-  const QByteArray load = loadavg.open(QIODevice::ReadOnly) ? loadavg.readLine().split(' ').value(0)
-                                                             : QByteArray("unknown");
   std::printf("accounts: %d rows, account file %lld bytes, %d runs, load average %s\n",
               t.RowCount(), static_cast<long long>(QFileInfo(QString::fromStdString(accu)).size()),
-              runs, load.constData());
+              runs, uibench::LoadAverage().c_str());
   std::printf("read account file (wall): %.1f ms\n", read);
   std::printf("grep -ci over the file (wall): %.1f ms\n", grep);
   std::printf("keystroke re-filter (wall, median of %zu): %.2f ms  (worst %.2f ms), \"%s\" shows %d\n",
