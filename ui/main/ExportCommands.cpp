@@ -59,19 +59,22 @@ void ExportCommands::ApplyUiText() {
   m_htmlCaption = Ui("exp_Module_HTML_Caption");
 }
 
-std::vector<ExportColumn> ExportCommands::GridColumns() const {
+std::vector<ExportColumn> GridExportColumns(const QTableView& grid) {
   std::vector<ExportColumn> columns;
-  const QTableView* grid = m_form.Grid();
-  const QAbstractItemModel* model = grid->model();
-  const QHeaderView* header = grid->horizontalHeader();
+  const QAbstractItemModel* model = grid.model();
+  const QHeaderView* header = grid.horizontalHeader();
   for (int visual = 0; visual < header->count(); ++visual) {
     const int logical = header->logicalIndex(visual);
-    if (logical < 0 || logical >= AccountModel::kColumnCount || grid->isColumnHidden(logical))
+    if (logical < 0 || logical >= AccountModel::kColumnCount || grid.isColumnHidden(logical))
       continue;
     const QString title = model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
     columns.push_back({AccountModel::FieldOfColumn(logical), Latin(title)});
   }
   return columns;
+}
+
+std::vector<ExportColumn> ExportCommands::GridColumns() const {
+  return GridExportColumns(*m_form.Grid());
 }
 
 void ExportCommands::edExportExcelExecute() { Export(Format::Excel); }

@@ -8,9 +8,14 @@
 #include "store/AccountTable.h"
 #include "ui/main/ExportColumns.h"
 
+class QTableView;
+
 namespace kov {
 
 class TForm1;
+
+// The grid's visible columns in the grid's order, with their titles as shown.
+std::vector<ExportColumn> GridExportColumns(const QTableView& grid);
 
 class ExportCommands : public QObject, private AccountTable::Listener {
   Q_OBJECT
@@ -22,7 +27,6 @@ class ExportCommands : public QObject, private AccountTable::Listener {
   // The exporters' captions ("Exporting to MS Excel...", "Exporting to HTML...").
   QString ExcelCaption() const { return m_excelCaption; }
   QString HtmlCaption() const { return m_htmlCaption; }
-  // The grid's visible columns in the grid's order, with their titles as shown.
   std::vector<ExportColumn> GridColumns() const;
 
  public slots:

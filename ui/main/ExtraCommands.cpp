@@ -3,12 +3,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QMenu>
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "ui/main/AccountModel.h"
+#include "ui/main/ExportCommands.h"
 #include "ui/main/ExportCsv.h"
 #include "ui/main/FilterTabs.h"
 #include "ui/main/LogPane.h"
@@ -84,21 +83,6 @@ void ExtraCommands::edSearchExecute() {
   m_search->selectAll();
 }
 
-std::vector<ExportColumn> ExtraCommands::GridColumns() const {
-  std::vector<ExportColumn> columns;
-  const QTableView* grid = m_form.Grid();
-  const QAbstractItemModel* model = grid->model();
-  const QHeaderView* header = grid->horizontalHeader();
-  for (int visual = 0; visual < header->count(); ++visual) {
-    const int logical = header->logicalIndex(visual);
-    if (logical < 0 || logical >= AccountModel::kColumnCount || grid->isColumnHidden(logical))
-      continue;
-    const QString title = model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
-    columns.push_back({AccountModel::FieldOfColumn(logical), ToCp1252(title).value_or("?")});
-  }
-  return columns;
-}
-
 void ExtraCommands::edExportCSVExecute() {
   const QString caption = Ui("ext_Menu_CSV");
   const QString path = AskFileName(
@@ -114,7 +98,7 @@ void ExtraCommands::edExportCSVExecute() {
     progress.SetRange(minimum, maximum);
     progress.SetPosition(position);
   };
-  const ExportResult result = ExportCsv(m_form.Table(), GridColumns(),
+  const ExportResult result = ExportCsv(m_form.Table(), GridExportColumns(*m_form.Grid()),
                                         QDir::toNativeSeparators(path).toStdString(), report);
   progress.Close();
   if (!result.ok)

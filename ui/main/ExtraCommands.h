@@ -29,9 +29,6 @@ class ExtraCommands : public QObject {
   QAction* edExportCSV = nullptr;
   QAction* edReviewChanges = nullptr;
 
-  // The grid's visible columns in the grid's order, with their titles as shown.
-  std::vector<ExportColumn> GridColumns() const;
-
  public slots:
   // Asks first when rows are pending; No keeps them.
   void edReloadAccExecute();
