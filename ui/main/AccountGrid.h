@@ -69,6 +69,7 @@ class AccountGrid : public QTableView {
 
  protected:
   bool viewportEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:

@@ -10,7 +10,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -72,6 +75,57 @@ QLabel* BlueCaption(const char* text, QWidget* parent) {
   l->setPalette(pal);
   return l;
 }
+
+// A value that changes with every row, selectable so the operator can copy it. A
+// selectable QLabel measures and draws its text through a text document, the dearest part
+// of moving to another row; this one measures with the font's metrics and draws its text
+// directly while nothing of it is selected.
+class ValueLabel : public QLabel {
+ public:
+  explicit ValueLabel(QWidget* parent) : QLabel(parent) {}
+
+  QSize sizeHint() const override {
+    const QMargins m = contentsMargins();
+    return {fontMetrics().horizontalAdvance(text()) + m.left() + m.right(),
+            fontMetrics().height() + m.top() + m.bottom()};
+  }
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    if (hasSelectedText() || hasFocus()) {
+      QLabel::paintEvent(event);
+      return;
+    }
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
+                          palette(), isEnabled(), text(), foregroundRole());
+  }
+};
+
+// The toggles' box, whose caption carries the row's flag text. QGroupBox repaints the
+// whole box for a new title, all fifteen toggles with it; only the caption is repainted here.
+class FlagsGroup : public QGroupBox {
+ public:
+  explicit FlagsGroup(QWidget* parent) : QGroupBox(parent) {}
+
+  void SetCaption(const QString& caption) {
+    if (caption == title()) return;
+    const QRect before = CaptionRect();
+    const bool blocked = testAttribute(Qt::WA_UpdatesDisabled);
+    setAttribute(Qt::WA_UpdatesDisabled, true);
+    setTitle(caption);
+    setAttribute(Qt::WA_UpdatesDisabled, blocked);
+    update(before.united(CaptionRect()));
+  }
+
+ private:
+  QRect CaptionRect() const {
+    QStyleOptionGroupBox option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, this);
+  }
+};
 
 }  // namespace
 
@@ -162,7 +216,7 @@ void EditorPanel::BuildLayout() {
   auto* connection = new QVBoxLayout;
   connection->setSpacing(0);
   for (int i = 0; i < 7; ++i) {
-    m_shown[i] = new QLabel(this);
+    m_shown[i] = new ValueLabel(this);
     m_shown[i]->setObjectName(QString::fromLatin1(kDisplays[i].name));
     m_shown[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
   }
@@ -178,7 +232,8 @@ void EditorPanel::BuildLayout() {
   chars->setSpacing(0);
   auto* countRow = new QHBoxLayout;
   m_label20 = makeLabel("Label20");
-  m_label21 = makeLabel("Label21");
+  m_label21 = new ValueLabel(this);
+  m_label21->setObjectName(QStringLiteral("Label21"));
   m_label21->setText(QStringLiteral("n/a"));
   countRow->addWidget(m_label20);
   countRow->addWidget(m_label21, 1);
@@ -216,7 +271,7 @@ void EditorPanel::BuildLayout() {
   });
 
   // The privilege toggles, three columns of five.
-  m_groupBox3 = new QGroupBox(this);
+  m_groupBox3 = new FlagsGroup(this);
   m_groupBox3->setObjectName(QStringLiteral("GroupBox3"));
   auto* toggles = new QGridLayout(m_groupBox3);
   toggles->setContentsMargins(4, 2, 4, 2);
@@ -338,7 +393,7 @@ void EditorPanel::ShowRow() {
 
 void EditorPanel::SetFlagsCaption(std::string_view flags) {
   m_captionFlags = std::string(flags);
-  m_groupBox3->setTitle(FormatText(Ui("f1_Groupbox_3"), {FromCp1252(flags)}));
+  static_cast<FlagsGroup*>(m_groupBox3)->SetCaption(FormatText(Ui("f1_Groupbox_3"), {FromCp1252(flags)}));
 }
 
 void EditorPanel::SetToggleChecked(int toggle, bool on) {

@@ -144,18 +144,26 @@ void FilterTabs::FilterRows(const AccountTable& table, const RowId* rows, size_t
     if (extra) tabbed.clear();
     const std::uint16_t* classes = m_class.data();
     size_t known = m_class.size();
+    // Every row is written and the end moved on only for accepted ones: no branch to
+    // mispredict on a tab that takes about half the rows.
+    const size_t base = tabbed.size();
+    tabbed.resize(base + n);
+    RowId* dst = tabbed.data() + base;
+    size_t kept = 0;
     for (size_t i = 0; i < n; ++i) {
       const RowId r = rows[i];
       std::uint16_t c;
-      if (r < known && (classes[r] & Known)) {
+      if (r < known && (classes[r] & Known)) [[likely]] {
         c = classes[r];
       } else {
         c = ComputeClass(table, r);
         classes = m_class.data();
         known = m_class.size();
       }
-      if ((c & mask) == want) tabbed.push_back(r);
+      dst[kept] = r;
+      kept += (c & mask) == want;
     }
+    tabbed.resize(base + kept);
     judged = tabbed.data();
     judgedCount = tabbed.size();
   } else if (!extra) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QtMath>
 
 #include "ui/main/AccountModel.h"
 #include "ui/main/GridIcons.h"
@@ -16,6 +17,24 @@ void GridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelInd
   if (m_noText) option->text.clear();
 }
 
+const QPixmap& GridDelegate::Fitted(const QPixmap& icon, int height, qreal ratio) const {
+  const auto key = std::make_tuple(icon.cacheKey(), height, ratio);
+  auto it = m_fitted.find(key);
+  if (it == m_fitted.end()) {
+    // Drawn as a cell draws it, so the fitted copy gives the same pixels.
+    const int side = qCeil(height * ratio);
+    QPixmap fitted(side, side);
+    fitted.setDevicePixelRatio(ratio);
+    fitted.fill(Qt::transparent);
+    QPainter p(&fitted);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(QRect(0, 0, height, height), icon);
+    p.end();
+    it = m_fitted.emplace(key, std::move(fitted)).first;
+  }
+  return it->second;
+}
+
 void GridDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index, const QPixmap* icon) const {
   QStyleOptionViewItem opt(option);
@@ -25,12 +44,7 @@ void GridDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& opt
   style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
   const QRect cell = opt.rect;
   const int h = cell.height();
-  if (icon && !icon->isNull()) {
-    painter->save();
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    painter->drawPixmap(QRect(cell.left(), cell.top(), h, h), *icon);
-    painter->restore();
-  }
+  if (icon && !icon->isNull()) painter->drawPixmap(cell.left(), cell.top(), Fitted(*icon, h, painter->device()->devicePixelRatioF()));
   if (opt.text.isEmpty()) return;
   QPalette::ColorGroup cg = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
   if (cg == QPalette::Normal && !(opt.state & QStyle::State_Active)) cg = QPalette::Inactive;

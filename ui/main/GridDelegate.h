@@ -1,5 +1,8 @@
 #pragma once
+#include <QPixmap>
 #include <QStyledItemDelegate>
+#include <map>
+#include <tuple>
 
 namespace kov {
 
@@ -27,8 +30,12 @@ class GridDelegate : public QStyledItemDelegate {
                   const QPixmap* icon) const;
 
  private:
+  // The icon at the cell's height, scaled once instead of in every paint.
+  const QPixmap& Fitted(const QPixmap& icon, int height, qreal ratio) const;
+
   AccountModel& m_model;
   mutable bool m_noText = false;
+  mutable std::map<std::tuple<qint64, int, qreal>, QPixmap> m_fitted;
 };
 
 }  // namespace kov
