@@ -112,6 +112,9 @@ int main(int argc, char** argv) {
   const double idleKeys = Ms(idle0, Clock::now());
   for (const auto until = Clock::now() + 250; Clock::now() < until;)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  // The start-up hint over the character list closes itself after five seconds; closed here
+  // rather than waited for, so the switches are timed on the window the operator works in.
+  for (QWidget* hint : form.findChildren<QWidget*>(QStringLiteral("BalloonHint"))) hint->close();
 
   // As the event loop does it: the window paints what changed once, in its next update
   // request. (A forced repaint of the grid on top of that would paint it twice.)

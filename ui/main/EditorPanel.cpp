@@ -23,6 +23,7 @@
 #include "ui/main/EditPopup.h"
 #include "ui/main/Notice.h"
 #include "ui/main/PrivFlags.h"
+#include "ui/main/ValueLabel.h"
 #include "ui/main/Text1252.h"
 #include "ui/settings/UiText.h"
 
@@ -75,33 +76,6 @@ QLabel* BlueCaption(const char* text, QWidget* parent) {
   l->setPalette(pal);
   return l;
 }
-
-// A value that changes with every row, selectable so the operator can copy it. A
-// selectable QLabel measures and draws its text through a text document, the dearest part
-// of moving to another row; this one measures with the font's metrics and draws its text
-// directly while nothing of it is selected.
-class ValueLabel : public QLabel {
- public:
-  explicit ValueLabel(QWidget* parent) : QLabel(parent) {}
-
-  QSize sizeHint() const override {
-    const QMargins m = contentsMargins();
-    return {fontMetrics().horizontalAdvance(text()) + m.left() + m.right(),
-            fontMetrics().height() + m.top() + m.bottom()};
-  }
-  QSize minimumSizeHint() const override { return sizeHint(); }
-
- protected:
-  void paintEvent(QPaintEvent* event) override {
-    if (hasSelectedText() || hasFocus()) {
-      QLabel::paintEvent(event);
-      return;
-    }
-    QPainter painter(this);
-    style()->drawItemText(&painter, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
-                          palette(), isEnabled(), text(), foregroundRole());
-  }
-};
 
 // The toggles' box, whose caption carries the row's flag text. QGroupBox repaints the
 // whole box for a new title, all fifteen toggles with it; only the caption is repainted here.
@@ -234,9 +208,10 @@ void EditorPanel::BuildLayout() {
   m_label20 = makeLabel("Label20");
   m_label21 = new ValueLabel(this);
   m_label21->setObjectName(QStringLiteral("Label21"));
-  m_label21->setText(QStringLiteral("n/a"));
+  m_label21->SetValue(QStringLiteral("n/a"));
   countRow->addWidget(m_label20);
-  countRow->addWidget(m_label21, 1);
+  countRow->addWidget(m_label21);
+  countRow->addStretch(1);
   chars->addLayout(countRow);
   chars->addWidget(new QLabel(QStringLiteral("UID's:"), this));
   m_listBox1 = new QListWidget(this);
@@ -387,7 +362,7 @@ void EditorPanel::ShowRow() {
   showChoice(m_dbComboBox2, dblanguage);
   for (int i = 0; i < 7; ++i) {
     const QString value = FromCp1252(m_table.Text(row, kDisplays[i].field));
-    if (m_shown[i]->text() != value) m_shown[i]->setText(value);
+    m_shown[i]->SetValue(value);
   }
 }
 
@@ -445,7 +420,7 @@ void EditorPanel::FillCharacterList() {
     m_listBox1->clear();
     m_listBox1->addItems(uids);
   }
-  m_label21->setText(QString::number(uids.size()));
+  m_label21->SetValue(QString::number(uids.size()));
   UpdateShowCharInfo();
 }
 

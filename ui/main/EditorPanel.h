@@ -22,6 +22,7 @@ class QToolButton;
 namespace kov {
 
 class AccountModel;
+class ValueLabel;
 class EditPopup;
 
 class EditorPanel : public QGroupBox {
@@ -114,9 +115,9 @@ class EditorPanel : public QGroupBox {
   QComboBox* m_dbComboBox1 = nullptr;
   QComboBox* m_dbComboBox2 = nullptr;
   QToolButton* m_speedButton1 = nullptr;
-  QLabel* m_shown[7] = {};  // read-only connection values
+  ValueLabel* m_shown[7] = {};  // read-only connection values
   QLabel* m_label20 = nullptr;
-  QLabel* m_label21 = nullptr;
+  ValueLabel* m_label21 = nullptr;
   QListWidget* m_listBox1 = nullptr;
   QMenu* m_charPopup = nullptr;
   QAction* m_showCharInfo = nullptr;

@@ -4,6 +4,7 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "ui/main/CachedTabBar.h"
 #include "ui/settings/UiText.h"
 
 namespace kov {
@@ -12,7 +13,7 @@ namespace {
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 QTabBar* MakeTabBar(const char* name, QWidget* parent) {
-  auto* bar = new QTabBar(parent);
+  auto* bar = new CachedTabBar(parent);
   bar->setObjectName(QString::fromLatin1(name));
   bar->setShape(QTabBar::RoundedNorth);
   bar->setDocumentMode(true);

@@ -27,6 +27,7 @@
 #include "ui/main/ProgressWindow.h"
 #include "ui/main/SaveCommand.h"
 #include "ui/main/Text1252.h"
+#include "ui/main/ValueLabel.h"
 #include "ui/settings/LanguageFile.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
@@ -144,12 +145,10 @@ void TForm1::CreateCentral() {
   m_editor->SetEditPopup(m_editPopup);
   setCentralWidget(central);
 
-  m_entryPanel = new QLabel(this);
+  m_entryPanel = new ValueLabel(this, 70);
   m_entryPanel->setObjectName("EntryPanel");
-  m_entryPanel->setMinimumWidth(70);
-  m_statePanel = new QLabel(this);
+  m_statePanel = new ValueLabel(this, 150);
   m_statePanel->setObjectName("StatePanel");
-  m_statePanel->setMinimumWidth(150);
   statusBar()->setObjectName("StatusBar1");
   statusBar()->addWidget(m_entryPanel);
   statusBar()->addWidget(m_statePanel);
@@ -273,7 +272,7 @@ void TForm1::AddLogLine(const QString& text, int icon) { m_log->AddLogLine(text,
 
 void TForm1::SetChangesSaved(bool saved) {
   m_settings.ChangesSaved = saved;
-  m_statePanel->setText(Ui(saved ? "f1_panel_1_saved" : "f1_panel_1_nosaved"));
+  m_statePanel->SetValue(Ui(saved ? "f1_panel_1_saved" : "f1_panel_1_nosaved"));
 }
 
 void TForm1::AfterPost(RowId) {
@@ -282,7 +281,7 @@ void TForm1::AfterPost(RowId) {
 
 void TForm1::ShowEntryCount(int count) {
   m_entryCount = count;
-  m_entryPanel->setText(FormatText(Ui("f1_panel_0"), {count}));
+  m_entryPanel->SetValue(FormatText(Ui("f1_panel_0"), {count}));
 }
 
 QTableView* TForm1::Grid() const { return m_grid; }
@@ -298,7 +297,7 @@ void TForm1::FillAccountEditor() { m_editor->FillAccountEditor(); }
 void TForm1::FillCharacterList() { m_editor->FillCharacterList(); }
 
 void TForm1::ApplyUiText() {
-  m_entryPanel->setText(FormatText(Ui("f1_panel_0"), {0}));
+  m_entryPanel->SetValue(FormatText(Ui("f1_panel_0"), {0}));
   SetChangesSaved(m_settings.ChangesSaved);
   edNewAccount->setText(Ui("f1_Action_New_Account"));
   edDeleteAccount->setText(Ui("f1_Action_Delete_Account"));

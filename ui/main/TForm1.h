@@ -25,6 +25,7 @@ class EditorPanel;
 class FilterTabs;
 class LogPane;
 class ProgressWindow;
+class ValueLabel;
 
 class TForm1 : public QMainWindow, private AccountTable::Listener {
   Q_OBJECT
@@ -133,8 +134,8 @@ class TForm1 : public QMainWindow, private AccountTable::Listener {
   EditorPanel* m_editor = nullptr;
   EditPopup* m_editPopup = nullptr;
   QVBoxLayout* m_centralLayout = nullptr;
-  QLabel* m_entryPanel = nullptr;
-  QLabel* m_statePanel = nullptr;
+  ValueLabel* m_entryPanel = nullptr;
+  ValueLabel* m_statePanel = nullptr;
   QMenu* m_menuFile = nullptr;
   QMenu* m_menuEdit = nullptr;
   QMenu* m_menuView = nullptr;
