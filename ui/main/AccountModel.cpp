@@ -55,6 +55,17 @@ RowId AccountModel::RowAt(int row) const {
   return row >= 0 && row < m_table.ViewCount() ? m_table.ViewRow(row) : kNoRow;
 }
 
+QString AccountModel::CellText(RowId row, int column) const {
+  if (column == ColStatus) return {};
+  const Field f = FieldOfColumn(column);
+  if (FieldInfoOf(f).isInteger) {
+    // A text, so no locale adds group separators.
+    auto v = m_table.Int(row, f);
+    return v ? QString::number(*v) : QString();
+  }
+  return FromCp1252(m_table.Text(row, f));
+}
+
 QVariant AccountModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.column() >= kColumnCount) return {};
   const RowId row = RowAt(index.row());
@@ -63,12 +74,7 @@ QVariant AccountModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       if (index.column() == ColStatus) return {};
-      if (FieldInfoOf(f).isInteger) {
-        // A text, so no locale adds group separators.
-        auto v = m_table.Int(row, f);
-        return v ? QString::number(*v) : QString();
-      }
-      return FromCp1252(m_table.Text(row, f));
+      return CellText(row, index.column());
     case Qt::ToolTipRole:
       if (index.column() == ColStatus) {
         auto v = m_table.Int(row, dbstatus);

@@ -18,6 +18,8 @@ class AccountModel : public QAbstractTableModel, private AccountTable::Listener 
   // The status word of the status column's hint, or an empty text for other values.
   static QString StatusWord(int status);
   static AccountIcon IconOf(const AccountTable& table, RowId row);
+  // A cell's text as the display role gives it.
+  QString CellText(RowId row, int column) const;
 
   explicit AccountModel(AccountTable& table, QObject* parent = nullptr);
   ~AccountModel() override;

@@ -1,6 +1,7 @@
 #include "ui/main/GridDelegate.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QtMath>
 
@@ -37,31 +38,50 @@ const QPixmap& GridDelegate::Fitted(const QPixmap& icon, int height, qreal ratio
 
 void GridDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index, const QPixmap* icon) const {
-  QStyleOptionViewItem opt(option);
-  initStyleOption(&opt, index);
-  const QWidget* widget = opt.widget;
+  const QWidget* widget = option.widget;
   const QStyle* style = widget ? widget->style() : QApplication::style();
-  style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
-  const QRect cell = opt.rect;
+  // The style paints a background only for a selected, hovered or alternate cell; the
+  // others show the view's own, and need neither the style nor the model's roles.
+  if ((option.state & (QStyle::State_Selected | QStyle::State_MouseOver)) ||
+      (option.features & QStyleOptionViewItem::Alternate)) {
+    QStyleOptionViewItem opt(option);
+    initStyleOption(&opt, index);
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+  }
+  const QRect cell = option.rect;
   const int h = cell.height();
-  if (icon && !icon->isNull()) painter->drawPixmap(cell.left(), cell.top(), Fitted(*icon, h, painter->device()->devicePixelRatioF()));
-  if (opt.text.isEmpty()) return;
-  QPalette::ColorGroup cg = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
-  if (cg == QPalette::Normal && !(opt.state & QStyle::State_Active)) cg = QPalette::Inactive;
+  if (icon && !icon->isNull())
+    painter->drawPixmap(cell.left(), cell.top(), Fitted(*icon, h, painter->device()->devicePixelRatioF()));
+  const int column = index.column();
+  const QString text = m_model.CellText(m_model.RowAt(index.row()), column);
+  if (text.isEmpty()) return;
+  // What the model's font, foreground and alignment roles say, without asking for them.
+  const bool link = column == AccountModel::ColEMail;
+  const bool number = FieldInfoOf(AccountModel::FieldOfColumn(column)).isInteger;
+  if (link && m_linkBase != option.font) {
+    m_linkBase = option.font;
+    m_linkFont = option.font;
+    m_linkFont.setUnderline(true);
+  }
+  const QFont& font = link ? m_linkFont : option.font;
+  QPalette::ColorGroup cg = option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+  if (cg == QPalette::Normal && !(option.state & QStyle::State_Active)) cg = QPalette::Inactive;
+  QColor color;
+  if (option.state & QStyle::State_Selected) color = option.palette.color(cg, QPalette::HighlightedText);
+  else if (link) color = QGuiApplication::palette().color(QPalette::Link);
+  else color = option.palette.color(cg, QPalette::Text);
   const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
   QRect textRect = cell.adjusted(margin, 0, -margin, 0);
   if (icon) textRect.setLeft(cell.left() + h + margin);
-  const QFontMetrics fm(opt.font);
+  const QFontMetrics fm(font);
   int x = textRect.left();
-  if (opt.displayAlignment & Qt::AlignRight)
-    x = textRect.right() + 1 - fm.horizontalAdvance(opt.text);
+  if (number) x = textRect.right() + 1 - fm.horizontalAdvance(text);
   const int y = textRect.top() + (textRect.height() - fm.height()) / 2 + fm.ascent();
   painter->save();
   painter->setClipRect(cell, Qt::IntersectClip);
-  painter->setPen(opt.palette.color(cg, opt.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                           : QPalette::Text));
-  painter->setFont(opt.font);
-  painter->drawText(QPoint(x, y), opt.text);
+  painter->setPen(color);
+  painter->setFont(font);
+  painter->drawText(QPoint(x, y), text);
   painter->restore();
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <QFont>
 #include <QPixmap>
 #include <QStyledItemDelegate>
 #include <map>
@@ -35,6 +36,7 @@ class GridDelegate : public QStyledItemDelegate {
 
   AccountModel& m_model;
   mutable bool m_noText = false;
+  mutable QFont m_linkBase, m_linkFont;  // the e-mail column's underlined font, and its base
   mutable std::map<std::tuple<qint64, int, qreal>, QPixmap> m_fitted;
 };
 
