@@ -46,6 +46,12 @@ TForm1::TForm1(const QString& programFolder, QWidget* parent, const QString& lan
   setObjectName("Form1");
   setWindowTitle("Vornex Account Manager");
   setMinimumSize(600, 350);
+  // Every text the window shows is Windows-1252, which needs no shaping: the window's
+  // widgets skip it (scripts that need it are still shaped). Only the strategy is set, so
+  // the font still follows the desktop's.
+  QFont plainText;
+  plainText.setStyleStrategy(QFont::PreferNoShaping);
+  setFont(plainText);
   m_model = new AccountModel(m_table, this);
   m_progress = new ProgressWindow(this);
   CreateActions();
