@@ -278,28 +278,25 @@ void AccountGrid::paintEvent(QPaintEvent* event) {
   const int right = columns->length() - columns->offset() - 1;
   const int bottom = rows->length() - rows->offset() - 1;
   QPainter painter(viewport());
+  // Calls `line` with the last pixel of each shown section between `from` and `to`.
+  auto sectionEnds = [](QHeaderView* header, int from, int to, auto&& line) {
+    const int first = header->visualIndexAt(from);
+    int last = header->visualIndexAt(to);
+    if (last < 0) last = header->count() - 1;
+    for (int v = std::max(first, 0); v <= last; ++v) {
+      const int section = header->logicalIndex(v);
+      if (!header->isSectionHidden(section))
+        line(header->sectionViewportPosition(section) + header->sectionSize(section) - 1);
+    }
+  };
   for (QRect area : event->region()) {
     area.setRight(std::min(area.right(), right));
     area.setBottom(std::min(area.bottom(), bottom));
     if (area.isEmpty()) continue;
-    const int firstRow = rows->visualIndexAt(area.top());
-    int lastRow = rows->visualIndexAt(area.bottom());
-    if (lastRow < 0) lastRow = rows->count() - 1;
-    for (int v = std::max(firstRow, 0); v <= lastRow; ++v) {
-      const int row = rows->logicalIndex(v);
-      if (rows->isSectionHidden(row)) continue;
-      const int y = rowViewportPosition(row) + rowHeight(row) - 1;
-      painter.fillRect(QRect(area.left(), y, area.width(), 1), color);
-    }
-    const int firstColumn = columns->visualIndexAt(area.left());
-    int lastColumn = columns->visualIndexAt(area.right());
-    if (lastColumn < 0) lastColumn = columns->count() - 1;
-    for (int h = std::max(firstColumn, 0); h <= lastColumn; ++h) {
-      const int column = columns->logicalIndex(h);
-      if (columns->isSectionHidden(column)) continue;
-      const int x = columnViewportPosition(column) + columnWidth(column) - 1;
-      painter.fillRect(QRect(x, area.top(), 1, area.height()), color);
-    }
+    sectionEnds(rows, area.top(), area.bottom(),
+                [&](int y) { painter.fillRect(QRect(area.left(), y, area.width(), 1), color); });
+    sectionEnds(columns, area.left(), area.right(),
+                [&](int x) { painter.fillRect(QRect(x, area.top(), 1, area.height()), color); });
   }
 }
 
