@@ -210,6 +210,11 @@ bool AccountTable::Accepts(RowId row) const {
 void AccountTable::RebuildView() { FillView(m_order); }
 
 void AccountTable::FillView(const std::vector<RowId>& candidates) {
+  FilterInto(candidates);
+  SwapInView();
+}
+
+void AccountTable::FilterInto(const std::vector<RowId>& candidates) {
   std::vector<RowId>& next = m_viewSpare;
   next.clear();
   next.reserve(m_order.size());
@@ -224,7 +229,10 @@ void AccountTable::FillView(const std::vector<RowId>& candidates) {
       if (Accepts(r) || (pending && r == m_current)) next.push_back(r);
     }
   }
-  m_view.swap(next);
+}
+
+void AccountTable::SwapInView() {
+  m_view.swap(m_viewSpare);
   std::fill(m_viewPos.begin(), m_viewPos.end(), -1);
   for (size_t i = 0; i < m_view.size(); ++i) m_viewPos[m_view[i]] = static_cast<std::int32_t>(i);
 }
@@ -291,25 +299,26 @@ void AccountTable::SetFiltered(bool on) {
   Refilter();
 }
 
-void AccountTable::Refilter() {
-  CheckBrowse();
-  const bool quiet = m_updating > 0;
-  if (!quiet)
-    for (auto* l : m_listeners) l->ViewAboutToReset();
-  RebuildView();
-  AfterRefilter(quiet);
-}
+void AccountTable::Refilter() { RefilterFrom(m_order); }
 
 void AccountTable::RefilterNarrowing() {
-  CheckBrowse();
   if (!m_filtered) {
     Refilter();
     return;
   }
+  RefilterFrom(m_view);  // read before the swap
+}
+
+void AccountTable::RefilterFrom(const std::vector<RowId>& candidates) {
+  CheckBrowse();
   const bool quiet = m_updating > 0;
+  FilterInto(candidates);
+  // The same rows in the same order (a search typed further that still finds the same
+  // accounts): the view, and everything that shows it, stays as it is.
+  if (!quiet && m_viewSpare == m_view) return;
   if (!quiet)
     for (auto* l : m_listeners) l->ViewAboutToReset();
-  FillView(m_view);  // read before the swap
+  SwapInView();
   AfterRefilter(quiet);
 }
 

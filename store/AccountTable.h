@@ -158,7 +158,9 @@ class AccountTable {
   void SetBulkFilter(BulkPredicate p);
   void SetFiltered(bool on);    // rebuilds the view
   bool Filtered() const { return m_filtered; }
-  void Refilter();  // judges every row again
+  // Judges every row again. A view that comes out with the same rows in the same order is
+  // kept: the listeners hear of no reset.
+  void Refilter();
   // The filter became stricter (accepts no row it rejected before): judges again only the
   // rows in the view now.
   void RefilterNarrowing();
@@ -226,6 +228,10 @@ class AccountTable {
   void EnsureEditing();
   void RebuildView();
   void FillView(const std::vector<RowId>& candidates);
+  // The rows of `candidates` the filter keeps, in their order, into m_viewSpare.
+  void FilterInto(const std::vector<RowId>& candidates);
+  void SwapInView();  // m_viewSpare becomes the view
+  void RefilterFrom(const std::vector<RowId>& candidates);
   void AfterRefilter(bool quiet);
   void RemoveFromView(int viewIndex);
   void InsertIntoView(RowId row);

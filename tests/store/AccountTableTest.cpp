@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "StoreTestUtil.h"
 #include "store/AccountTable.h"
 
@@ -19,7 +22,9 @@ void Add(AccountTable& t, const char* name, const char* level = "Player", int bl
 
 struct Recorder : AccountTable::Listener {
   int posts = 0;
+  int resets = 0;
   void AfterPost(RowId) override { ++posts; }
+  void ViewReset() override { ++resets; }
 };
 
 TEST(PLevelCodeToName, OnlyTheEightCodes) {
@@ -115,6 +120,44 @@ TEST(AccountTable, StoredRowIsJudgedAgainAtOnce) {
   EXPECT_TRUE(t.IsEmpty());
   EXPECT_EQ(t.Current(), kNoRow);
   EXPECT_EQ(t.RowCount(), 3);
+}
+
+// A filter that keeps the same rows (a search typed further that finds the same accounts)
+// resets nothing; one that changes them, or only their number, does.
+TEST(AccountTable, RefilterResetsTheViewOnlyWhenItsRowsChange) {
+  AccountTable t;
+  for (const char* n : {"anna", "annabel", "bob", "hanna"}) Add(t, n);
+  std::string needle;
+  t.SetFilter([&](const AccountTable& tt, RowId r) {
+    return tt.Text(r, dbaccount).find(needle) != std::string_view::npos;
+  });
+  Recorder rec;
+  t.AddListener(&rec);
+  const auto names = [&] {
+    std::vector<std::string> out;
+    for (int i = 0; i < t.ViewCount(); ++i) out.emplace_back(t.Text(t.ViewRow(i), dbaccount));
+    return out;
+  };
+  needle = "nn";
+  t.SetFiltered(true);
+  EXPECT_EQ(rec.resets, 1);
+  needle = "nna";
+  t.RefilterNarrowing();  // the same three rows
+  EXPECT_EQ(rec.resets, 1);
+  EXPECT_EQ(names(), (std::vector<std::string>{"anna", "annabel", "hanna"}));
+  needle = "anna";
+  t.RefilterNarrowing();  // still the same
+  t.Refilter();
+  EXPECT_EQ(rec.resets, 1);
+  needle = "annab";
+  t.RefilterNarrowing();
+  EXPECT_EQ(rec.resets, 2);
+  EXPECT_EQ(names(), (std::vector<std::string>{"annabel"}));
+  needle = "";
+  t.Refilter();
+  EXPECT_EQ(rec.resets, 3);
+  EXPECT_EQ(t.ViewCount(), 4);
+  t.RemoveListener(&rec);
 }
 
 TEST(AccountTable, StableSortReordersOnceAndWalkFollowsTheView) {
