@@ -87,6 +87,19 @@ class TestGrid : public QObject {
     QHeaderView* h = f.Grid()->horizontalHeader();
     QCOMPARE(h->sortIndicatorSection(), int(AccountModel::ColAccount));
     QCOMPARE(h->sortIndicatorOrder(), Qt::AscendingOrder);
+    // The marker is drawn in the Account title and in no other.
+    QVERIFY(h->isSortIndicatorShown());
+    fx.Show();
+    const QImage titleImage = h->viewport()->grab().toImage();
+    auto hasMarker = [&](int column) {
+      const int left = h->sectionViewportPosition(column);
+      for (int x = left; x < left + h->sectionSize(column); ++x)
+        for (int y = 0; y < titleImage.height(); ++y)
+          if (titleImage.pixelColor(x, y) == QColor(60, 60, 60)) return true;
+      return false;
+    };
+    QVERIFY(hasMarker(AccountModel::ColAccount));
+    QVERIFY(!hasMarker(AccountModel::ColPassword));
     QVERIFY(f.Grid()->isColumnHidden(AccountModel::ColPriv));
     QCOMPARE(f.Tabs()->TabControl1()->currentIndex(), 0);
     QVERIFY(f.Tabs()->TabControl2()->isHidden());

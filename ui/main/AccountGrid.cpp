@@ -25,12 +25,25 @@ TitleHeader::TitleHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) 
   setHighlightSections(false);
   setMinimumSectionSize(1);
   setSectionResizeMode(QHeaderView::Fixed);
-  setSortIndicatorShown(true);
   setStretchLastSection(false);
   setFixedHeight(kHeight);
 }
 
 QSize TitleHeader::sizeHint() const { return {QHeaderView::sizeHint().width(), kHeight}; }
+
+// Every filter change resets the model's rows; the columns stay as they are, and the titles
+// need not be laid out and painted again for it.
+void TitleHeader::reset() {
+  if (model() && count() == model()->columnCount(rootIndex())) return;
+  QHeaderView::reset();
+}
+
+// The titles share the grid's selection but show nothing of it: a new current row, which
+// selects a whole row, would otherwise repaint every title.
+QRegion TitleHeader::visualRegionForSelection(const QItemSelection& selection) const {
+  if (!highlightSections()) return {};
+  return QHeaderView::visualRegionForSelection(selection);
+}
 
 void TitleHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
   if (!rect.isValid()) return;
@@ -75,6 +88,9 @@ AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
   m_delegate = new GridDelegate(m_model, this);
   setItemDelegate(m_delegate);
   m_header->setSortIndicator(AccountModel::ColAccount, Qt::AscendingOrder);
+  // The view hides the marker along with its own sorting, which stays off: the title clicks
+  // sort the table.
+  m_header->setSortIndicatorShown(true);
   setColumnHidden(AccountModel::ColPriv, true);
 
   setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -25,9 +25,11 @@ class TitleHeader : public QHeaderView {
   static constexpr int kHeight = 17;
   explicit TitleHeader(QWidget* parent = nullptr);
   QSize sizeHint() const override;
+  void reset() override;
 
  protected:
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+  QRegion visualRegionForSelection(const QItemSelection& selection) const override;
 };
 
 class AccountGrid : public QTableView {
