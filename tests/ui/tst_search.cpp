@@ -111,6 +111,45 @@ class TestSearch : public QObject {
     QCOMPARE(search(""), QStringList({"bob", QString::fromUtf8("\xc3\x84rger")}));
   }
 
+  // Erasing letters goes back to answers found before, but never to one that a stored row,
+  // a new or deleted row, a sort or another tab has made stale.
+  void erasingLettersGivesTodaysAnswer() {
+    MainWindowFixture f(Accounts());
+    ExtraCommands extras(f.Form());
+    SearchField* field = extras.Search();
+    AccountTable& t = f.Form().Table();
+    auto search = [&](const char* text) {
+      field->setText(QString::fromLatin1(text));
+      field->ApplyNow();
+      return Shown(f.Form());
+    };
+    const QStringList exampleAll{"Alice", "bob", "Carl", "Dora"};
+    QCOMPARE(search("exam"), exampleAll);
+    QCOMPARE(search("example.o"), QStringList({"Alice", "bob"}));
+    QCOMPARE(search("exam"), exampleAll);  // remembered
+    // A stored row: Carl no longer matches.
+    QVERIFY(t.Locate("Carl"));
+    t.SetText(dbemail, "carl@zebra.test");
+    t.Post();
+    QCOMPARE(search("example.o"), QStringList({"Alice", "bob"}));
+    QCOMPARE(search("exam"), QStringList({"Alice", "bob", "Dora"}));
+    // A new row.
+    t.Append();
+    t.SetText(dbaccount, "Eve");
+    t.SetText(dbemail, "eve@example.com");
+    t.SetText(dbplevel, "Player");
+    t.Post();
+    QCOMPARE(search("example.o"), QStringList({"Alice", "bob"}));
+    QCOMPARE(search("exam"), QStringList({"Alice", "bob", "Dora", "Eve"}));
+    // Another tab that happens to show the same rows for the text typed last.
+    QCOMPARE(search("example.o"), QStringList({"Alice", "bob"}));
+    QCOMPARE(search("bob@"), QStringList({"bob"}));
+    f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabPlayer);
+    QCOMPARE(Shown(f.Form()), QStringList({"bob"}));
+    QCOMPARE(search("example.o"), QStringList({"bob"}));
+    QCOMPARE(search("exam"), QStringList({"bob", "Eve"}));
+  }
+
   void filterResetClearsTheSearch() {
     MainWindowFixture f(Accounts());
     ExtraCommands extras(f.Form());

@@ -132,6 +132,7 @@ SearchIndex::SearchIndex(AccountTable& table) : m_table(table) { m_table.AddList
 SearchIndex::~SearchIndex() { m_table.RemoveListener(this); }
 
 void SearchIndex::AfterPost(RowId row) {
+  ForgetAnswers();
   if (row < m_built && !m_stale[row]) {
     m_stale[row] = 1;
     ++m_staleCount;
@@ -141,6 +142,8 @@ void SearchIndex::AfterPost(RowId row) {
 }
 
 void SearchIndex::ViewReset() {
+  // Any reset but the search's own: a tab, a sort, a reload.
+  if (!m_applying) ForgetAnswers();
   if (m_table.RowCount() != 0) return;
   // Emptied: row ids start again.
   m_names = Part();
@@ -263,6 +266,28 @@ void SearchIndex::Prepare() {
 
 void SearchIndex::Filter(const RowSearch& search, const RowId* rows, size_t n,
                          std::vector<RowId>& out) {
+  if (!m_applying) {
+    FilterAll(search, rows, n, out);
+    return;
+  }
+  // The answer is the same whichever rows are offered: all the tab's rows, or (for a text
+  // that narrows the last one) the rows shown, which hold every row it matches.
+  const std::string& needle = search.Folded();
+  for (const Answer& a : m_answers) {
+    if (a.needle == needle) {
+      out.insert(out.end(), a.rows.begin(), a.rows.end());
+      return;
+    }
+  }
+  const size_t first = out.size();
+  FilterAll(search, rows, n, out);
+  constexpr size_t kAnswers = 8;
+  if (m_answers.size() == kAnswers) m_answers.erase(m_answers.begin());
+  m_answers.push_back({needle, std::vector<RowId>(out.begin() + static_cast<std::ptrdiff_t>(first), out.end())});
+}
+
+void SearchIndex::FilterAll(const RowSearch& search, const RowId* rows, size_t n,
+                            std::vector<RowId>& out) {
   const std::string& needle = search.Folded();
   // A zero byte is the index's field separator (no field holds one).
   if (needle.empty() || needle.find('\0') != std::string::npos) {
@@ -300,8 +325,11 @@ SearchField::SearchField(FilterTabs& tabs, QWidget* parent)
     if (t.isEmpty() && !m_applied.isEmpty()) ApplyNow();
   });
   connect(this, &QLineEdit::returnPressed, this, &SearchField::ApplyNow);
+  // Answers found under another tab are not this tab's.
+  connect(&m_tabs, &FilterTabs::FilterChanged, this, [this] { m_index->ForgetAnswers(); });
   // The filter reset clears the search with the tabs; the reset itself rebuilds the view.
   connect(&m_tabs, &FilterTabs::FilterWasReset, this, [this] {
+    m_index->ForgetAnswers();
     m_pause->stop();
     m_tabs.SetExtraFilter({});
     m_applied.clear();
@@ -339,6 +367,7 @@ void SearchField::ApplyNow() {
                                     std::vector<RowId>& out) { index->Filter(*search, rows, n, out); });
     }
   }
+  const SearchIndex::Applying applying(*m_index);
   m_tabs.ApplyExtraFilter(narrowing);
 }
 

@@ -46,9 +46,28 @@ class SearchIndex : private AccountTable::Listener {
   // Builds the index now if it is missing or out of date, so the first keystroke does not.
   void Prepare();
 
+  // While the search field applies a new text with the tabs unchanged, the answers of the
+  // texts applied since the rows, their order or the tabs last changed are remembered and
+  // used again: erasing a letter goes back to one of them without a pass over every row.
+  class Applying {
+   public:
+    explicit Applying(SearchIndex& index) : m_index(index) { m_index.m_applying = true; }
+    ~Applying() { m_index.m_applying = false; }
+    Applying(const Applying&) = delete;
+    Applying& operator=(const Applying&) = delete;
+
+   private:
+    SearchIndex& m_index;
+  };
+  void ForgetAnswers() { m_answers.clear(); }
+
  private:
   void AfterPost(RowId row) override;
   void ViewReset() override;
+  void ViewRowsInserted() override { ForgetAnswers(); }
+  void ViewRowsRemoved() override { ForgetAnswers(); }
+  void ViewRowChanged(int) override { ForgetAnswers(); }
+  void FilterAll(const RowSearch& search, const RowId* rows, size_t n, std::vector<RowId>& out);
   void Build();
   bool Indexed(RowId row) const { return row < m_built && !m_stale[row]; }
   bool SegmentContains(RowId row, std::string_view needle) const;
@@ -71,6 +90,13 @@ class SearchIndex : private AccountTable::Listener {
   std::vector<std::uint8_t> m_hit;     // by RowId: the last scan's answer
   RowId m_built = 0;                   // rows below this are in the index
   size_t m_staleCount = 0;
+
+  struct Answer {
+    std::string needle;  // folded
+    std::vector<RowId> rows;
+  };
+  std::vector<Answer> m_answers;  // the latest last
+  bool m_applying = false;
 };
 
 class SearchField : public QLineEdit {
