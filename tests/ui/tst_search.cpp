@@ -34,6 +34,13 @@ QStringList Shown(TForm1& form) {
   return names;
 }
 
+// The rows shown once `text` is applied in the field.
+QStringList Applied(TForm1& form, SearchField* field, const char* text) {
+  field->setText(QString::fromLatin1(text));
+  field->ApplyNow();
+  return Shown(form);
+}
+
 QString EntryText(TForm1& form) { return form.findChild<QLabel*>("EntryPanel")->text(); }
 }  // namespace
 
@@ -91,11 +98,7 @@ class TestSearch : public QObject {
     ExtraCommands extras(f.Form());
     SearchField* field = extras.Search();
     AccountTable& t = f.Form().Table();
-    auto search = [&](const char* text) {
-      field->setText(QString::fromLatin1(text));
-      field->ApplyNow();
-      return Shown(f.Form());
-    };
+    auto search = [&](const char* text) { return Applied(f.Form(), field, text); };
     QCOMPARE(search("example"), QStringList({"Alice", "bob", "Carl", "Dora"}));
     QCOMPARE(search("example.ORG"), QStringList({"Alice", "bob"}));
     QCOMPARE(search("example.net"), QStringList({"Carl", "Dora"}));
@@ -118,11 +121,7 @@ class TestSearch : public QObject {
     ExtraCommands extras(f.Form());
     SearchField* field = extras.Search();
     AccountTable& t = f.Form().Table();
-    auto search = [&](const char* text) {
-      field->setText(QString::fromLatin1(text));
-      field->ApplyNow();
-      return Shown(f.Form());
-    };
+    auto search = [&](const char* text) { return Applied(f.Form(), field, text); };
     const QStringList exampleAll{"Alice", "bob", "Carl", "Dora"};
     QCOMPARE(search("exam"), exampleAll);
     QCOMPARE(search("example.o"), QStringList({"Alice", "bob"}));
