@@ -288,6 +288,7 @@ void SearchIndex::Filter(const RowSearch& search, const RowId* rows, size_t n,
 
 void SearchIndex::FilterAll(const RowSearch& search, const RowId* rows, size_t n,
                             std::vector<RowId>& out) {
+  ++m_passes;
   const std::string& needle = search.Folded();
   // A zero byte is the index's field separator (no field holds one).
   if (needle.empty() || needle.find('\0') != std::string::npos) {
@@ -326,7 +327,7 @@ SearchField::SearchField(FilterTabs& tabs, QWidget* parent)
   });
   connect(this, &QLineEdit::returnPressed, this, &SearchField::ApplyNow);
   // Answers found under another tab are not this tab's.
-  connect(&m_tabs, &FilterTabs::FilterChanged, this, [this] { m_index->ForgetAnswers(); });
+  connect(&m_tabs, &FilterTabs::FilterChanged, this, [this] { m_index->FilterChanged(); });
   // The filter reset clears the search with the tabs; the reset itself rebuilds the view.
   connect(&m_tabs, &FilterTabs::FilterWasReset, this, [this] {
     m_index->ForgetAnswers();

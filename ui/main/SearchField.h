@@ -60,6 +60,12 @@ class SearchIndex : private AccountTable::Listener {
     SearchIndex& m_index;
   };
   void ForgetAnswers() { m_answers.clear(); }
+  // The tabs' filter changed: by another tab, or by this search's own new text.
+  void FilterChanged() {
+    if (!m_applying) ForgetAnswers();
+  }
+  // How many times a search judged the rows rather than reuse an answer.
+  size_t Passes() const { return m_passes; }
 
  private:
   void AfterPost(RowId row) override;
@@ -97,6 +103,7 @@ class SearchIndex : private AccountTable::Listener {
   };
   std::vector<Answer> m_answers;  // the latest last
   bool m_applying = false;
+  size_t m_passes = 0;
 };
 
 class SearchField : public QLineEdit {
@@ -110,6 +117,7 @@ class SearchField : public QLineEdit {
   // Filters with the field's text now, without waiting for the pause.
   void ApplyNow();
   void ApplyUiText();
+  const SearchIndex& Index() const { return *m_index; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
