@@ -1,10 +1,9 @@
 #include "ui/main/CachedTabBar.h"
 
 #include <QDataStream>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QStyleOptionTab>
-#include <cstdio>
 #include <algorithm>
 
 namespace kov {

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QPainter>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
@@ -23,8 +22,8 @@
 #include "ui/main/EditPopup.h"
 #include "ui/main/Notice.h"
 #include "ui/main/PrivFlags.h"
-#include "ui/main/ValueLabel.h"
 #include "ui/main/Text1252.h"
+#include "ui/main/ValueLabel.h"
 #include "ui/settings/UiText.h"
 
 namespace kov {
@@ -368,7 +367,8 @@ void EditorPanel::ShowRow() {
 
 void EditorPanel::SetFlagsCaption(std::string_view flags) {
   m_captionFlags = std::string(flags);
-  static_cast<FlagsGroup*>(m_groupBox3)->SetCaption(FormatText(Ui("f1_Groupbox_3"), {FromCp1252(flags)}));
+  static_cast<FlagsGroup*>(m_groupBox3)
+      ->SetCaption(FormatText(Ui("f1_Groupbox_3"), {FromCp1252(flags)}));
 }
 
 void EditorPanel::SetToggleChecked(int toggle, bool on) {

@@ -51,7 +51,8 @@ void GridDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& opt
   const QRect cell = option.rect;
   const int h = cell.height();
   if (icon && !icon->isNull())
-    painter->drawPixmap(cell.left(), cell.top(), Fitted(*icon, h, painter->device()->devicePixelRatioF()));
+    painter->drawPixmap(cell.left(), cell.top(),
+                        Fitted(*icon, h, painter->device()->devicePixelRatioF()));
   const int column = index.column();
   const QString text = m_model.CellText(m_model.RowAt(index.row()), column);
   if (text.isEmpty()) return;
@@ -64,12 +65,16 @@ void GridDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& opt
     m_linkFont.setUnderline(true);
   }
   const QFont& font = link ? m_linkFont : option.font;
-  QPalette::ColorGroup cg = option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+  QPalette::ColorGroup cg =
+      option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
   if (cg == QPalette::Normal && !(option.state & QStyle::State_Active)) cg = QPalette::Inactive;
   QColor color;
-  if (option.state & QStyle::State_Selected) color = option.palette.color(cg, QPalette::HighlightedText);
-  else if (link) color = QGuiApplication::palette().color(QPalette::Link);
-  else color = option.palette.color(cg, QPalette::Text);
+  if (option.state & QStyle::State_Selected)
+    color = option.palette.color(cg, QPalette::HighlightedText);
+  else if (link)
+    color = QGuiApplication::palette().color(QPalette::Link);
+  else
+    color = option.palette.color(cg, QPalette::Text);
   const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
   QRect textRect = cell.adjusted(margin, 0, -margin, 0);
   if (icon) textRect.setLeft(cell.left() + h + margin);

@@ -283,7 +283,8 @@ void SearchIndex::Filter(const RowSearch& search, const RowId* rows, size_t n,
   FilterAll(search, rows, n, out);
   constexpr size_t kAnswers = 8;
   if (m_answers.size() == kAnswers) m_answers.erase(m_answers.begin());
-  m_answers.push_back({needle, std::vector<RowId>(out.begin() + static_cast<std::ptrdiff_t>(first), out.end())});
+  m_answers.push_back(
+      {needle, std::vector<RowId>(out.begin() + static_cast<std::ptrdiff_t>(first), out.end())});
 }
 
 void SearchIndex::FilterAll(const RowSearch& search, const RowId* rows, size_t n,

@@ -46,9 +46,9 @@ TForm1::TForm1(const QString& programFolder, QWidget* parent, const QString& lan
   setObjectName("Form1");
   setWindowTitle("Vornex Account Manager");
   setMinimumSize(600, 350);
-  // Every text the window shows is Windows-1252, which needs no shaping: the window's
-  // widgets skip it (scripts that need it are still shaped). Only the strategy is set, so
-  // the font still follows the desktop's.
+  // The window shows account data, which is Windows-1252, and its own words: text that needs
+  // no shaping, so its widgets skip it (a script that needs shaping still gets it). Only the
+  // strategy is set, so the font still follows the desktop's.
   QFont plainText;
   plainText.setStyleStrategy(QFont::PreferNoShaping);
   setFont(plainText);

@@ -32,8 +32,9 @@ void ValueLabel::paintEvent(QPaintEvent* event) {
     return;
   }
   QPainter painter(this);
-  style()->drawItemText(&painter, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
-                        palette(), isEnabled(), text(), foregroundRole());
+  style()->drawItemText(&painter, contentsRect(),
+                        QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
+                        isEnabled(), text(), foregroundRole());
 }
 
 void ValueLabel::Fit() {
