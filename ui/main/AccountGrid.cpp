@@ -101,11 +101,6 @@ AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
   // rectangles: the view's own pen strokes them pixel by pixel, a sixth of a repaint.
   setShowGrid(true);
   setGridStyle(Qt::NoPen);
-  // Cells hold Windows-1252 text, which needs no shaping; skipping it halves the cost of
-  // drawing a cell's text. Only the strategy is set, so the font still follows the window's.
-  QFont cellFont;
-  cellFont.setStyleStrategy(QFont::PreferNoShaping);
-  setFont(cellFont);
   setWordWrap(false);
   setTextElideMode(Qt::ElideNone);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

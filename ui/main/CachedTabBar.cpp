@@ -36,11 +36,14 @@ QByteArray CachedTabBar::StateKey() const {
   return key;
 }
 
+std::vector<CachedTabBar::Picture>::iterator CachedTabBar::Find(const QByteArray& key) {
+  return std::find_if(m_pictures.begin(), m_pictures.end(),
+                      [&](const Picture& p) { return p.key == key; });
+}
+
 void CachedTabBar::paintEvent(QPaintEvent* event) {
   if (!m_capturing) {
-    const QByteArray key = StateKey();
-    auto it = std::find_if(m_pictures.begin(), m_pictures.end(),
-                           [&](const Picture& p) { return p.key == key; });
+    const auto it = Find(StateKey());
     if (it != m_pictures.end()) {
       std::rotate(m_pictures.begin(), it, it + 1);
       const qreal ratio = devicePixelRatioF();
@@ -57,9 +60,7 @@ void CachedTabBar::paintEvent(QPaintEvent* event) {
 void CachedTabBar::Capture() {
   if (!isVisible() || size().isEmpty()) return;
   QByteArray key = StateKey();
-  auto it = std::find_if(m_pictures.begin(), m_pictures.end(),
-                         [&](const Picture& p) { return p.key == key; });
-  if (it != m_pictures.end()) return;
+  if (Find(key) != m_pictures.end()) return;
   const qreal ratio = devicePixelRatioF();
   QPixmap pixmap(size() * ratio);
   pixmap.setDevicePixelRatio(ratio);

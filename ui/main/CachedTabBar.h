@@ -27,6 +27,7 @@ class CachedTabBar : public QTabBar {
     QByteArray key;
     QPixmap pixmap;
   };
+  std::vector<Picture>::iterator Find(const QByteArray& key);
   std::vector<Picture> m_pictures;  // most recently shown first
   bool m_capturing = false;
 };
