@@ -148,7 +148,8 @@ expect "send A delivered (setting in upper case; exit $rc)" test "$rc" -eq 0
 expect "console.log shows A" wait_for 10 last_log_is Shard A
 expect "server took VornexAcct.scp over" \
   wait_for 10 grep -q "PASSWORD=newsecret" "$WORK/Shard/Accounts/VornexAccu.scp"
-expect "update file emptied" test ! -s "$WORK/Shard/Accounts/VornexAcct.scp"
+# The server empties the update file just after it writes the accounts.
+expect "update file emptied" wait_for 10 test ! -s "$WORK/Shard/Accounts/VornexAcct.scp"
 send "$SHARD" "ACCOUNT bob DELETE"
 expect "send ACCOUNT bob DELETE delivered (exit $rc)" test "$rc" -eq 0
 expect "server deleted bob" \
