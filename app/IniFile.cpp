@@ -1,5 +1,6 @@
 #include "app/IniFile.h"
 
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -19,6 +20,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "store/Files.h"
 
 namespace kov {
 
@@ -84,20 +87,14 @@ int HexDigit(char c) {
 }  // namespace
 
 IniFile::IniFile(std::string path) : m_path(std::move(path)) {
-  std::FILE* f = std::fopen(m_path.c_str(), "rb");
-  if (!f) {
+  std::string bytes;
+  if (!ReadAllBytes(m_path, bytes)) {
     const int err = errno;
     std::error_code ec;
     if (fs::exists(fs::path(m_path), ec) || (err != ENOENT && err != ENOTDIR))
       m_loadError = "Cannot read " + m_path + ": " + ErrnoText(err);
     return;
   }
-  std::string bytes;
-  char buf[8192];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-  if (std::ferror(f)) m_loadError = "Cannot read " + m_path + ": " + ErrnoText(errno);
-  std::fclose(f);
   Parse(bytes);
 }
 
@@ -306,10 +303,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
     _unlink(temp.c_str());
     return false;
   }
-  if (!MoveFileExA(temp.c_str(), targetText.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error =
-        "Cannot replace " + targetText + " (Windows error " + std::to_string(GetLastError()) + ")";
+  if (!ReplaceFileWith(temp, targetText, error)) {
     _unlink(temp.c_str());
     return false;
   }

@@ -1,6 +1,7 @@
 #include "backup/Huffman_Work.h"
 
 #include "app/IniFile.h"
+#include "store/Files.h"
 
 #include <atomic>
 #include <cerrno>
@@ -42,10 +43,8 @@ FileInput::~FileInput() {
 }
 
 bool FileInput::Open(const std::string& path, std::string& error) {
-#ifdef _WIN32
-  m_fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
-#else
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  m_fd = OpenSharedForReading(path);
+#ifndef _WIN32
   if (m_fd >= 0) {
     struct stat st {};
     if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -185,8 +184,7 @@ bool AtomicFileOutput::Commit(std::string& error) {
     Discard();
     return false;
   }
-  if (!MoveFileExA(m_temp.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = "Cannot replace " + m_target + " (Windows error " + std::to_string(GetLastError()) + ")";
+  if (!ReplaceFileWith(m_temp, m_target, error)) {
     Discard();
     return false;
   }

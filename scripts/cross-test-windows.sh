@@ -40,7 +40,8 @@ TESTS=()
 for dir in store app backup console chars; do
   if compgen -G "$ROOT/tests/$dir/*.cpp" >/dev/null; then TESTS+=("test_$dir"); fi
 done
-cmake --build "$BUILD/kov" -j"$(nproc)" --target kov_core kovctl vornex-server "${TESTS[@]}"
+cmake --build "$BUILD/kov" -j"$(nproc)" --target kov_core kovctl vornex-server kov-test-replace \
+  "${TESTS[@]}"
 built=$SECONDS
 
 echo "== Wine"

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "store/Files.h"
 #include "store/MemoryAdvice.h"
 
 namespace kov {
@@ -13,7 +14,7 @@ namespace kov {
 FileStream::~FileStream() { Stop(); }
 
 FileReadStatus FileStream::Open(const std::string& path, std::string* error) {
-  m_file = std::fopen(path.c_str(), "rb");
+  m_file = FOpenSharedForReading(path);
   if (!m_file) {
     const int e = errno;
     if (error) *error = std::strerror(e);
@@ -27,6 +28,7 @@ FileReadStatus FileStream::Open(const std::string& path, std::string* error) {
     m_file = nullptr;
     return FileReadStatus::Error;
   }
+  m_opened = VersionOf(m_file);
   std::setvbuf(m_file, nullptr, _IONBF, 0);  // chunks go straight into the buffer
   const size_t size = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
   // A file being written while we read it may grow a little; more than this is refused.
@@ -69,6 +71,8 @@ void FileStream::Run() {
     m_cv.notify_one();
     if (nul) break;
   }
+  // Written in place while we read (a replacement by rename leaves our file as it was).
+  if (error.empty() && VersionOf(m_file) != m_opened) error = ChangedWhileReadingText();
   std::fclose(m_file);
   m_file = nullptr;
   void* prefault = nullptr;

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "store/Files.h"
 #include "store/ScriptSyntax.h"
 
 namespace kov {
@@ -47,6 +48,7 @@ class FileStream {
 
   size_t m_chunk;
   std::FILE* m_file = nullptr;
+  FileVersion m_opened;
   std::unique_ptr<char[]> m_buffer;
   char* m_data = nullptr;
   size_t m_capacity = 0;

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "app/IniFile.h"
+#include "store/Files.h"
 #include "store/ScriptSyntax.h"
 
 namespace kov {
@@ -30,22 +31,11 @@ std::string_view LineAt(std::string_view text, size_t pos) {
 enum class ReadStatus { Ok, Missing, Error };
 
 ReadStatus ReadRaw(const std::string& path, std::string& out, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    if (errno == ENOENT) return ReadStatus::Missing;
-    error = "Cannot open " + path + ": " + std::strerror(errno);
-    return ReadStatus::Error;
-  }
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
-    error = "Cannot read " + path;
-    return ReadStatus::Error;
-  }
-  return ReadStatus::Ok;
+  if (ReadAllBytes(path, out)) return ReadStatus::Ok;
+  if (errno == ENOENT) return ReadStatus::Missing;
+  error = "Cannot read " + path + ": " +
+          (errno == EAGAIN ? ChangedWhileReadingText() : std::strerror(errno));
+  return ReadStatus::Error;
 }
 
 }  // namespace

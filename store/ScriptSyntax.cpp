@@ -1,5 +1,6 @@
 #include "store/ScriptSyntax.h"
 
+#include "store/Files.h"
 #include "store/MemoryAdvice.h"
 
 #include <sys/stat.h>
@@ -66,12 +67,13 @@ std::optional<std::uint64_t> FileSizeOf(const std::string& path) {
 
 FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::string* error) {
   out = FileBytes{};
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = FOpenSharedForReading(path);
   if (!f) {
     const int e = errno;
     if (error) *error = std::strerror(e);
     return e == ENOENT ? FileReadStatus::Missing : FileReadStatus::Error;
   }
+  const FileVersion opened = VersionOf(f);
   struct stat st;
   size_t cap = 0;
   if (::fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
@@ -99,9 +101,10 @@ FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::strin
     if (got == 0) break;
   }
   const bool failed = std::ferror(f) != 0;
+  const bool changed = !failed && VersionOf(f) != opened;
   std::fclose(f);
-  if (failed) {
-    if (error) *error = "read error";
+  if (failed || changed) {
+    if (error) *error = failed ? "read error" : ChangedWhileReadingText();
     return FileReadStatus::Error;
   }
   const void* nul = std::memchr(buf.get(), '\0', size);

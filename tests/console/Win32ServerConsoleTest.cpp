@@ -7,11 +7,11 @@
 
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
 #include "console/ServerConsole.h"
+#include "store/Files.h"
 
 using namespace std::chrono_literals;
 using kov::ConsoleStatus;
@@ -24,9 +24,12 @@ std::string FullPath(const std::string& path) {
   return n > 0 && n < MAX_PATH ? std::string(buffer, n) : path;
 }
 
+// Read as the program reads the server's files: a read must never make the server's
+// replacement of the file fail.
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  kov::ReadAllBytes(path, bytes);
+  return bytes;
 }
 
 std::string LastLine(const std::string& path) {

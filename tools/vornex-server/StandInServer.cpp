@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #ifdef _WIN32
@@ -14,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "store/Files.h"
 
 namespace fs = std::filesystem;
 
@@ -45,11 +45,9 @@ bool WriteAll(std::FILE* f, const std::string& bytes) {
 
 }  // namespace
 
+// Shared like the account manager's reads, so neither side blocks the other's replacement.
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  return kov::ReadAllBytes(path, bytes);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
@@ -73,10 +71,9 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   ok = ok && ::fsync(::fileno(f)) == 0;
 #endif
   ok = std::fclose(f) == 0 && ok;
-  if (ok) {
-    fs::rename(temp, path, ec);
-    ok = !ec;
-  }
+  // A reader that holds the file without delete sharing only delays the rename.
+  std::string replaceError;
+  ok = ok && kov::ReplaceFileWith(temp, path, replaceError);
   if (!ok) {
     error = "cannot write " + path;
     fs::remove(temp, ec);

@@ -1,5 +1,6 @@
 #include "ui/chars/CharacterFile.h"
 
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -13,6 +14,8 @@
 #include <emmintrin.h>
 #define KOV_CHARS_SSE2 1
 #endif
+
+#include "store/Files.h"
 
 namespace kov {
 namespace {
@@ -157,12 +160,9 @@ class MemorySource final : public ByteSource {
 class FileSource final : public ByteSource {
  public:
   explicit FileSource(const std::filesystem::path& path) {
-#ifdef _WIN32
-    m_file = _wfopen(path.c_str(), L"rb");
-#else
-    m_file = std::fopen(path.c_str(), "rb");
-#endif
+    m_file = FOpenSharedForReading(path.native());
     if (!m_file) m_errno = errno;
+    m_opened = VersionOf(m_file);
   }
   ~FileSource() override {
     if (m_file) std::fclose(m_file);
@@ -187,12 +187,20 @@ class FileSource final : public ByteSource {
   }
   bool Failed() const override { return m_errno != 0; }
   std::string Error() const override {
+    if (m_changed) return ChangedWhileReadingText();
     return std::generic_category().message(m_errno ? m_errno : EIO);
+  }
+  // A save written in place while we read it could give a record made of two saves.
+  bool ChangedSinceOpening() {
+    m_changed = VersionOf(m_file) != m_opened;
+    return m_changed;
   }
 
  private:
   std::FILE* m_file = nullptr;
   int m_errno = 0;
+  FileVersion m_opened;
+  bool m_changed = false;
 };
 
 struct SectionSearch {
@@ -427,7 +435,13 @@ CharacterReadResult ReadCharacterFile(const std::filesystem::path& file, std::st
     result.error = src.Error();
     return result;
   }
-  return ReadFromSource(src, uid, chunkSize);
+  CharacterReadResult result = ReadFromSource(src, uid, chunkSize);
+  if (result.status != CharacterFileStatus::ReadError && src.ChangedSinceOpening()) {
+    result = {};
+    result.status = CharacterFileStatus::ReadError;
+    result.error = src.Error();
+  }
+  return result;
 }
 
 }  // namespace kov

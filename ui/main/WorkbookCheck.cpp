@@ -3,9 +3,9 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "store/Files.h"
 
 namespace kov {
 
@@ -108,15 +108,8 @@ bool CheckMember(const std::string& zip, std::size_t central, std::string& error
 }  // namespace
 
 bool CheckWorkbook(const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
   std::string zip;
-  try {
-    // A read error throws from inside the iterator rather than setting the stream's state.
-    zip.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  } catch (const std::ios_base::failure&) {
-    in.setstate(std::ios::badbit);
-  }
-  if (!in || (!in.eof() && in.fail())) {
+  if (!ReadAllBytes(path, zip)) {
     error = "cannot be read back";
     return false;
   }

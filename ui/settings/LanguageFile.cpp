@@ -11,8 +11,10 @@
 #include <QWidget>
 #include <QXmlStreamReader>
 
+#include <string>
 #include <vector>
 
+#include "store/Files.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 
@@ -215,11 +217,12 @@ LanguageLoad LoadLanguageFile(const QString& programDir, int lang, const QList<Q
                   dialogParent);
     return LanguageLoad::NotFound;
   }
-  QFile file(path);
-  if (info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly)) return LanguageLoad::Unreadable;
-  const QByteArray bytes = file.read(kMaxFileSize + 1);
-  if (bytes.size() > kMaxFileSize) return LanguageLoad::Unreadable;
-  return ApplyLanguageDocument(bytes, windows) ? LanguageLoad::Loaded : LanguageLoad::Unreadable;
+  std::string bytes;
+  if (info.size() > kMaxFileSize || !ReadAllBytes(QFile::encodeName(path).toStdString(), bytes) ||
+      bytes.size() > static_cast<std::size_t>(kMaxFileSize))
+    return LanguageLoad::Unreadable;
+  return ApplyLanguageDocument(QByteArray::fromStdString(bytes), windows) ? LanguageLoad::Loaded
+                                                                          : LanguageLoad::Unreadable;
 }
 
 LanguageLoad LoadLanguageFile(const QString& programDir, int lang) {
