@@ -1,6 +1,6 @@
 #include "backup/Huffman_Work.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "store/Files.h"
 
 #include <atomic>

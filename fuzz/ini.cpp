@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kov;

@@ -37,10 +37,10 @@ cmake -S "$ROOT" -B "$BUILD/kov" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOV_BUILD_UI=OFF -DKOV_BUILD_TESTS=ON \
   -DCMAKE_PREFIX_PATH="$GTEST_PREFIX" >/dev/null
 TESTS=()
-for dir in store app backup console chars; do
+for dir in store settings backup console chars; do
   if compgen -G "$ROOT/tests/$dir/*.cpp" >/dev/null; then TESTS+=("test_$dir"); fi
 done
-cmake --build "$BUILD/kov" -j"$(nproc)" --target kov_core kovctl vornex-server kov-test-replace \
+cmake --build "$BUILD/kov" -j"$(nproc)" --target kovctl vornex-server kov-test-replace \
   "${TESTS[@]}"
 built=$SECONDS
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "store/Files.h"
 #include "store/ScriptSyntax.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "store/LoadAccounts.h"
 #include "store/ScriptSyntax.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/chars/CharacterFile.h"
+#include "chars/CharacterFile.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "ZipEntry.h"
 #include "store/TabFilter.h"
-#include "ui/main/ExportHtml.h"
-#include "ui/main/ExportXlsx.h"
-#include "ui/main/MailLink.h"
+#include "export/ExportHtml.h"
+#include "export/ExportXlsx.h"
+#include "export/MailLink.h"
 
 namespace fs = std::filesystem;
 using namespace kov;

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/FaultFs.h"
-#include "ui/main/ExportColumns.h"
-#include "ui/main/ExportHtml.h"
-#include "ui/main/ExportXlsx.h"
+#include "export/ExportColumns.h"
+#include "export/ExportHtml.h"
+#include "export/ExportXlsx.h"
 
 namespace kov {
 namespace {

@@ -7,7 +7,7 @@
 #include <csignal>
 
 #include "StoreTestUtil.h"
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "store/LoadAccounts.h"
 #include "store/SaveAcct.h"
 #include "tests/FaultFs.h"

@@ -20,15 +20,15 @@
 #include "console/ServerConsole.h"
 #include "store/GeneratePassword.h"
 #include "support/MainWindowFixture.h"
-#include "ui/main/AccountCommands.h"
-#include "ui/main/AccountModel.h"
-#include "ui/main/AppWindows.h"
-#include "ui/main/EditorPanel.h"
-#include "ui/main/LogPane.h"
-#include "ui/main/TForm1.h"
-#include "ui/main/TForm2.h"
+#include "ui/commands/AccountCommands.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/mainwindow/AppWindows.h"
+#include "ui/editor/EditorPanel.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/commands/NewAccountDialog.h"
 #include "ui/settings/MessageDialog.h"
-#include "ui/settings/TForm6.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -81,20 +81,20 @@ QByteArray Accounts(const QStringList& names) {
   return AccountFile(lines);
 }
 
-QStringList Names(TForm1& f) {
+QStringList Names(MainWindow& f) {
   QStringList out;
   for (RowId r : f.Table().Order()) out << QString::fromLatin1(f.Table().Text(r, dbaccount));
   return out;
 }
 
-int RowOf(TForm1& f, const QString& name) {
+int RowOf(MainWindow& f, const QString& name) {
   for (int i = 0; i < f.Table().ViewCount(); ++i)
     if (QString::fromLatin1(f.Table().Text(f.Table().ViewRow(i), dbaccount)) == name) return i;
   return -1;
 }
 
 // Makes `current` the current row and selects it with the others, as ctrl-clicks do.
-void Select(TForm1& f, const QStringList& names, const QString& current) {
+void Select(MainWindow& f, const QStringList& names, const QString& current) {
   QTableView* grid = f.Grid();
   grid->setFocus();
   const int currentRow = RowOf(f, current);
@@ -108,16 +108,18 @@ void Select(TForm1& f, const QStringList& names, const QString& current) {
   }
 }
 
-QStringList LogLines(TForm1& f) {
+QStringList LogLines(MainWindow& f) {
   QStringList out;
   for (int i = 0; i < f.Log()->LineCount(); ++i) out << f.Log()->LineText(i).trimmed();
   return out;
 }
 
-QStringList SendLines(TForm1& f) { return LogLines(f).filter(QRegularExpression("^Send: ")); }
+QStringList SendLines(MainWindow& f) { return LogLines(f).filter(QRegularExpression("^Send: ")); }
 
-TForm6* Confirmation(TForm1& f) { return f.findChild<TForm6*>(QStringLiteral("Form6")); }
-TForm2* NewAccountDialog(TForm1& f) { return f.findChild<TForm2*>(QStringLiteral("Form2")); }
+DeleteConfirmationDialog* Confirmation(MainWindow& f) { return f.findChild<DeleteConfirmationDialog*>(QStringLiteral("Form6")); }
+NewAccountDialog* FindNewAccountDialog(MainWindow& f) {
+  return f.findChild<NewAccountDialog*>(QStringLiteral("Form2"));
+}
 
 }  // namespace
 
@@ -131,12 +133,12 @@ class TestAccountCommands : public QObject {
       windows = std::make_unique<AppWindows>(fixture.Form());
       fixture.Show();
     }
-    TForm1& Form() { return fixture.Form(); }
+    MainWindow& Form() { return fixture.Form(); }
     // Triggers Delete Account and answers the confirmation with `answer`.
-    void Delete(const std::function<void(TForm6&)>& answer) {
+    void Delete(const std::function<void(DeleteConfirmationDialog&)>& answer) {
       bool shown = false;
       QTimer::singleShot(0, &Form(), [&] {
-        TForm6* d = Confirmation(Form());
+        DeleteConfirmationDialog* d = Confirmation(Form());
         shown = d && d->isVisible();
         if (d) answer(*d);
       });
@@ -150,7 +152,7 @@ class TestAccountCommands : public QObject {
     bool confirmationShown = false;
   };
 
-  static void Yes(TForm6& d) { QTest::mouseClick(d.ButtonYes(), Qt::LeftButton); }
+  static void Yes(DeleteConfirmationDialog& d) { QTest::mouseClick(d.ButtonYes(), Qt::LeftButton); }
 
  private slots:
   void initTestCase() { UiText::Instance().RegisterUiTextKeys(); }
@@ -174,7 +176,7 @@ class TestAccountCommands : public QObject {
   void confirmationListFromSelectionOrCurrentRow() {
     Setup s({"anna", "bert", "carl", "dora"});
     QStringList listed;
-    auto record = [&](TForm6& d) {
+    auto record = [&](DeleteConfirmationDialog& d) {
       for (int i = 0; i < d.Count(); ++i)
         listed << QString::fromStdString(d.ItemName(i)) + (d.IsChecked(i) ? "+" : "-");
       QTest::mouseClick(d.ButtonNo(), Qt::LeftButton);
@@ -191,7 +193,7 @@ class TestAccountCommands : public QObject {
   void threeSelectedOneUnticked() {
     Setup s({"anna", "bert", "carl", "dora"});
     Select(s.Form(), {"anna", "bert", "carl"}, "anna");
-    s.Delete([](TForm6& d) {
+    s.Delete([](DeleteConfirmationDialog& d) {
       d.CheckListBox1()->item(1)->setCheckState(Qt::Unchecked);
       QTest::mouseClick(d.ButtonYes(), Qt::LeftButton);
     });
@@ -208,7 +210,7 @@ class TestAccountCommands : public QObject {
     s.Form().SetChangesSaved(true);
     const int logLines = s.Form().Log()->LineCount();
     Select(s.Form(), {"anna", "bert"}, "anna");
-    s.Delete([](TForm6& d) { QTest::mouseClick(d.ButtonNo(), Qt::LeftButton); });
+    s.Delete([](DeleteConfirmationDialog& d) { QTest::mouseClick(d.ButtonNo(), Qt::LeftButton); });
     QVERIFY(s.confirmationShown);
     QVERIFY(s.console.sent.empty());
     QCOMPARE(s.Form().Log()->LineCount(), logLines);
@@ -218,7 +220,7 @@ class TestAccountCommands : public QObject {
 
   void closedByEscapeDeletesNothing() {
     Setup s({"anna"});
-    s.Delete([](TForm6& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+    s.Delete([](DeleteConfirmationDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); });
     QVERIFY(s.console.sent.empty());
     QCOMPARE(Names(s.Form()), QStringList({"anna"}));
   }
@@ -282,7 +284,7 @@ class TestAccountCommands : public QObject {
 
   void busyWhileDeleting() {
     Setup s({"anna", "bert"});
-    TForm1& f = s.Form();
+    MainWindow& f = s.Form();
     const bool reloadBefore = f.edReloadAcc->isEnabled();
     bool busy = false, newEnabled = true, reloadEnabled = true, closedDuring = true;
     s.console.during = [&](const std::string& c) {
@@ -311,7 +313,7 @@ class TestAccountCommands : public QObject {
 
   void delKeyBelongsToTheGrid() {
     Setup s({"anna"});
-    TForm1& f = s.Form();
+    MainWindow& f = s.Form();
     s.console.running = false;  // a delete stops at the warning, which the seam records
     auto* field = new QLineEdit(QStringLiteral("abc"), &f);
     f.CentralLayout()->addWidget(field);
@@ -332,10 +334,10 @@ class TestAccountCommands : public QObject {
 
   void newAccountCommand() {
     Setup s({"anna", "bert"});
-    TForm1& f = s.Form();
+    MainWindow& f = s.Form();
     f.SetChangesSaved(true);
     QTimer::singleShot(0, &f, [&] {
-      TForm2* d = NewAccountDialog(f);
+      NewAccountDialog* d = FindNewAccountDialog(f);
       QVERIFY(d && d->isVisible());
       QTest::keyClicks(d->eAccount(), "carl");
       QTest::keyClicks(d->ePassword(), "pw1234");
@@ -350,7 +352,7 @@ class TestAccountCommands : public QObject {
 
     // A name taken in another letter case is refused and nothing is added.
     QTimer::singleShot(0, &f, [&] {
-      TForm2* d = NewAccountDialog(f);
+      NewAccountDialog* d = FindNewAccountDialog(f);
       d->eAccount()->setText("Anna");
       QTest::mouseClick(d->BitBtn2(), Qt::LeftButton);
       QVERIFY(d->isVisible());

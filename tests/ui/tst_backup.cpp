@@ -10,11 +10,11 @@
 #include "backup/Huffman.h"
 #include "backup/SaveBackup.h"
 #include "support/MainWindowFixture.h"
-#include "ui/main/BackupCommand.h"
-#include "ui/main/FilterTabs.h"
-#include "ui/main/LogPane.h"
-#include "ui/main/ProgressWindow.h"
-#include "ui/main/TForm1.h"
+#include "ui/commands/BackupCommand.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/widgets/ProgressWindow.h"
+#include "ui/mainwindow/MainWindow.h"
 
 using namespace kov;
 using kovtest::AccountFile;
@@ -54,7 +54,7 @@ class TestBackup : public QObject {
   void makeBackupWritesTheWholeTable() {
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& form = fx.Form();
+    MainWindow& form = fx.Form();
     auto* command = form.findChild<BackupCommand*>("BackupCommand");
     QVERIFY(command);
     command->today = [] { return QDate(2026, 12, 9); };
@@ -104,7 +104,7 @@ class TestBackup : public QObject {
   void failureIsReportedAndTheWindowComesBack() {
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& form = fx.Form();
+    MainWindow& form = fx.Form();
     auto* command = form.findChild<BackupCommand*>("BackupCommand");
     QVERIFY(command);
     const int lines = form.Log()->LineCount();
@@ -123,7 +123,7 @@ class TestBackup : public QObject {
   void incompleteTableIsNotBackedUp() {
     MainWindowFixture fx(AccountFile({"[alpha]", "PASSWORD=one", "[bravo]", "BLOCK=abc", "[EOF]"}));
     fx.Show();
-    TForm1& form = fx.Form();
+    MainWindow& form = fx.Form();
     QVERIFY(!form.LoadComplete());
     auto* command = form.findChild<BackupCommand*>("BackupCommand");
     QVERIFY(command);

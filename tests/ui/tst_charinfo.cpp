@@ -16,9 +16,9 @@
 #include <functional>
 
 #include "support/MainWindowFixture.h"
-#include "ui/chars/TCharInfoForm.h"
-#include "ui/main/EditorPanel.h"
-#include "ui/main/Notice.h"
+#include "ui/chars/CharacterWindow.h"
+#include "ui/editor/EditorPanel.h"
+#include "ui/widgets/Notice.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -68,22 +68,22 @@ class TestCharInfo : public QObject {
   Q_OBJECT
 
  private:
-  QGroupBox* Group(TCharInfoForm& w, const char* name) { return w.findChild<QGroupBox*>(name); }
-  QTableWidget* Grid(TCharInfoForm& w) { return w.findChild<QTableWidget*>("SkillList"); }
-  QComboBox* Combo(TCharInfoForm& w) { return w.findChild<QComboBox*>("ComboBox1"); }
-  QStringList Rows(TCharInfoForm& w) {
+  QGroupBox* Group(CharacterWindow& w, const char* name) { return w.findChild<QGroupBox*>(name); }
+  QTableWidget* Grid(CharacterWindow& w) { return w.findChild<QTableWidget*>("SkillList"); }
+  QComboBox* Combo(CharacterWindow& w) { return w.findChild<QComboBox*>("ComboBox1"); }
+  QStringList Rows(CharacterWindow& w) {
     QStringList rows;
     for (int r = 0; r < Grid(w)->rowCount(); ++r) rows << w.SkillRow(r).join('=');
     return rows;
   }
   // Runs check while the window is shown modally, then closes it with "Cancel".
-  void WhileShown(TCharInfoForm& w, const std::function<void()>& open,
+  void WhileShown(CharacterWindow& w, const std::function<void()>& open,
                   const std::function<void()>& check) {
     bool checked = false;
     QTimer::singleShot(0, &w, [&] {
       // Closes the window even when a check fails, so a failure cannot hang the test.
       struct Cancel {
-        TCharInfoForm& w;
+        CharacterWindow& w;
         ~Cancel() { QTest::mouseClick(w.findChild<QPushButton*>("btnCancel"), Qt::LeftButton); }
       } cancel{w};
       checked = true;
@@ -105,7 +105,7 @@ class TestCharInfo : public QObject {
   }
 
   void freshWindow() {
-    TCharInfoForm w;
+    CharacterWindow w;
     QCOMPARE(w.windowTitle(), QString("Charakter Info"));
     QCOMPARE(Group(w, "GroupBox1")->title(), QString("Char Info"));
     QCOMPARE(Group(w, "GroupBox2")->title(), QString("General"));
@@ -130,7 +130,7 @@ class TestCharInfo : public QObject {
   void opensModallyAndSwitchesWithTheDropDown() {
     QTemporaryDir dir;
     WriteSaveFile(dir, QByteArray(kSaveFile, sizeof kSaveFile - 1));
-    TCharInfoForm w;
+    CharacterWindow w;
     WhileShown(
         w,
         [&] {
@@ -183,7 +183,7 @@ class TestCharInfo : public QObject {
     QVERIFY(save.open(QIODevice::WriteOnly));
     save.write(kSaveFile, sizeof kSaveFile - 1);
     save.close();
-    TCharInfoForm w(&fx.Form());
+    CharacterWindow w(&fx.Form());
     EditorPanel* panel = fx.Form().Editor();
     w.ConnectCharacterList(*panel, [&] { return fx.Form().Settings().SAVEDIR; });
 
@@ -222,7 +222,7 @@ class TestCharInfo : public QObject {
   void choicesAloneReadNothing() {
     QTemporaryDir dir;
     WriteSaveFile(dir, QByteArray(kSaveFile, sizeof kSaveFile - 1));
-    TCharInfoForm w;
+    CharacterWindow w;
     w.SetSaveDir(SaveDir(dir));
     w.SetCharacterChoices({"0x12", "0x13"}, 1);
     QCOMPARE(Combo(w)->currentText(), QString("0x13"));
@@ -233,7 +233,7 @@ class TestCharInfo : public QObject {
   void unknownUidShowsEmptyRecordUnderItsCaption() {
     QTemporaryDir dir;
     WriteSaveFile(dir, QByteArray(kSaveFile, sizeof kSaveFile - 1));
-    TCharInfoForm w;
+    CharacterWindow w;
     w.SetSaveDir(SaveDir(dir));
     w.ReadCharacterFile("0x12");
     QCOMPARE(w.GeneralText(kName), QString("Bob"));
@@ -248,7 +248,7 @@ class TestCharInfo : public QObject {
     WriteSaveFile(dir, QByteArray(kSaveFile, sizeof kSaveFile - 1));
     QStringList notices;
     SetNoticeHandler([&](NoticeKind, const QString& text) { notices << text; });
-    TCharInfoForm w;
+    CharacterWindow w;
     w.SetSaveDir(SaveDir(dir));
     w.ReadCharacterFile("0x12");
     QVERIFY(QFile::remove(dir.filePath("vornexchars.scp")));
@@ -257,7 +257,7 @@ class TestCharInfo : public QObject {
     QCOMPARE(w.GeneralText(kName), QString("Bob"));
     QCOMPARE(Rows(w), QStringList({"Alchemy=600", "Camping=750"}));
 
-    TCharInfoForm fresh;
+    CharacterWindow fresh;
     fresh.SetSaveDir(SaveDir(dir));
     fresh.ReadCharacterFile("0x12");
     QCOMPARE(Group(fresh, "GroupBox1")->title(), QString("Char Info"));
@@ -272,7 +272,7 @@ class TestCharInfo : public QObject {
     WriteSaveFile(dir, QByteArray(kSaveFile, sizeof kSaveFile - 1));
     QStringList notices;
     SetNoticeHandler([&](NoticeKind, const QString& text) { notices << text; });
-    TCharInfoForm w;
+    CharacterWindow w;
     w.SetSaveDir(SaveDir(dir));
     w.ReadCharacterFile("0x12");
     // Reading the start of a process's memory file fails with an I/O error.
@@ -291,14 +291,14 @@ class TestCharInfo : public QObject {
   void windows1252TextIsShown() {
     QTemporaryDir dir;
     WriteSaveFile(dir, QByteArray("[C]\r\nSERIAL=0x5\r\nNAME=J\xF6rg \x80\r\n[EOF]\r\n"));
-    TCharInfoForm w;
+    CharacterWindow w;
     w.SetSaveDir(SaveDir(dir));
     w.ReadCharacterFile("0x5");
     QCOMPARE(w.GeneralText(kName), QString::fromUtf8("J\xC3\xB6rg \xE2\x82\xAC"));
   }
 
   void languageSwitchRetitles() {
-    TCharInfoForm w;
+    CharacterWindow w;
     UiText::Instance().SetText(u"CharInfo_GroupBox1", "Charakter");
     UiText::Instance().SetText(u"CharInfo_Cancel", "Abbrechen");
     UiText::Instance().SetText(u"CharInfo_MoreUID", "Weitere Charaktere:");

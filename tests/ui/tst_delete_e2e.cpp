@@ -16,11 +16,11 @@
 
 #include "console/ServerConsole.h"
 #include "support/MainWindowFixture.h"
-#include "ui/main/AccountModel.h"
-#include "ui/main/AppWindows.h"
-#include "ui/main/TForm1.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/mainwindow/AppWindows.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
-#include "ui/settings/TForm6.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -65,13 +65,13 @@ QStringList Sections(const QByteArray& accountFile) {
   return out;
 }
 
-int RowOf(TForm1& f, const QString& name) {
+int RowOf(MainWindow& f, const QString& name) {
   for (int i = 0; i < f.Table().ViewCount(); ++i)
     if (QString::fromLatin1(f.Table().Text(f.Table().ViewRow(i), dbaccount)) == name) return i;
   return -1;
 }
 
-QStringList TableNames(TForm1& f) {
+QStringList TableNames(MainWindow& f) {
   QStringList out;
   for (RowId r : f.Table().Order()) out << QString::fromLatin1(f.Table().Text(r, dbaccount));
   return out;
@@ -123,7 +123,7 @@ class TestDeleteE2E : public QObject {
     const QByteArray acct =
         AccountFile({"// pending", "[anna]", "PASSWORD=changed", "[dora]", "PASSWORD=newdora"});
     MainWindowFixture fixture(accu, acct);
-    TForm1& f = fixture.Form();
+    MainWindow& f = fixture.Form();
     const QString accounts = fixture.accountFolder;
     QVERIFY(Tmux({"new-session", "-d", "-s", "kovdel", "-x", "200", "-y", "50", m_serverPath,
                   "--accounts", accounts}));
@@ -145,7 +145,7 @@ class TestDeleteE2E : public QObject {
       grid->selectionModel()->select(f.Model().index(RowOf(f, n), 1),
                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QTimer::singleShot(0, &f, [&] {
-      auto* d = f.findChild<TForm6*>(QStringLiteral("Form6"));
+      auto* d = f.findChild<DeleteConfirmationDialog*>(QStringLiteral("Form6"));
       QVERIFY(d && d->isVisible());
       QCOMPARE(d->Count(), 3);
       d->CheckListBox1()->item(1)->setCheckState(Qt::Unchecked);

@@ -13,13 +13,13 @@
 #include <QToolButton>
 
 #include "support/MainWindowFixture.h"
-#include "ui/main/AccountGrid.h"
-#include "ui/main/AccountModel.h"
-#include "ui/main/EditPopup.h"
-#include "ui/main/EditorPanel.h"
-#include "ui/main/FilterTabs.h"
-#include "ui/main/PrivFlags.h"
-#include "ui/main/TForm1.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/editor/EditorPanel.h"
+#include "ui/grid/FilterTabs.h"
+#include "store/PrivFlags.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -47,8 +47,8 @@ QByteArray Accounts() {
 QString Str(std::string_view v) { return QString::fromLatin1(v.data(), static_cast<int>(v.size())); }
 
 struct Editor {
-  explicit Editor(TForm1& f) : form(f), panel(*f.Editor()), table(f.Table()) {}
-  TForm1& form;
+  explicit Editor(MainWindow& f) : form(f), panel(*f.Editor()), table(f.Table()) {}
+  MainWindow& form;
   EditorPanel& panel;
   AccountTable& table;
 
@@ -451,7 +451,7 @@ class TestEditor : public QObject {
   void emptyTableDisablesThePanel() {
     MainWindowFixture fx(QByteArray{});
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     Editor e(f);
     for (const char* name : {"DBEdit2", "DBEdit3", "DBEdit4", "DBEdit6"})
       QVERIFY2(!e.Edit(name)->isEnabled(), name);
@@ -480,7 +480,7 @@ class TestEditor : public QObject {
   void focusOrderAndBalloon() {
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     Editor e(f);
     QWidget* w = e.Box(14);
     QCOMPARE(w->nextInFocusChain(), e.panel.ListBox1());

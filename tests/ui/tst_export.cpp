@@ -14,14 +14,14 @@
 #include "../export/ZipEntry.h"
 #include "store/TabFilter.h"
 #include "support/MainWindowFixture.h"
-#include "ui/main/AccountGrid.h"
-#include "ui/main/AccountModel.h"
-#include "ui/main/ExportCommands.h"
-#include "ui/main/FilterTabs.h"
-#include "ui/main/LogPane.h"
-#include "ui/main/Notice.h"
-#include "ui/main/ProgressWindow.h"
-#include "ui/main/TForm1.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/commands/ExportCommands.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/ProgressWindow.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 
@@ -61,7 +61,7 @@ QByteArray Accounts() {
   });
 }
 
-QStringList GridNames(TForm1& f) {
+QStringList GridNames(MainWindow& f) {
   QStringList out;
   auto& m = f.Model();
   for (int r = 0; r < m.rowCount(); ++r)
@@ -73,13 +73,13 @@ void ClickTab(QTabBar* bar, int index) {
   QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
 }
 
-void ClickTitle(TForm1& f, int column) {
+void ClickTitle(MainWindow& f, int column) {
   QHeaderView* h = f.Grid()->horizontalHeader();
   QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
                     QPoint(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, 8));
 }
 
-void ClickRow(TForm1& f, int row) {
+void ClickRow(MainWindow& f, int row) {
   QTableView* grid = f.Grid();
   const QRect r = grid->visualRect(f.Model().index(row, AccountModel::ColAccount));
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, r.center());
@@ -105,7 +105,7 @@ QString ReadLatin1(const QString& path) {
   return QString::fromLatin1(f.readAll());
 }
 
-QString LastLogLine(TForm1& f) {
+QString LastLogLine(MainWindow& f) {
   LogPane* log = f.Log();
   return log->LineCount() ? log->LineText(log->LineCount() - 1).trimmed() : QString();
 }
@@ -137,7 +137,7 @@ class TestExport : public QObject {
 
   void htmlUnderStaffKeepsTabOrderAndCurrentRow() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ExportCommands commands(f);
     fx.Show();
     ClickTitle(f, AccountModel::ColAccount);  // descending first
@@ -185,7 +185,7 @@ class TestExport : public QObject {
 
   void hostileCellsAreEscaped() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ExportCommands commands(f);
     const QString path = fx.dir.filePath("all.htm");
     SetNextFileNames({path});
@@ -202,7 +202,7 @@ class TestExport : public QObject {
 
   void emptyViewGivesTitleRowOnly() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ExportCommands commands(f);
     fx.Show();
     ClickTab(f.Tabs()->TabControl1(), TabCharCount);
@@ -222,7 +222,7 @@ class TestExport : public QObject {
 
   void excelWorkbookHoldsTheTabsRows() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ExportCommands commands(f);
     fx.Show();
     ClickTab(f.Tabs()->TabControl1(), TabStaff);
@@ -252,7 +252,7 @@ class TestExport : public QObject {
 
   void cancelWritesNothing() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ExportCommands commands(f);
     const int lines = f.Log()->LineCount();
     SetNextFileNames({QString()});
@@ -264,7 +264,7 @@ class TestExport : public QObject {
   void unwritableFolderShowsTheErrorAndLeavesNoFile() {
     QFETCH(bool, excel);
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ExportCommands commands(f);
     QFile plain(fx.dir.filePath("plainfile"));
     QVERIFY(plain.open(QIODevice::WriteOnly));
@@ -294,7 +294,7 @@ class TestExport : public QObject {
   // The command line filters with AcceptsTab; the grid with its tabs. Both must agree.
   void commandLineFilterMatchesTheGrid() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     fx.Show();
     for (int tab = 0; tab < kFilterTabCount; ++tab) {
       for (int chars = 0; chars < (tab == TabCharCount ? kCharTabCount : 1); ++chars) {
@@ -312,7 +312,7 @@ class TestExport : public QObject {
 
   void sendEmailFollowsTheCurrentAddress() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ExportCommands commands(f);
     fx.Show();
     MailCatcher catcher;

@@ -7,11 +7,11 @@
 #include <QTest>
 
 #include "support/MainWindowFixture.h"
-#include "ui/main/AccountGrid.h"
-#include "ui/main/AccountModel.h"
-#include "ui/main/FilterTabs.h"
-#include "ui/main/GridIcons.h"
-#include "ui/main/TForm1.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/grid/GridIcons.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -39,7 +39,7 @@ QByteArray Accounts() {
   });
 }
 
-QStringList Names(TForm1& f) {
+QStringList Names(MainWindow& f) {
   QStringList out;
   auto& m = f.Model();
   for (int r = 0; r < m.rowCount(); ++r)
@@ -47,7 +47,7 @@ QStringList Names(TForm1& f) {
   return out;
 }
 
-QString CurrentName(TForm1& f) {
+QString CurrentName(MainWindow& f) {
   return QString::fromLatin1(f.Table().Text(dbaccount).data(),
                              static_cast<int>(f.Table().Text(dbaccount).size()));
 }
@@ -56,14 +56,14 @@ void ClickTab(QTabBar* bar, int index) {
   QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
 }
 
-void ClickTitle(TForm1& f, int column) {
+void ClickTitle(MainWindow& f, int column) {
   QHeaderView* h = f.Grid()->horizontalHeader();
   QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
                     QPoint(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, 8));
 }
 
-QString EntryText(TForm1& f) { return f.findChild<QLabel*>("EntryPanel")->text(); }
-QString StateText(TForm1& f) { return f.findChild<QLabel*>("StatePanel")->text(); }
+QString EntryText(MainWindow& f) { return f.findChild<QLabel*>("EntryPanel")->text(); }
+QString StateText(MainWindow& f) { return f.findChild<QLabel*>("StatePanel")->text(); }
 
 }  // namespace
 
@@ -78,7 +78,7 @@ class TestGrid : public QObject {
 
   void startShowsAllRowsInLoadOrder() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     QAbstractItemModelTester tester(&f.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(Names(f), (QStringList{"Alice", "bob", "Carl", "dave", "remoteadmin", "Olga", "Adam",
                                     "Dan", "Num", "Boss"}));
@@ -141,7 +141,7 @@ class TestGrid : public QObject {
     QFETCH(QStringList, names);
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     QAbstractItemModelTester tester(&f.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     ClickTab(f.Tabs()->TabControl1(), tab);
     QCOMPARE(f.Tabs()->TabControl1()->currentIndex(), tab);
@@ -157,7 +157,7 @@ class TestGrid : public QObject {
   void charCountTabs() {
     MainWindowFixture fx(Accounts() + AccountFile({"[Gap]", "PLEVEL=1"}));
     // uids in the first and third field only count as two.
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     f.Table().Locate("Gap");
     f.Table().Edit();
     f.Table().SetText(dbcharuid1, "0x10");
@@ -192,7 +192,7 @@ class TestGrid : public QObject {
   void titleClicksSort() {
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     QHeaderView* h = f.Grid()->horizontalHeader();
     ClickTitle(f, AccountModel::ColAccount);  // the marker starts ascending: descending first
     QCOMPARE(h->sortIndicatorOrder(), Qt::DescendingOrder);
@@ -234,7 +234,7 @@ class TestGrid : public QObject {
     for (int i = 0; i < levels.size(); ++i) lines << QStringLiteral("[acc%1]").arg(i) << "PLEVEL=" + levels[i];
     MainWindowFixture fx(AccountFile(lines));
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ClickTitle(f, AccountModel::ColPLevel);
     QCOMPARE(f.Grid()->horizontalHeader()->sortIndicatorSection(), int(AccountModel::ColPLevel));
     QCOMPARE(f.Grid()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
@@ -248,7 +248,7 @@ class TestGrid : public QObject {
     MainWindowFixture fx(AccountFile({"[z1]", "PLEVEL=1", "[a1]", "PLEVEL=0", "[m1]", "PLEVEL=1",
                                       "[b1]", "PLEVEL=0", "[c1]", "PLEVEL=1"}));
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ClickTitle(f, AccountModel::ColAccount);  // an order that differs from the add order
     ClickTitle(f, AccountModel::ColPLevel);
     QCOMPARE(Names(f), (QStringList{"a1", "b1", "z1", "m1", "c1"}));
@@ -259,7 +259,7 @@ class TestGrid : public QObject {
   void textsSortByLocaleCollationIntegersNumerically() {
     MainWindowFixture fx(AccountFile({"[zeta]", QString::fromLatin1("[\xC4rger]"), "[alpha]", "[Beta]", "[beta]"}));
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ClickTitle(f, AccountModel::ColAccount);
     ClickTitle(f, AccountModel::ColAccount);
     // Not byte order (which puts "Beta" first and "Ärger" last); case decides only between
@@ -294,7 +294,7 @@ class TestGrid : public QObject {
   void storedRowIsJudgedAgain() {
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     ClickTab(f.Tabs()->TabControl1(), 3);  // Staff
     AccountTable& t = f.Table();
     QVERIFY(t.Locate("Carl"));
@@ -315,7 +315,7 @@ class TestGrid : public QObject {
 
   void anyStoreMarksUnsaved() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     QCOMPARE(StateText(f), QStringLiteral("Status: saved"));
     QVERIFY(f.ChangesSaved());
     f.Table().Edit();
@@ -327,7 +327,7 @@ class TestGrid : public QObject {
   void countVisibleRowsEndsMultiSelection() {
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     auto* grid = f.GridView();
     auto cellCenter = [&](int row) { return grid->visualRect(f.Model().index(row, 1)).center(); };
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCenter(1));
@@ -345,7 +345,7 @@ class TestGrid : public QObject {
   void columnsScaleToClientWidth() {
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     for (int width : {640, 900, 1200}) {
       f.resize(width, 600);
       QTRY_COMPARE(f.Grid()->viewport()->width() > 0, true);
@@ -364,7 +364,7 @@ class TestGrid : public QObject {
   void iconsAndHints() {
     MainWindowFixture fx(Accounts());
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     AccountTable& t = f.Table();
     auto iconOf = [&](const char* name) {
       t.Locate(name);
@@ -412,7 +412,7 @@ class TestGrid : public QObject {
 
   void contextMenuHoldsTheCommands() {
     MainWindowFixture fx(Accounts());
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     const QList<QAction*> items = f.GridView()->PopupMenu()->actions();
     QCOMPARE(items.size(), 4);
     QCOMPARE(items[0], f.edNewAccount);
@@ -424,7 +424,7 @@ class TestGrid : public QObject {
   void emptyTableShowsNothingUnderEveryTab() {
     MainWindowFixture fx(QByteArray{});
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     for (int tab = 0; tab < 8; ++tab) {
       ClickTab(f.Tabs()->TabControl1(), tab);
       QCOMPARE(f.Model().rowCount(), 0);

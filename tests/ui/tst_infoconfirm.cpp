@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ui/settings/TForm3.h"
-#include "ui/settings/TForm6.h"
+#include "ui/mainwindow/InfoBox.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -27,14 +27,14 @@ class TestInfoConfirm : public QObject {
     return d.exec();
   }
 
-  static void Fill(TForm6& d) {
+  static void Fill(DeleteConfirmationDialog& d) {
     d.ClearList();
     d.AddItem("alpha");
     d.AddItem("beta");
     d.AddItem("gamma");
   }
 
-  static QStringList Ticked(const TForm6& d) {
+  static QStringList Ticked(const DeleteConfirmationDialog& d) {
     QStringList out;
     for (int i = 0; i < d.Count(); ++i)
       out << QString::fromStdString(d.ItemName(i)) + (d.IsChecked(i) ? "+" : "-");
@@ -50,9 +50,9 @@ class TestInfoConfirm : public QObject {
     QCOMPARE(ReadVersionNumber(QCoreApplication::applicationFilePath()),
              FourPartVersion(QStringLiteral(KOV_VERSION)));
     QCOMPARE(ReadVersionNumber("/no/such/program"), QString());
-    TForm3 box(QCoreApplication::applicationFilePath());
+    InfoBox box(QCoreApplication::applicationFilePath());
     QCOMPARE(box.VersionText(), "Version:" + FourPartVersion(QStringLiteral(KOV_VERSION)));
-    TForm3 missing("/no/such/program");
+    InfoBox missing("/no/such/program");
     QCOMPARE(missing.VersionText(), QStringLiteral("Version:"));
   }
 
@@ -62,12 +62,12 @@ class TestInfoConfirm : public QObject {
 #ifndef Q_OS_WIN
     QCOMPARE(line, QSysInfo::prettyProductName() + " " + QSysInfo::kernelVersion() + " (Build 0)");
 #endif
-    TForm3 box(QCoreApplication::applicationFilePath());
+    InfoBox box(QCoreApplication::applicationFilePath());
     QVERIFY(box.findChild<QLabel*>("LabelSystem")->text() == line);
   }
 
   void textsAndClose() {
-    TForm3 box(QCoreApplication::applicationFilePath());
+    InfoBox box(QCoreApplication::applicationFilePath());
     QCOMPARE(box.windowTitle(), QStringLiteral("Info..."));
     QCOMPARE(box.CloseButton()->text(), Ui("Info_Button_Cancel"));
     QCOMPARE(box.findChild<QLabel*>("LabelCopyRight")->text(), Ui("Info_Label_CopyRight"));
@@ -81,8 +81,8 @@ class TestInfoConfirm : public QObject {
 
   void mailLinks() {
     QList<QUrl> opened;
-    TForm3::SetUrlOpener([&](const QUrl& u) { opened << u; });
-    TForm3 box(QCoreApplication::applicationFilePath());
+    InfoBox::SetUrlOpener([&](const QUrl& u) { opened << u; });
+    InfoBox box(QCoreApplication::applicationFilePath());
     const QList<QLabel*> links = box.MailLinks();
     QCOMPARE(links.size(), 3);
     bool stillOpen = true;
@@ -97,7 +97,7 @@ class TestInfoConfirm : public QObject {
       stillOpen = box.isVisible();
       box.accept();
     });
-    TForm3::SetUrlOpener({});
+    InfoBox::SetUrlOpener({});
     QVERIFY(stillOpen);
     QCOMPARE(opened.size(), 3);
     for (int i = 0; i < 3; ++i) {
@@ -107,7 +107,7 @@ class TestInfoConfirm : public QObject {
   }
 
   void confirmationTexts() {
-    TForm6 d;
+    DeleteConfirmationDialog d;
     QCOMPARE(d.windowTitle(), Ui("frg_acc_delete_Title"));
     QCOMPARE(d.Question()->text(), Ui("frg_acc_delete"));
     QCOMPARE(d.ButtonYes()->text(), Ui("frg_acc_delete_yes"));
@@ -130,7 +130,7 @@ class TestInfoConfirm : public QObject {
   void confirmationList() {
     QFETCH(QString, how);
     QFETCH(QStringList, expected);
-    TForm6 d;
+    DeleteConfirmationDialog d;
     Fill(d);
     QCOMPARE(Ticked(d), QStringList({"alpha+", "beta+", "gamma+"}));
     Run(d, [&] {
@@ -153,7 +153,7 @@ class TestInfoConfirm : public QObject {
   }
 
   void namesKeepTheirBytes() {
-    TForm6 d;
+    DeleteConfirmationDialog d;
     d.AddItem("J\xf6rg");  // Windows-1252 o-umlaut
     QCOMPARE(d.CheckListBox1()->item(0)->text(), QString::fromUtf8("J\u00f6rg"));
     QCOMPARE(d.ItemName(0), std::string("J\xf6rg"));

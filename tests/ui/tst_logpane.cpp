@@ -8,8 +8,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "ui/main/EditPopup.h"
-#include "ui/main/LogPane.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/mainwindow/LogPane.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;

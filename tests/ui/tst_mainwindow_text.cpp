@@ -8,10 +8,10 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "ui/main/EditPopup.h"
-#include "ui/main/LogPane.h"
-#include "ui/main/Notice.h"
-#include "ui/main/TForm1.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/widgets/Notice.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 
@@ -43,12 +43,12 @@ struct Folder {
   QString program;
 };
 
-QString StatusText(TForm1& form, const char* name) {
+QString StatusText(MainWindow& form, const char* name) {
   auto* label = form.findChild<QLabel*>(QString::fromLatin1(name));
   return label ? label->text() : QString();
 }
 
-QStringList MenuTitles(TForm1& form) {
+QStringList MenuTitles(MainWindow& form) {
   return {form.MenuFile()->title(), form.MenuEdit()->title(), form.MenuView()->title(), form.MenuHelp()->title()};
 }
 
@@ -68,7 +68,7 @@ class TestMainWindowText : public QObject {
 
   void englishFile() {
     Folder folder("LANG=0\r\n");
-    TForm1 form(folder.program);
+    MainWindow form(folder.program);
     QVERIFY(MessageDialogSeam::Calls().isEmpty());
     QCOMPARE(form.edNewAccount->text(), QStringLiteral("New Account"));
     QCOMPARE(form.edReloadAcc->text(), QStringLiteral("Reload Accounts"));
@@ -86,7 +86,7 @@ class TestMainWindowText : public QObject {
 
   void germanFile() {
     Folder folder("LANG=1\r\n");
-    TForm1 form(folder.program);
+    MainWindow form(folder.program);
     QVERIFY(MessageDialogSeam::Calls().isEmpty());
     QCOMPARE(form.edNewAccount->text(), QStringLiteral("Neues Konto"));
     QCOMPARE(form.edDeleteAccount->text(), QString::fromUtf8("Konto löschen"));
@@ -106,7 +106,7 @@ class TestMainWindowText : public QObject {
   void unknownLanguageShowsTheFixedErrorAndKeepsDefaults() {
     Folder folder("LANG=2\r\n");
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
-    TForm1 form(folder.program);
+    MainWindow form(folder.program);
     const auto calls = MessageDialogSeam::Calls();
     QCOMPARE(calls.size(), 1);
     QCOMPARE(calls[0].text, "Language file not found: " + QDir::toNativeSeparators(folder.program) +
@@ -123,7 +123,7 @@ class TestMainWindowText : public QObject {
   void missingEnglishFileIsReported() {
     Folder folder("LANG=0\r\n", false);
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
-    TForm1 form(folder.program);
+    MainWindow form(folder.program);
     QCOMPARE(MessageDialogSeam::Calls().size(), 1);
     QVERIFY(MessageDialogSeam::Calls()[0].text.endsWith(QDir::separator() + QStringLiteral("english.xml")));
     form.Settings().ChangesSaved = true;
@@ -132,7 +132,7 @@ class TestMainWindowText : public QObject {
   void showLogFollowsTheSettingAndIsWrittenBack() {
     Folder folder("LANG=0\r\nSHOWLOG=0\r\nLOGH=140\r\n");
     {
-      TForm1 form(folder.program);
+      MainWindow form(folder.program);
       form.show();
       QVERIFY(QTest::qWaitForWindowExposed(&form));
       QVERIFY(!form.mViewLog->isChecked());
@@ -154,7 +154,7 @@ class TestMainWindowText : public QObject {
     QVERIFY(folder.Ini().contains("SHOWLOG=1"));
     QVERIFY(folder.Ini().contains("LOGH=90"));
     {
-      TForm1 form(folder.program);
+      MainWindow form(folder.program);
       form.mViewLog->trigger();  // untick
       QVERIFY(!form.mViewLog->isChecked());
       form.Settings().ChangesSaved = true;
@@ -166,7 +166,7 @@ class TestMainWindowText : public QObject {
 
   void closeQuestionGoesThroughMessageDialog() {
     Folder folder("LANG=1\r\n");
-    TForm1 form(folder.program);
+    MainWindow form(folder.program);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.SetChangesSaved(false);

@@ -10,8 +10,8 @@
 
 #include "store/AccountTable.h"
 #include "store/GeneratePassword.h"
-#include "ui/main/Notice.h"
-#include "ui/main/TForm2.h"
+#include "ui/widgets/Notice.h"
+#include "ui/commands/NewAccountDialog.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -47,15 +47,15 @@ class TestNewAccount : public QObject {
   QList<Shown> m_shown;
   int m_filterResets = 0;
 
-  std::unique_ptr<TForm2> MakeDialog(AccountTable& t) {
-    return std::make_unique<TForm2>(t, [this, &t] {
+  std::unique_ptr<NewAccountDialog> MakeDialog(AccountTable& t) {
+    return std::make_unique<NewAccountDialog>(t, [this, &t] {
       ++m_filterResets;
       t.SetFiltered(false);
       t.First();
     });
   }
 
-  static void Enter(TForm2& d, const QString& name, const QString& password) {
+  static void Enter(NewAccountDialog& d, const QString& name, const QString& password) {
     d.eAccount()->clear();
     d.ePassword()->clear();
     Type(d.eAccount(), name);

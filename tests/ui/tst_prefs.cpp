@@ -19,17 +19,17 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/TPrgSettings.h"
+#include "settings/ProgramSettings.h"
 #include "support/MainWindowFixture.h"
-#include "ui/chars/TCharInfoForm.h"
-#include "ui/main/AppWindows.h"
-#include "ui/main/EditPopup.h"
-#include "ui/main/Notice.h"
-#include "ui/main/TForm2.h"
+#include "ui/chars/CharacterWindow.h"
+#include "ui/mainwindow/AppWindows.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/widgets/Notice.h"
+#include "ui/commands/NewAccountDialog.h"
 #include "ui/settings/MessageDialog.h"
-#include "ui/settings/TForm3.h"
-#include "ui/settings/TForm6.h"
-#include "ui/settings/TPrefsForm.h"
+#include "ui/mainwindow/InfoBox.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
+#include "ui/settings/PreferencesDialog.h"
 #include "ui/settings/UiText.h"
 #include "ui/settings/UiTextWindows.h"
 
@@ -67,7 +67,7 @@ struct GameFolder {
 
 // Shows the dialog modally through `open` and lets `act` work on it while it is up.
 template <class Open, class Act>
-void WhileOpen(TPrefsForm& prefs, Open open, Act act) {
+void WhileOpen(PreferencesDialog& prefs, Open open, Act act) {
   bool ran = false;
   QTimer::singleShot(0, &prefs, [&] {
     ran = true;
@@ -85,12 +85,12 @@ class TestPrefs : public QObject {
   Q_OBJECT
 
  private:
-  TPrgSettings m_settings;
+  ProgramSettings m_settings;
   UiTextWindows m_windows;
-  std::unique_ptr<TPrefsForm> m_prefs;
+  std::unique_ptr<PreferencesDialog> m_prefs;
 
-  TPrefsForm& Prefs() {
-    m_prefs = std::make_unique<TPrefsForm>(m_settings, QString(KOV_SOURCE_DIR "/lang"), m_windows,
+  PreferencesDialog& Prefs() {
+    m_prefs = std::make_unique<PreferencesDialog>(m_settings, QString(KOV_SOURCE_DIR "/lang"), m_windows,
                                            nullptr);
     return *m_prefs;
   }
@@ -98,7 +98,7 @@ class TestPrefs : public QObject {
  private slots:
   void initTestCase() { UiText::Instance().RegisterUiTextKeys(); }
   void init() {
-    m_settings = TPrgSettings{};
+    m_settings = ProgramSettings{};
     SetNextFileNames({});
     MessageDialogSeam::Clear();
   }
@@ -113,7 +113,7 @@ class TestPrefs : public QObject {
     m_settings.SAVEDIR = "/nowhere/save/";
     m_settings.LANG = 1;
     m_settings.ACCAUTOUPDATE = true;
-    TPrefsForm& p = Prefs();
+    PreferencesDialog& p = Prefs();
     QCOMPARE(p.objectName(), QStringLiteral("PrefsForm"));
     QCOMPARE(p.windowTitle(), QStringLiteral("PrefsForm"));
     QCOMPARE(p.PageControl1()->count(), 1);
@@ -143,7 +143,7 @@ class TestPrefs : public QObject {
     GameFolder game(true);
     m_settings.ACCOUNTDIR = (game.root + "/accounts/").toStdString();
     EditPopup popup;
-    TPrefsForm p(m_settings, QString(), m_windows, &popup);
+    PreferencesDialog p(m_settings, QString(), m_windows, &popup);
     for (QLineEdit* field : {p.vornexdir(), p.AccountDir(), p.SaveDir()})
       QCOMPARE(field->contextMenuPolicy(), Qt::CustomContextMenu);
     p.show();
@@ -193,7 +193,7 @@ class TestPrefs : public QObject {
     QFETCH(QString, text);
     QFETCH(bool, green);
     GameFolder game(true);
-    TPrefsForm& p = Prefs();
+    PreferencesDialog& p = Prefs();
     auto* edit = p.findChild<QLineEdit*>(field);
     QVERIFY(edit);
     edit->setText("something else");
@@ -207,7 +207,7 @@ class TestPrefs : public QObject {
   void colourFollowsTheFile() {
     GameFolder game(false);
     m_settings.SAVEDIR = (game.root + "/save/").toStdString();
-    TPrefsForm& p = Prefs();
+    PreferencesDialog& p = Prefs();
     QCOMPARE(TextColour(p.SaveDir()), kRed);
     Touch(game.root + "/save/vornexchars.scp");
     // Unchanged text, but the next opening looks again.
@@ -224,7 +224,7 @@ class TestPrefs : public QObject {
     QFETCH(bool, withChars);
     GameFolder game(withChars);
     m_settings.VORNEXDIR = (game.root + "/old-server").toStdString();
-    TPrefsForm& p = Prefs();
+    PreferencesDialog& p = Prefs();
     SetNextFileNames({game.program});
     QTest::mouseClick(p.btnVornexDir(), Qt::LeftButton);
     const FileDialogRequest& request = LastFileDialogRequest();
@@ -259,7 +259,7 @@ class TestPrefs : public QObject {
     GameFolder game(true);
     m_settings.VORNEXDIR = game.program.toStdString();
     Touch(game.root + "/readme.txt");  // not executable: never offered
-    TPrefsForm& p = Prefs();
+    PreferencesDialog& p = Prefs();
     ClearNextFileNames();
     QStringList offered;
     QTimer::singleShot(0, &p, [&] {
@@ -308,7 +308,7 @@ class TestPrefs : public QObject {
     QFETCH(QString, chosen);
     QFETCH(QString, expected);
     m_settings.ACCOUNTDIR = m_settings.SAVEDIR = "/before/";
-    TPrefsForm& p = Prefs();
+    PreferencesDialog& p = Prefs();
     auto* edit = p.findChild<QLineEdit*>(field);
     auto* button = field == "AccountDir" ? p.btnAccountDir() : p.btnSaveDir();
     SetNextFileNames({chosen});
@@ -322,7 +322,7 @@ class TestPrefs : public QObject {
   }
 
   void applyCopiesTheFields() {
-    TPrefsForm& p = Prefs();
+    PreferencesDialog& p = Prefs();
     WhileOpen(
         p, [&] { p.Execute(); },
         [&] {
@@ -352,8 +352,8 @@ class TestPrefs : public QObject {
     QFETCH(bool, byFrame);
     m_settings.ACCOUNTDIR = "/stored/accounts/";
     m_settings.VORNEXDIR = "/stored/server";
-    TPrefsForm& p = Prefs();
-    const TPrgSettings before = m_settings;
+    PreferencesDialog& p = Prefs();
+    const ProgramSettings before = m_settings;
     WhileOpen(
         p, [&] { p.Execute(); },
         [&] {
@@ -408,13 +408,13 @@ class TestPrefs : public QObject {
   void germanSurvivesCancel() {
     kovtest::MainWindowFixture f(kovtest::AccountFile({"[Alpha]", "PASSWORD=a", ""}));
     AppWindows windows(f.Form());
-    auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    auto* prefs = f.Form().findChild<PreferencesDialog*>("PrefsForm");
     QVERIFY(prefs);
     QVERIFY(f.Form().edSettingsForm->isEnabled());
     QCOMPARE(f.Form().edNewAccount->text(), QStringLiteral("New Account"));
     const std::string storedAccounts = f.Form().Settings().ACCOUNTDIR;
     int loads = 0;
-    connect(&f.Form(), &TForm1::AccountsLoaded, this, [&] { ++loads; });
+    connect(&f.Form(), &MainWindow::AccountsLoaded, this, [&] { ++loads; });
     const int rows = f.Form().Table().RowCount();
 
     WhileOpen(
@@ -442,10 +442,10 @@ class TestPrefs : public QObject {
     };
     QCOMPARE(f.Form().edSettingsForm->text(), QStringLiteral("Einstellungen"));
     QCOMPARE(f.Form().edNewAccount->text(), QStringLiteral("Neues Konto"));
-    QCOMPARE(f.Form().findChild<TForm2*>("Form2")->windowTitle(), QStringLiteral("Neues Konto"));
-    QVERIFY(hasText(f.Form().findChild<TForm3*>(), QStringLiteral("Schließen")));
-    QCOMPARE(f.Form().findChild<TForm6*>("Form6")->windowTitle(), QStringLiteral("Konten löschen"));
-    QVERIFY(hasText(f.Form().findChild<TCharInfoForm*>(), QStringLiteral("Charakter-Info")));
+    QCOMPARE(f.Form().findChild<NewAccountDialog*>("Form2")->windowTitle(), QStringLiteral("Neues Konto"));
+    QVERIFY(hasText(f.Form().findChild<InfoBox*>(), QStringLiteral("Schließen")));
+    QCOMPARE(f.Form().findChild<DeleteConfirmationDialog*>("Form6")->windowTitle(), QStringLiteral("Konten löschen"));
+    QVERIFY(hasText(f.Form().findChild<CharacterWindow*>(), QStringLiteral("Charakter-Info")));
     QCOMPARE(MessageDialogSeam::Calls().size(), 0);
     // Neither opening nor the switch read the accounts again.
     QCOMPARE(loads, 0);
@@ -462,7 +462,7 @@ class TestPrefs : public QObject {
     kovtest::MainWindowFixture f(QByteArray{});
     AppWindows windows(f.Form());
     QFile::remove(f.programFolder + "/german.xml");
-    auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    auto* prefs = f.Form().findChild<PreferencesDialog*>("PrefsForm");
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
     WhileOpen(
         *prefs, [&] { f.Form().edSettingsForm->trigger(); },
@@ -485,7 +485,7 @@ class TestPrefs : public QObject {
     QVERIFY(accu.open(QIODevice::WriteOnly));
     accu.write(kovtest::AccountFile({"[Beta]", "PASSWORD=b", "", "[Gamma]", "PASSWORD=c", ""}));
     accu.close();
-    auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    auto* prefs = f.Form().findChild<PreferencesDialog*>("PrefsForm");
     QCOMPARE(f.Form().Table().RowCount(), 1);
     SetNextFileNames({game.program});
     WhileOpen(
@@ -504,9 +504,9 @@ class TestPrefs : public QObject {
   void screenshots() {
     kovtest::MainWindowFixture f(QByteArray{});
     AppWindows windows(f.Form());
-    auto* prefs = f.Form().findChild<TPrefsForm*>("PrefsForm");
+    auto* prefs = f.Form().findChild<PreferencesDialog*>("PrefsForm");
     GameFolder game(false);  // green program and accounts, red save folder
-    TPrgSettings& settings = f.Form().Settings();
+    ProgramSettings& settings = f.Form().Settings();
     settings.VORNEXDIR = game.program.toStdString();
     settings.ACCOUNTDIR = (game.root + "/accounts/").toStdString();
     settings.SAVEDIR = (game.root + "/save/").toStdString();

@@ -9,12 +9,12 @@
 #include <QTest>
 
 #include "support/MainWindowFixture.h"
-#include "ui/main/AccountGrid.h"
-#include "ui/main/AccountModel.h"
-#include "ui/main/CachedTabBar.h"
-#include "ui/main/EditorPanel.h"
-#include "ui/main/TForm1.h"
-#include "ui/main/ValueLabel.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/grid/CachedTabBar.h"
+#include "ui/editor/EditorPanel.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/widgets/ValueLabel.h"
 
 using namespace kov;
 using kovtest::AccountFile;
@@ -114,7 +114,7 @@ class TestRepaint : public QObject {
         "[EOF]",
     }));
     fx.Show();
-    TForm1& f = fx.Form();
+    MainWindow& f = fx.Form();
     for (int row : {0, 1, 2, 0}) {
       f.Table().SetCurrentIndex(row);
       Settle();

@@ -9,11 +9,11 @@
 #include <QTreeWidget>
 
 #include "support/MainWindowFixture.h"
-#include "ui/main/AccountGrid.h"
-#include "ui/main/ExtraCommands.h"
-#include "ui/main/RevertCommand.h"
-#include "ui/main/ReviewDialog.h"
-#include "ui/main/TForm1.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/commands/ExtraCommands.h"
+#include "ui/commands/RevertCommand.h"
+#include "ui/commands/ReviewDialog.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 
@@ -33,7 +33,7 @@ void EditCurrent(AccountTable& t, Field f, const char* value) {
   t.Post();
 }
 
-void SelectAccount(TForm1& form, const char* name) { QVERIFY(form.Table().Locate(name)); }
+void SelectAccount(MainWindow& form, const char* name) { QVERIFY(form.Table().Locate(name)); }
 
 void AddNew(AccountTable& t, const char* name) {
   t.Append();
@@ -43,7 +43,7 @@ void AddNew(AccountTable& t, const char* name) {
   t.Post();
 }
 
-QString StatePanel(TForm1& form) { return form.findChild<QLabel*>("StatePanel")->text(); }
+QString StatePanel(MainWindow& form) { return form.findChild<QLabel*>("StatePanel")->text(); }
 }  // namespace
 
 class TestReview : public QObject {

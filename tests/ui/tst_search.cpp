@@ -5,10 +5,10 @@
 #include <QTest>
 
 #include "support/MainWindowFixture.h"
-#include "ui/main/ExtraCommands.h"
-#include "ui/main/FilterTabs.h"
-#include "ui/main/SearchField.h"
-#include "ui/main/TForm1.h"
+#include "ui/commands/ExtraCommands.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/grid/SearchField.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -26,7 +26,7 @@ QByteArray Accounts() {
   });
 }
 
-QStringList Shown(TForm1& form) {
+QStringList Shown(MainWindow& form) {
   QStringList names;
   const AccountTable& t = form.Table();
   for (int i = 0; i < t.ViewCount(); ++i)
@@ -35,13 +35,13 @@ QStringList Shown(TForm1& form) {
 }
 
 // The rows shown once `text` is applied in the field.
-QStringList Applied(TForm1& form, SearchField* field, const char* text) {
+QStringList Applied(MainWindow& form, SearchField* field, const char* text) {
   field->setText(QString::fromLatin1(text));
   field->ApplyNow();
   return Shown(form);
 }
 
-QString EntryText(TForm1& form) { return form.findChild<QLabel*>("EntryPanel")->text(); }
+QString EntryText(MainWindow& form) { return form.findChild<QLabel*>("EntryPanel")->text(); }
 }  // namespace
 
 class TestSearch : public QObject {

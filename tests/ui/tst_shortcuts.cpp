@@ -8,10 +8,10 @@
 #include <QTest>
 
 #include "support/MainWindowFixture.h"
-#include "ui/main/ExportCsv.h"
-#include "ui/main/ExtraCommands.h"
-#include "ui/main/SearchField.h"
-#include "ui/main/TForm1.h"
+#include "export/ExportCsv.h"
+#include "ui/commands/ExtraCommands.h"
+#include "ui/grid/SearchField.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 
 using namespace kov;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "store/AccountTable.h"
-#include "ui/main/AccountSorter.h"
-#include "ui/main/Text1252.h"
+#include "ui/grid/AccountSorter.h"
+#include "ui/widgets/Text1252.h"
 
 using namespace kov;
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/chars/CharacterFile.h"
+#include "chars/CharacterFile.h"
 
 extern char** environ;
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/main/Notice.h"
+#include "ui/widgets/Notice.h"
 
 extern char** environ;
 

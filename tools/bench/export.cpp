@@ -22,8 +22,8 @@
 
 #include "store/LoadAccounts.h"
 #include "store/ReadAcc.h"
-#include "ui/main/ExportHtml.h"
-#include "ui/main/ExportXlsx.h"
+#include "export/ExportHtml.h"
+#include "export/ExportXlsx.h"
 
 extern char** environ;
 

@@ -5,7 +5,7 @@
 #include <QApplication>
 
 #include "CharBench.h"
-#include "ui/chars/TCharInfoForm.h"
+#include "ui/chars/CharacterWindow.h"
 #include "ui/settings/UiText.h"
 
 int main(int argc, char** argv) {
@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   kov::UiText::Instance().RegisterUiTextKeys();
-  kov::TCharInfoForm window;
-  return charbench::Run(argc, argv, "kov-bench-ui_charinfo", "TCharInfoForm read",
+  kov::CharacterWindow window;
+  return charbench::Run(argc, argv, "kov-bench-ui_charinfo", "CharacterWindow read",
                         [&](const std::filesystem::path& file, const std::string& uid) {
                           window.SetSaveDir(file.parent_path().string() + "/");
                           window.ReadCharacterFile(QString::fromStdString(uid));

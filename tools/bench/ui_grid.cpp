@@ -30,11 +30,11 @@
 
 #include "store/AccountTable.h"
 #include "store/ReadAcc.h"
-#include "ui/main/AccountGrid.h"
-#include "ui/main/AccountModel.h"
-#include "ui/main/FilterTabs.h"
-#include "ui/main/Notice.h"
-#include "ui/main/TForm1.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/widgets/Notice.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "UiBench.h"
 
 namespace {
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
 
   // Opening the program until the grid is painted.
   const auto open0 = Clock::now();
-  kov::TForm1 form(programDir);
+  kov::MainWindow form(programDir);
   PaintCounter painted;
   form.GridView()->viewport()->installEventFilter(&painted);
   form.show();

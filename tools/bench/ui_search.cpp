@@ -22,11 +22,11 @@
 
 #include "store/AccountTable.h"
 #include "store/ReadAcc.h"
-#include "ui/main/AccountGrid.h"
-#include "ui/main/ExtraCommands.h"
-#include "ui/main/Notice.h"
-#include "ui/main/SearchField.h"
-#include "ui/main/TForm1.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/commands/ExtraCommands.h"
+#include "ui/widgets/Notice.h"
+#include "ui/grid/SearchField.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "UiBench.h"
 
 namespace {
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   };
   timeReferences();
 
-  kov::TForm1 form(programDir);
+  kov::MainWindow form(programDir);
   kov::ExtraCommands extras(form);
   form.show();
   // The work the program does in idle time after loading (the sort column's keys) is let

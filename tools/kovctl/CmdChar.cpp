@@ -5,7 +5,7 @@
 
 #include "Command.h"
 #include "store/Cp1252.h"
-#include "ui/chars/CharacterFile.h"
+#include "chars/CharacterFile.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "store/LoadAccounts.h"
 #include "store/ScriptSyntax.h"
 #include "store/TabFilter.h"
-#include "ui/main/ExportCsv.h"
-#include "ui/main/ExportHtml.h"
-#include "ui/main/ExportXlsx.h"
+#include "export/ExportCsv.h"
+#include "export/ExportHtml.h"
+#include "export/ExportXlsx.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTest>
 
-#include "ui/main/Notice.h"
+#include "ui/widgets/Notice.h"
 
 namespace kovtest {
 
@@ -37,7 +37,7 @@ MainWindowFixture::MainWindowFixture(const QByteArray& accu, const QByteArray& a
   if (!accu.isEmpty()) WriteFile(accountFolder + "/VornexAccu.scp", accu);
   if (!acct.isEmpty()) WriteFile(accountFolder + "/VornexAcct.scp", acct);
   kov::SetNoticeHandler([this](kov::NoticeKind, const QString& text) { notices << text; });
-  form = std::make_unique<kov::TForm1>(programFolder);
+  form = std::make_unique<kov::MainWindow>(programFolder);
 }
 
 MainWindowFixture::~MainWindowFixture() {

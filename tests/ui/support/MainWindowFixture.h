@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "ui/main/TForm1.h"
+#include "ui/mainwindow/MainWindow.h"
 
 namespace kovtest {
 
@@ -22,7 +22,7 @@ struct MainWindowFixture {
 #endif
   ~MainWindowFixture();
 
-  kov::TForm1& Form() { return *form; }
+  kov::MainWindow& Form() { return *form; }
   // Shows the window and waits until it is on screen.
   void Show();
 
@@ -30,7 +30,7 @@ struct MainWindowFixture {
   QString programFolder;
   QString accountFolder;
   QStringList notices;
-  std::unique_ptr<kov::TForm1> form;
+  std::unique_ptr<kov::MainWindow> form;
 };
 
 // Account-file text from lines, joined with CR LF.

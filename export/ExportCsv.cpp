@@ -1,0 +1,66 @@
+#include "export/ExportCsv.h"
+
+#include "backup/Huffman_Work.h"
+
+namespace kov {
+
+std::string CsvCell(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size() + 3);
+  // A formula guard must sit inside the quotes, where a spreadsheet reads the cell's text.
+  if (!bytes.empty() && (bytes[0] == '=' || bytes[0] == '+' || bytes[0] == '-' || bytes[0] == '@'))
+    text += '\'';
+  text.append(bytes);
+  const bool quote = text.find_first_of(",\"\r\n;\t") != std::string::npos ||
+                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+  if (!quote) return text;
+  std::string out;
+  out.reserve(text.size() + 4);
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+ExportResult ExportCsv(const AccountTable& table, const std::vector<ExportColumn>& columns,
+                       const std::string& path, const ExportProgressFn& progress) {
+  ExportResult result;
+  AtomicFileOutput file;
+  if (!file.Open(path, result.error)) return result;
+  std::string buffer;
+  bool ok = true;
+  auto flush = [&] {
+    if (ok && !buffer.empty())
+      ok = file.Write(reinterpret_cast<const std::uint8_t*>(buffer.data()), buffer.size());
+    buffer.clear();
+  };
+  auto line = [&](auto cellOf) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (i) buffer += ',';
+      buffer += CsvCell(cellOf(columns[i]));
+    }
+    buffer += "\r\n";
+    if (buffer.size() > (1u << 16)) flush();
+  };
+  line([](const ExportColumn& c) -> std::string { return c.title; });
+  int rows = 0;
+  WalkExportRows(table, progress, [&](RowId row) {
+    line([&](const ExportColumn& c) { return table.DisplayText(row, c.field); });
+    ++rows;
+    return ok;
+  });
+  flush();
+  if (!ok) {
+    result.error = file.WriteErrorText();
+    file.Discard();
+    return result;
+  }
+  result.rows = rows;
+  result.ok = file.Commit(result.error);
+  return result;
+}
+
+}  // namespace kov

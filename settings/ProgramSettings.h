@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "settings/IniFile.h"
+
+namespace kov {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// Appends the platform's separator unless the path already ends with '/' or '\'; an empty
+// path becomes the separator alone (the root folder).
+std::string AppendPathSeparator(std::string path);
+
+// The program's settings for the whole run, filled from kov.ini at start-up and written
+// back at shutdown. The window bounds and the log pane live here too so that the window
+// code need not touch the profile itself.
+struct ProgramSettings {
+  static constexpr std::int32_t kDefaultLeft = 238;
+  static constexpr std::int32_t kDefaultTop = 122;
+  static constexpr std::int32_t kDefaultHeight = 587;
+  static constexpr std::int32_t kDefaultWidth = 605;
+  static constexpr bool kDefaultShowLog = true;
+  static constexpr std::int32_t kDefaultLogHeight = 100;
+
+  std::string VORNEXDIR;
+  std::string ACCOUNTDIR;
+  std::string SAVEDIR;
+  bool ChangesSaved = false;  // never stored in kov.ini
+  std::int32_t LANG = 0;
+  bool ACCAUTOUPDATE = false;
+
+  std::int32_t LEFT = kDefaultLeft;
+  std::int32_t TOP = kDefaultTop;
+  std::int32_t HEIGHT = kDefaultHeight;
+  std::int32_t WIDTH = kDefaultWidth;
+  bool SHOWLOG = kDefaultShowLog;
+  std::int32_t LOGH = kDefaultLogHeight;
+
+  // Reads the eleven keys (missing or garbage values give the defaults) and gives
+  // ACCOUNTDIR and SAVEDIR their trailing separator. ChangesSaved is left alone.
+  void LoadSettings(const IniFile& ini);
+  // Writes the eleven keys in their fixed order; every other line of the profile stays.
+  // False when a value could not be stored (a text holding a line break).
+  bool SaveSettings(IniFile& ini) const;
+};
+
+// kov.ini in the given program folder.
+std::string SettingsFilePath(const std::string& programFolder);
+
+// Convenience for start-up and shutdown: load from / store into the file at path.
+ProgramSettings LoadSettingsFile(const std::string& path);
+IniFile::SaveResult SaveSettingsFile(const std::string& path, const ProgramSettings& settings);
+
+}  // namespace kov

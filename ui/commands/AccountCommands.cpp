@@ -1,0 +1,208 @@
+#include "ui/commands/AccountCommands.h"
+
+#include <QAction>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTableView>
+#include <algorithm>
+
+#include "console/ServerConsole.h"
+#include "store/GeneratePassword.h"
+#include "store/LoadAccounts.h"
+#include "store/RemoveSections.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/editor/EditorPanel.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/widgets/Notice.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/commands/NewAccountDialog.h"
+#include "ui/widgets/Text1252.h"
+#include "ui/widgets/WaitMilliseconds.h"
+#include "ui/settings/MessageDialog.h"
+#include "ui/mainwindow/InfoBox.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
+#include "ui/settings/UiText.h"
+
+namespace kov {
+
+namespace {
+constexpr int kCommandPause = 50;
+}
+
+class AccountCommands::BusyScope {
+ public:
+  explicit BusyScope(AccountCommands& owner) : m_owner(owner) {
+    MainWindow& f = owner.m_form1;
+    owner.m_deleting = true;
+    f.busy = true;
+    for (QAction* a : {f.edNewAccount, f.edDeleteAccount, f.edReloadAcc, f.edLiveUpdate,
+                       f.edMakeBackup, f.edSettingsForm, f.edClose}) {
+      if (!a) continue;
+      m_actions.push_back({a, a->isEnabled()});
+      a->setEnabled(false);
+    }
+  }
+  ~BusyScope() {
+    MainWindow& f = m_owner.m_form1;
+    for (const auto& [action, enabled] : m_actions)
+      if (action) action->setEnabled(enabled);
+    // The rows are gone: Delete Account follows the new current row.
+    const AccountTable& t = f.Table();
+    if (f.edDeleteAccount)
+      f.edDeleteAccount->setEnabled(t.Current() != kNoRow && !t.Text(dbaccount).empty());
+    f.busy = false;
+    m_owner.m_deleting = false;
+  }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  AccountCommands& m_owner;
+  std::vector<std::pair<QPointer<QAction>, bool>> m_actions;
+};
+
+AccountCommands::AccountCommands(MainWindow& form1, NewAccountDialog& form2, InfoBox& form3, DeleteConfirmationDialog& form6)
+    : m_form1(form1), m_form2(form2), m_form3(form3), m_form6(form6) {
+  setObjectName(QStringLiteral("AccountCommands"));
+  connect(form1.edNewAccount, &QAction::triggered, this, &AccountCommands::edNewAccountExecute);
+  connect(form1.edDeleteAccount, &QAction::triggered, this,
+          &AccountCommands::edDeleteAccountExecute);
+  connect(form1.edHelp, &QAction::triggered, this, &AccountCommands::edHelpExecute);
+  form1.edNewAccount->setEnabled(true);
+  form1.edHelp->setEnabled(true);
+  // Del deletes accounts only while the grid has the focus; in a text field it deletes text.
+  form1.edDeleteAccount->setShortcut(QKeySequence::Delete);
+  form1.edDeleteAccount->setShortcutContext(Qt::WidgetShortcut);
+  form1.Grid()->addAction(form1.edDeleteAccount);
+  if (EditorPanel* editor = form1.Editor())
+    editor->passwordGenerator = [] { return GeneratePassword(6); };
+  if (auto* popup = form1.findChild<EditPopup*>()) {
+    popup->Attach(form2.eAccount());
+    popup->Attach(form2.ePassword());
+  }
+}
+
+AccountCommands::~AccountCommands() = default;
+
+void AccountCommands::edNewAccountExecute() {
+  if (m_form1.busy) return;
+  m_form2.exec();
+  m_form1.FillAccountEditor();
+  m_form1.FillCharacterList();
+  m_form1.ShowEntryCount(m_form1.CountVisibleRows());
+}
+
+void AccountCommands::edHelpExecute() { m_form3.exec(); }
+
+std::vector<RowId> AccountCommands::SelectedRows() const {
+  std::vector<int> rows;
+  if (QItemSelectionModel* s = m_form1.Grid()->selectionModel())
+    for (const QModelIndex& i : s->selectedRows()) rows.push_back(i.row());
+  std::sort(rows.begin(), rows.end());
+  std::vector<RowId> out;
+  for (int r : rows) {
+    const RowId id = m_form1.Model().RowAt(r);
+    if (id != kNoRow) out.push_back(id);
+  }
+  return out;
+}
+
+QString AccountCommands::NameRefusal(const std::string& name) {
+  for (const unsigned char c : name) {
+    if (c == ' ')
+      return QStringLiteral(
+                 "The account \"%1\" was not deleted: its name holds a blank, so the "
+                 "server console would take it for another account.")
+          .arg(FromCp1252(name));
+    if (c < 0x20 || c == 0x7F)
+      return QStringLiteral(
+                 "The account \"%1\" was not deleted: its name holds a control "
+                 "character, which cannot be typed into the server console.")
+          .arg(FromCp1252(name));
+  }
+  return {};
+}
+
+void AccountCommands::edDeleteAccountExecute() {
+  if (m_form1.busy || m_deleting) return;
+  AccountTable& table = m_form1.Table();
+  const std::string server = m_form1.Settings().VORNEXDIR;
+  if (!IsServerRunning(server)) {
+    MessageDialog(Ui("err_Account_Delete"), MsgDlgType::Warning, MsgDlgBtn::OK, &m_form1);
+    return;
+  }
+
+  m_form6.ClearList();
+  const std::vector<RowId> selected = SelectedRows();
+  if (selected.size() < 2) {
+    if (table.Current() == kNoRow) return;
+    m_form6.AddItem(std::string(table.Text(dbaccount)), true);
+  } else {
+    for (RowId row : selected) m_form6.AddItem(std::string(table.Text(row, dbaccount)), true);
+  }
+  m_form6.exec();
+  if (m_form6.Count() == 0) return;
+
+  BusyScope busy(*this);
+  std::vector<std::string> deleted;
+  QStringList refusals;
+  for (int i = 0; i < m_form6.Count(); ++i) {
+    const std::string name = m_form6.ItemName(i);
+    // The entry's row, by its exact name within what the grid shows.
+    if (!m_form6.IsChecked(i) || !table.Locate(name)) continue;
+    const RowId row = table.Current();
+    const QString refusal = NameRefusal(name);
+    if (!refusal.isEmpty()) {
+      refusals << refusal;
+      continue;
+    }
+    const std::string command = "ACCOUNT " + name + " DELETE";
+    m_form1.AddLogLine(QStringLiteral("Send: ") + FromCp1252(command), LogPane::IconOut);
+    const ConsoleResult sent = SendConsoleCommand(command, server);
+    if (sent.Delivered()) {
+      // Removed at once, before the pause lets the operator move the cursor.
+      if (table.Current() == row) {
+        table.Delete();
+        deleted.push_back(name);
+      }
+    } else {
+      ShowNotice(&m_form1, NoticeKind::Warning, QString::fromStdString(sent.MessageText()));
+    }
+    WaitMilliseconds(kCommandPause);
+  }
+  WaitMilliseconds(kCommandPause);
+
+  bool sendUpdate = true;
+  if (!deleted.empty()) {
+    // A pending section of a deleted account would bring it back with "A".
+    const std::string path = JoinPath(
+        QDir::toNativeSeparators(m_form1.LoadedAccountDir()).toStdString(), kUpdateFileName);
+    const RemoveSectionsResult removed = RemoveAccountSections(path, deleted);
+    if (!removed.ok) {
+      sendUpdate = false;
+      ShowNotice(&m_form1, NoticeKind::Warning,
+                 QStringLiteral("The deleted accounts could not be taken out of %1:\n%2\n\n"
+                                "\"A\" was not sent, so the server does not take them over "
+                                "again; remove their sections before the next world save.")
+                     .arg(QString::fromStdString(path), QString::fromStdString(removed.error)));
+    } else if (removed.removed > 0) {
+      m_form1.AddLogLine(QStringLiteral("Removed %1 pending section(s) of deleted accounts: %2")
+                             .arg(removed.removed)
+                             .arg(QString::fromStdString(path)),
+                         LogPane::IconInfo);
+    }
+  }
+  if (sendUpdate) {
+    const ConsoleResult sent = SendConsoleCommand("A", server);
+    m_form1.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
+    if (!sent.Delivered())
+      ShowNotice(&m_form1, NoticeKind::Warning, QString::fromStdString(sent.MessageText()));
+  }
+  if (!refusals.isEmpty())
+    ShowNotice(&m_form1, NoticeKind::Warning, refusals.join(QStringLiteral("\n")));
+  m_form1.ShowEntryCount(m_form1.CountVisibleRows());
+}
+
+}  // namespace kov

@@ -1,0 +1,84 @@
+#include "ui/commands/BackupCommand.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLocale>
+
+#include "backup/SaveBackup.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/ProgressWindow.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/widgets/Text1252.h"
+#include "ui/settings/UiText.h"
+
+namespace kov {
+
+namespace {
+// The dump is Windows-1252 text; a character the code page lacks becomes "?".
+std::string DateBytes(const QString& text) {
+  return ToCp1252(text).value_or(text.toLatin1().toStdString());
+}
+}  // namespace
+
+BackupCommand::BackupCommand(MainWindow& form) : QObject(&form), m_form(form) {
+  setObjectName(QStringLiteral("BackupCommand"));
+  m_form.edMakeBackup->setEnabled(true);
+  connect(m_form.edMakeBackup, &QAction::triggered, this, &BackupCommand::edMakeBackupExecute);
+}
+
+void BackupCommand::edMakeBackupExecute() {
+  if (m_form.busy) return;
+  MakeBackup(BackupPath());
+}
+
+QString BackupCommand::TodayText() const {
+  return QLocale().toString(today(), QLocale::ShortFormat);
+}
+
+QString BackupCommand::BackupPath() const {
+  return QDir(m_form.ProgramFolder()).filePath(FromCp1252(BackupFileName(DateBytes(TodayText()))));
+}
+
+bool BackupCommand::MakeBackup(const QString& path) {
+  if (!m_form.LoadComplete()) {
+    // The table holds only part of the files, and a backup of it would replace today's
+    // earlier, whole backup.
+    ShowNotice(&m_form, NoticeKind::Warning,
+               QStringLiteral("The accounts were not loaded completely: reading stopped on an "
+                              "error. A backup now would hold an incomplete table and replace "
+                              "today's backup.\nCorrect the file and choose \"%1\" first.")
+                   .arg(Ui("f1_Action_Reload")));
+    return false;
+  }
+  const std::string date = DateBytes(TodayText());
+
+  m_form.FilterReset();
+  AccountTable& table = m_form.Table();
+  table.First();
+  m_form.hide();
+  ProgressWindow& progress = m_form.Progress();
+  progress.SetRange(0, table.RowCount());
+  progress.SetPosition(0);
+  progress.SetText(Ui("f1_Progressbar_Backup"));
+  progress.ShowCentered();
+
+  const BackupResult result =
+      WriteBackup(table, QDir::toNativeSeparators(path).toStdString(), date,
+                  [&progress](std::size_t row, std::size_t) {
+                    progress.SetPosition(static_cast<qint64>(row));
+                  });
+  table.Last();
+  m_form.show();
+  progress.Close();
+
+  if (!result.ok) {
+    ShowNotice(&m_form, NoticeKind::Warning,
+               QStringLiteral("The backup was not written.\n") + QString::fromStdString(result.error));
+    return false;
+  }
+  m_form.AddLogLine(QString::fromLatin1(kBackupLogText) + path, LogPane::IconOut);
+  return true;
+}
+
+}  // namespace kov

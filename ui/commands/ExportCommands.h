@@ -1,0 +1,58 @@
+#pragma once
+// "Export Excel", "Export HTML" and "Send EMail": the grid as it is shown now goes to a
+// file, and the current account's address to the desktop's mail program.
+#include <QObject>
+#include <QString>
+#include <vector>
+
+#include "store/AccountTable.h"
+#include "export/ExportColumns.h"
+
+class QTableView;
+
+namespace kov {
+
+class MainWindow;
+
+// The grid's visible columns in the grid's order, with their titles as shown.
+std::vector<ExportColumn> GridExportColumns(const QTableView& grid);
+
+class ExportCommands : public QObject, private AccountTable::Listener {
+  Q_OBJECT
+
+ public:
+  explicit ExportCommands(MainWindow& form);
+  ~ExportCommands() override;
+
+  // The exporters' captions ("Exporting to MS Excel...", "Exporting to HTML...").
+  QString ExcelCaption() const { return m_excelCaption; }
+  QString HtmlCaption() const { return m_htmlCaption; }
+  std::vector<ExportColumn> GridColumns() const;
+
+ public slots:
+  void edExportExcelExecute();
+  void edExportHTMLExecute();
+  void edSendEmailUpdate();
+  void edSendEmailExecute();
+  // Shared by both exporters: the bar follows the report and the title takes its text.
+  void JvDBGridExcelExport1Progress(qint64 minimum, qint64 maximum, qint64 position,
+                                    const QString& text);
+  void JvDBGridExcelExport1Exception(const QString& message);
+  void JvDBGridHTMLExport1Exception(const QString& message);
+  void ApplyUiText();
+
+ private:
+  enum class Format { Excel, Html };
+  void Export(Format format);
+  void ViewReset() override { edSendEmailUpdate(); }
+  void ViewRowChanged(int) override { edSendEmailUpdate(); }
+  void CurrentChanged() override { edSendEmailUpdate(); }
+  void AfterPost(RowId) override { edSendEmailUpdate(); }
+
+  MainWindow& m_form;
+  QString m_excelCaption;
+  QString m_htmlCaption;
+  QString m_folder;  // the file dialog opens where the last export went
+};
+
+}  // namespace kov

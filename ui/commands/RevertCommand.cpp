@@ -1,0 +1,151 @@
+#include "ui/commands/RevertCommand.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+
+#include "store/LoadAccounts.h"
+#include "store/ReadAcc.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/widgets/Notice.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/widgets/Text1252.h"
+#include "ui/settings/MessageDialog.h"
+#include "ui/settings/UiText.h"
+
+namespace kov {
+
+bool ServerAccounts::Load(const QString& accountDir, QString* error) {
+  m_table.Empty();
+  const std::string path =
+      JoinPath(QDir::toNativeSeparators(accountDir).toStdString(), kAccountFileName);
+  if (!FileExists(path)) return true;  // no server file: every row is new to it
+  const ReadResult r = ReadAccountFile(m_table, path);
+  if (r.status == ReadResult::Status::Ok) return true;
+  if (error)
+    *error = QString::fromStdString(path) + "\n" +
+             (r.message.empty() ? Ui("err_file_not_Found") : QString::fromStdString(r.message));
+  return false;
+}
+
+RowId ServerAccounts::Find(std::string_view name) const {
+  for (RowId row : m_table.Order())
+    if (m_table.Text(row, dbaccount) == name) return row;
+  return kNoRow;
+}
+
+std::vector<Field> ComparedFields() {
+  std::vector<Field> fields;
+  for (int f = 0; f < kFieldCount; ++f)
+    if (f != dbstatus && f != dbcounter) fields.push_back(static_cast<Field>(f));
+  return fields;
+}
+
+RevertCommand::RevertCommand(MainWindow& form) : m_form(form) {
+  m_action = new QAction(this);
+  m_action->setObjectName(QStringLiteral("edRevertAccount"));
+  connect(m_action, &QAction::triggered, this, &RevertCommand::edRevertAccountExecute);
+  if (QMenu* menu = m_form.GridView()->PopupMenu()) {
+    menu->addSeparator();
+    menu->addAction(m_action);
+  }
+  m_form.Table().AddListener(this);
+  ApplyUiText();
+  edRevertAccountUpdate();
+}
+
+RevertCommand::~RevertCommand() { m_form.Table().RemoveListener(this); }
+
+void RevertCommand::ApplyUiText() { m_action->setText(Ui("ext_Action_Revert")); }
+
+void RevertCommand::edRevertAccountUpdate() {
+  const AccountTable& t = m_form.Table();
+  const RowId row = t.Current();
+  const int status = row == kNoRow || t.IsEmpty() ? 0 : t.IntOr0(row, dbstatus);
+  m_action->setEnabled(status == StatusChanged || status == StatusNew);
+}
+
+void RevertCommand::edRevertAccountExecute() {
+  const RowId row = m_form.Table().Current();
+  if (row == kNoRow || m_form.Table().IsEmpty()) return;
+  Revert({row});
+}
+
+bool RevertCommand::AnyPending(const AccountTable& table) {
+  for (RowId row : table.Order()) {
+    const int s = table.IntOr0(row, dbstatus);
+    if (s == StatusChanged || s == StatusNew) return true;
+  }
+  return false;
+}
+
+void RevertCommand::MarkSavedWhenNothingPending() {
+  if (!AnyPending(m_form.Table())) m_form.SetChangesSaved(true);
+}
+
+int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {
+  AccountTable& table = m_form.Table();
+  if (table.GetState() != AccountTable::State::Browse) table.Post();
+  std::vector<RowId> changed, added;
+  for (RowId row : rows) {
+    const int s = table.IntOr0(row, dbstatus);
+    if (s == StatusChanged) changed.push_back(row);
+    if (s == StatusNew) added.push_back(row);
+  }
+  int done = 0;
+  if (!changed.empty()) {
+    ServerAccounts server;
+    QString error;
+    if (!server.Load(m_form.LoadedAccountDir(), &error)) {
+      ShowNotice(&m_form, NoticeKind::Error, error);
+      return 0;
+    }
+    QStringList missing;
+    const AccountTable& file = server.Table();
+    for (RowId row : changed) {
+      const RowId from = server.Find(table.Text(row, dbaccount));
+      if (from == kNoRow) {
+        missing << FromCp1252(table.Text(row, dbaccount));
+        continue;
+      }
+      // The row must be current to be stored; a filtered-out row cannot be.
+      if (table.ViewIndexOf(row) < 0) continue;
+      table.SetCurrent(row);
+      for (Field f : ComparedFields()) {
+        if (FieldInfoOf(f).isInteger) {
+          if (const auto v = file.Int(from, f))
+            table.SetInt(f, *v);
+          else
+            table.SetNull(f);
+        } else {
+          table.SetText(f, file.Text(from, f));
+        }
+      }
+      table.SetInt(dbstatus, StatusStored);
+      table.Post();
+      ++done;
+    }
+    if (!missing.isEmpty())
+      ShowNotice(&m_form, NoticeKind::Warning,
+                 Ui("ext_Review_NotInFile") + ":\n" + missing.join(QStringLiteral("\n")));
+  }
+  for (RowId row : added) {
+    if (table.ViewIndexOf(row) < 0) continue;
+    const QString name = FromCp1252(table.Text(row, dbaccount));
+    if (askForNew &&
+        MessageDialog(FormatText(Ui("ext_Revert_Confirm_New"), {name}), MsgDlgType::Confirmation,
+                      MsgDlgBtn::Yes | MsgDlgBtn::No, &m_form) != MsgDlgBtn::Yes)
+      continue;
+    table.SetCurrent(row);
+    table.Delete();
+    ++done;
+  }
+  m_form.ShowEntryCount(m_form.CountVisibleRows());
+  m_form.FillAccountEditor();
+  m_form.FillCharacterList();
+  MarkSavedWhenNothingPending();
+  edRevertAccountUpdate();
+  return done;
+}
+
+}  // namespace kov

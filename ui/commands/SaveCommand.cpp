@@ -1,0 +1,118 @@
+#include "ui/commands/SaveCommand.h"
+
+#include <QDir>
+
+#include "console/ServerConsole.h"
+#include "store/LoadAccounts.h"
+#include "store/SaveAcct.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/ProgressWindow.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/widgets/Text1252.h"
+#include "ui/settings/UiText.h"
+
+namespace kov {
+
+SaveCommand::SaveCommand(MainWindow& form) : QObject(&form), m_form(form) {
+  m_form.edLiveUpdate->setEnabled(true);
+  connect(m_form.edLiveUpdate, &QAction::triggered, this, &SaveCommand::edLiveUpdateExecute);
+  m_form.saveHandler = [this] { return Save(); };
+}
+
+void SaveCommand::edLiveUpdateExecute() {
+  if (m_form.busy) return;
+  if (Save()) m_form.SetChangesSaved(true);
+}
+
+bool SaveCommand::Save() {
+  if (!m_form.LoadComplete()) {
+    // The table holds only part of the files: writing it would drop pending changes.
+    ShowNotice(&m_form, NoticeKind::Warning,
+               QStringLiteral("The accounts were not loaded completely: reading stopped on an "
+                              "error. Saving now could replace pending changes in %1 with an "
+                              "incomplete table.\nCorrect the file and choose \"%2\" first.")
+                   .arg(QString::fromLatin1(kUpdateFileName), Ui("f1_Action_Reload")));
+    return false;
+  }
+  ProgramSettings& settings = m_form.Settings();
+  const QString dir = m_form.LoadedAccountDir();
+  if (dir != QString::fromStdString(settings.ACCOUNTDIR))
+    m_form.AddLogLine(QStringLiteral("Saving into the folder the accounts were loaded from: ") + dir,
+                      LogPane::IconInfo);
+
+  const std::string accountDir = QDir::toNativeSeparators(dir).toStdString();
+  const std::string accountFile = JoinPath(accountDir, kAccountFileName);
+  const std::string updateFile = JoinPath(accountDir, kUpdateFileName);
+  for (const std::string& f : {accountFile, updateFile}) {
+    if (!FileExists(f)) {
+      m_form.AddLogLine(Ui("msg_file_not_found") + QString::fromStdString(f), LogPane::IconInfo);
+      ShowNotice(&m_form, NoticeKind::Warning,
+                 Ui("msg_file_not_found") + QString::fromStdString(f));
+      return false;
+    }
+  }
+
+  m_form.FilterReset();
+  AccountTable& table = m_form.Table();
+  ProgressWindow& progress = m_form.Progress();
+  progress.SetRange(0, table.RowCount());
+  table.First();
+  const bool live = settings.ACCAUTOUPDATE && IsServerRunning(settings.VORNEXDIR);
+  m_form.hide();
+  progress.ShowCentered();
+
+  SaveOptions options;
+  options.live = live;
+  options.progress = [&](int index, int, RowId row) {
+    progress.SetPosition(index);
+    const bool isNew = table.Int(row, dbstatus) == StatusNew;
+    progress.SetText(FormatText(Ui(isNew ? "msg_acc_Create" : "msg_acc_Updating"),
+                                {FromCp1252(table.Text(row, dbaccount))}));
+  };
+  options.tellServer = [&](std::string& why) {
+    const ConsoleResult r = SendConsoleCommand("A", settings.VORNEXDIR);
+    if (!r.Delivered()) why = r.MessageText();
+    return r.Delivered();
+  };
+  const SaveResult result = WriteAccountUpdates(table, accountDir, options);
+  m_form.show();
+  progress.Close();
+  table.Last();
+
+  const QString path = QString::fromStdString(result.path);
+  switch (result.status) {
+    case SaveResult::Status::AccountFileMissing:
+    case SaveResult::Status::UpdateFileMissing:
+      m_form.AddLogLine(Ui("msg_file_not_found") + path, LogPane::IconInfo);
+      ShowNotice(&m_form, NoticeKind::Warning, Ui("msg_file_not_found") + path);
+      return false;
+    case SaveResult::Status::ValueRefused:
+      ShowNotice(&m_form, NoticeKind::Warning,
+                 QStringLiteral("Nothing was saved: the account \"%1\" holds a line break or a "
+                                "NUL character in %2, which would split it into several lines "
+                                "of %3.")
+                     .arg(FromCp1252(result.account), QString::fromStdString(result.field),
+                          path));
+      return false;
+    case SaveResult::Status::WriteFailed:
+      ShowNotice(&m_form, NoticeKind::Error,
+                 QStringLiteral("Nothing was saved; %1 is unchanged.\n%2")
+                     .arg(path, QString::fromStdString(result.message)));
+      return false;
+    case SaveResult::Status::Written:
+      break;
+  }
+  m_form.AddLogLine(QStringLiteral("Save ") + path, LogPane::IconOut);
+  if (!live) {
+    ShowNotice(&m_form, NoticeKind::Information, Ui("msg_Acc_Update"));
+  } else if (result.told) {
+    m_form.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
+  } else {
+    // The file holds the rows; they stay pending until the server is told.
+    ShowNotice(&m_form, NoticeKind::Warning, QString::fromStdString(result.consoleMessage));
+  }
+  return true;
+}
+
+}  // namespace kov

@@ -1,0 +1,219 @@
+#include "ui/grid/FilterTabs.h"
+
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+#include "ui/grid/CachedTabBar.h"
+#include "ui/settings/UiText.h"
+
+namespace kov {
+
+namespace {
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+QTabBar* MakeTabBar(const char* name, QWidget* parent) {
+  auto* bar = new CachedTabBar(parent);
+  bar->setObjectName(QString::fromLatin1(name));
+  bar->setShape(QTabBar::RoundedNorth);
+  bar->setDocumentMode(true);
+  bar->setDrawBase(false);
+  bar->setExpanding(false);
+  bar->setUsesScrollButtons(true);
+  bar->setCursor(Qt::PointingHandCursor);
+  bar->setFocusPolicy(Qt::NoFocus);
+  return bar;
+}
+}  // namespace
+
+bool EqualsUpperAscii(std::string_view text, std::string_view upperWord) {
+  if (text.size() != upperWord.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (UpperAscii(text[i]) != upperWord[i]) return false;
+  return true;
+}
+
+bool ContainsUpperAscii(std::string_view text, std::string_view upperWord) {
+  if (upperWord.size() > text.size()) return false;
+  for (size_t i = 0; i + upperWord.size() <= text.size(); ++i)
+    if (EqualsUpperAscii(text.substr(i, upperWord.size()), upperWord)) return true;
+  return false;
+}
+
+FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), m_table(table) {
+  setObjectName(QStringLiteral("FilterTabs"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  m_tab1 = MakeTabBar("TabControl1", this);
+  for (const char* caption : {"All", "Guest", "Player", "Staff", "Blocked", "Jailed", "Char Count",
+                              "Not blocked"})
+    m_tab1->addTab(QString::fromLatin1(caption));
+  m_tab2 = MakeTabBar("TabControl2", this);
+  for (const char* caption : {"0 Chars", "1 Char", "2 Chars", "3 Chars", "4 Chars", "5 Chars"})
+    m_tab2->addTab(QString::fromLatin1(caption));
+  m_tab2->hide();
+  layout->addWidget(m_tab1);
+  layout->addWidget(m_tab2);
+  // currentChanged also fires for programmatic changes; those run under a signal blocker.
+  connect(m_tab1, &QTabBar::currentChanged, this, [this] { TabControl1Change(); });
+  connect(m_tab2, &QTabBar::currentChanged, this, [this] { TabControl1Change(); });
+  m_table.AddListener(this);
+  m_table.SetFilter([this](const AccountTable& t, RowId row) {
+    return JvMemoryData1FilterRecord(t, row) && (!m_extra || m_extra(t, row));
+  });
+  m_table.SetBulkFilter([this](const AccountTable& t, const RowId* rows, size_t n,
+                               std::vector<RowId>& out) { FilterRows(t, rows, n, out); });
+  ApplyUiText();
+}
+
+FilterTabs::~FilterTabs() { m_table.RemoveListener(this); }
+
+std::uint16_t FilterTabs::ClassOf(const AccountTable& table, RowId row) const {
+  if (row < m_class.size() && (m_class[row] & Known)) return m_class[row];
+  return ComputeClass(table, row);
+}
+
+std::uint16_t FilterTabs::ComputeClass(const AccountTable& table, RowId row) const {
+  if (row >= m_class.size()) m_class.resize(static_cast<size_t>(row) + 1024, 0);
+  std::uint16_t& c = m_class[row];
+  c = Known;
+  const std::string_view level = table.Text(row, dbplevel);
+  if (ContainsUpperAscii(level, "GUEST")) c |= Guest;
+  if (ContainsUpperAscii(level, "PLAYER")) c |= Player;
+  for (std::string_view word : {"COUNSELOR", "SEER", "GM", "DEV", "ADMIN", "OWNER"})
+    if (ContainsUpperAscii(level, word)) c |= Staff;
+  // An empty number reads as 0.
+  const int block = table.IntOr0(row, dbblock);
+  if (block == 1) c |= Blocked;
+  if (block == 0) c |= NotBlocked;
+  if (table.IntOr0(row, dbjail) == 1) c |= Jailed;
+  c |= static_cast<std::uint16_t>(table.CharacterCount(row) << CharShift);
+  return c;
+}
+
+// Every change of a row ends in a store (new rows and loaded rows included), and a stored
+// row is judged only after this, so the class is never stale when read.
+void FilterTabs::AfterPost(RowId row) {
+  if (row < m_class.size()) m_class[row] = 0;
+}
+
+void FilterTabs::ViewReset() {
+  if (m_table.RowCount() == 0) m_class.clear();  // emptied: row ids start again
+}
+
+bool FilterTabs::JvMemoryData1FilterRecord(const AccountTable& table, RowId row) const {
+  const int tab = m_tab;
+  if (tab == TabAll) return true;
+  const std::uint16_t c = ClassOf(table, row);
+  switch (tab) {
+    case TabGuest: return c & Guest;
+    case TabPlayer: return c & Player;
+    case TabStaff: return c & Staff;
+    case TabBlocked: return c & Blocked;
+    case TabJailed: return c & Jailed;
+    case TabCharCount: return (c >> CharShift & 0x7) == m_charTab;
+    case TabNotBlocked: return c & NotBlocked;
+    default: return false;
+  }
+}
+
+// The filter over the whole table: one class lookup per row instead of a call through the
+// predicate, then the extra test over the tab's rows at once.
+void FilterTabs::FilterRows(const AccountTable& table, const RowId* rows, size_t n,
+                            std::vector<RowId>& out) const {
+  const bool extra = static_cast<bool>(m_extra);
+  std::vector<RowId>& tabbed = extra ? m_tabRows : out;
+  const RowId* judged = rows;
+  size_t judgedCount = n;
+  if (m_tab != TabAll) {
+    std::uint16_t mask = 0, want = 0;
+    switch (m_tab) {
+      case TabGuest: mask = want = Guest; break;
+      case TabPlayer: mask = want = Player; break;
+      case TabStaff: mask = want = Staff; break;
+      case TabBlocked: mask = want = Blocked; break;
+      case TabJailed: mask = want = Jailed; break;
+      case TabNotBlocked: mask = want = NotBlocked; break;
+      case TabCharCount:
+        mask = 0x7 << CharShift;
+        // A tab outside 0..5 (none selected: -1) asks for 6 or 7, which no row has.
+        want = static_cast<std::uint16_t>((m_charTab & 0x7) << CharShift);
+        break;
+      default: mask = Known; want = 0; break;  // an unknown tab shows nothing
+    }
+    if (extra) tabbed.clear();
+    const std::uint16_t* classes = m_class.data();
+    size_t known = m_class.size();
+    // Every row is written and the end moved on only for accepted ones: no branch to
+    // mispredict on a tab that takes about half the rows.
+    const size_t base = tabbed.size();
+    tabbed.resize(base + n);
+    RowId* dst = tabbed.data() + base;
+    size_t kept = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const RowId r = rows[i];
+      std::uint16_t c;
+      if (r < known && (classes[r] & Known)) [[likely]] {
+        c = classes[r];
+      } else {
+        c = ComputeClass(table, r);
+        classes = m_class.data();
+        known = m_class.size();
+      }
+      dst[kept] = r;
+      kept += (c & mask) == want;
+    }
+    tabbed.resize(base + kept);
+    judged = tabbed.data();
+    judgedCount = tabbed.size();
+  } else if (!extra) {
+    out.insert(out.end(), rows, rows + n);
+    return;
+  }
+  if (!extra) return;
+  if (m_extraBulk) {
+    m_extraBulk(table, judged, judgedCount, out);
+  } else {
+    for (size_t i = 0; i < judgedCount; ++i)
+      if (m_extra(table, judged[i])) out.push_back(judged[i]);
+  }
+}
+
+void FilterTabs::TabControl1Change() {
+  m_tab = m_tab1->currentIndex();
+  m_charTab = m_tab2->currentIndex();
+  m_tab2->setVisible(m_tab == TabCharCount);
+  m_table.SetFiltered(true);  // judges every row anew
+  m_table.First();
+  emit FilterChanged(m_table.ViewCount());
+}
+
+void FilterTabs::FilterReset() {
+  emit FilterWasReset();
+  {
+    const QSignalBlocker block(m_tab1);
+    m_tab1->setCurrentIndex(TabAll);
+  }
+  m_tab = TabAll;
+  m_tab2->hide();
+  m_table.SetFiltered(false);
+  m_table.First();
+}
+
+void FilterTabs::ApplyExtraFilter(bool narrowing) {
+  if (narrowing && m_extra && m_table.Filtered())
+    m_table.RefilterNarrowing();
+  else
+    m_table.SetFiltered(m_tab != TabAll || m_extra);
+  m_table.First();
+  emit FilterChanged(m_table.ViewCount());
+}
+
+void FilterTabs::ApplyUiText() {
+  static const char* const kKeys[6] = {"f1_Tab_1", "f1_Tab_2", "f1_Tab_3",
+                                       "f1_Tab_4", "f1_Tab_5", "f1_Tab_6"};
+  for (int i = 0; i < 6; ++i) m_tab1->setTabText(i, Ui(kKeys[i]));
+}
+
+}  // namespace kov

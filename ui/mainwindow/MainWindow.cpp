@@ -1,0 +1,381 @@
+#include "ui/mainwindow/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "store/LoadAccounts.h"
+#include "store/ReadAcc.h"
+#include "store/ReadAcct.h"
+#include "ui/grid/AccountGrid.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/commands/BackupCommand.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/editor/EditorPanel.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/ProgressWindow.h"
+#include "ui/commands/SaveCommand.h"
+#include "ui/widgets/Text1252.h"
+#include "ui/widgets/ValueLabel.h"
+#include "ui/settings/LanguageFile.h"
+#include "ui/settings/MessageDialog.h"
+#include "ui/settings/UiText.h"
+
+namespace kov {
+
+namespace {
+std::string Local(const QString& s) { return QDir::toNativeSeparators(s).toStdString(); }
+QString FromLocal(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+MainWindow::MainWindow(const QString& programFolder, QWidget* parent, const QString& languageFolder)
+    : QMainWindow(parent),
+      m_programFolder(programFolder),
+      m_languageFolder(languageFolder.isEmpty() ? programFolder : languageFolder) {
+  setObjectName("Form1");
+  setWindowTitle("Vornex Account Manager");
+  setMinimumSize(600, 350);
+  // The window shows account data, which is Windows-1252, and its own words: text that needs
+  // no shaping, so its widgets skip it (a script that needs shaping still gets it). Only the
+  // strategy is set, so the font still follows the desktop's.
+  QFont plainText;
+  plainText.setStyleStrategy(QFont::PreferNoShaping);
+  setFont(plainText);
+  m_model = new AccountModel(m_table, this);
+  m_progress = new ProgressWindow(this);
+  CreateActions();
+  CreateMenus();
+  CreateCentral();
+  m_table.AddListener(this);
+  new SaveCommand(*this);
+  new BackupCommand(*this);
+  FormCreate();
+}
+
+MainWindow::~MainWindow() {
+  m_table.RemoveListener(this);
+  // The widgets and the model refer to the table, which is gone before the window's
+  // children are deleted.
+  delete centralWidget();
+  delete m_model;
+}
+
+// --- layout ---------------------------------------------------------------------------
+
+void MainWindow::CreateActions() {
+  auto make = [this](QAction*& a, const char* name, const char* text) {
+    a = new QAction(QString::fromLatin1(text), this);
+    a->setObjectName(QString::fromLatin1(name));
+  };
+  make(edReloadAcc, "edReloadAcc", "Reload Accounts");
+  make(edLiveUpdate, "edLiveUpdate", "Save");
+  make(edMakeBackup, "edMakeBackup", "Make Backup");
+  make(edSettingsForm, "edSettingsForm", "Settings");
+  make(edClose, "edClose", "Exit");
+  make(edNewAccount, "edNewAccount", "New Account");
+  make(edDeleteAccount, "edDeleteAccount", "Delete Account");
+  make(edExportExcel, "edExportExcel", "Export Excel");
+  make(edExportHTML, "edExportHTML", "Export HTML");
+  make(edSendEmail, "edSendEmail", "Send EMail");
+  make(mViewLog, "mViewLog", "Show Logfile");
+  make(edHelp, "edHelp", "Info...");
+  mViewLog->setCheckable(true);
+  mViewLog->setChecked(true);
+  // Commands whose windows land later stay greyed out until their owner enables them.
+  for (QAction* a : {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount,
+                     edExportExcel, edExportHTML, edSendEmail, edHelp})
+    a->setEnabled(false);
+  connect(edReloadAcc, &QAction::triggered, this, &MainWindow::edReloadAccExecute);
+  connect(edClose, &QAction::triggered, this, &MainWindow::edCloseExecute);
+  connect(mViewLog, &QAction::triggered, this, &MainWindow::mViewLogExecute);
+}
+
+void MainWindow::CreateMenus() {
+  m_menuFile = menuBar()->addMenu("File");
+  m_menuFile->setObjectName("MenuFile");
+  m_menuFile->addAction(edReloadAcc);
+  m_menuFile->addAction(edLiveUpdate);
+  m_menuFile->addAction(edMakeBackup);
+  m_menuFile->addSeparator();
+  m_menuFile->addAction(edSettingsForm);
+  m_menuFile->addSeparator();
+  m_menuFile->addAction(edClose);
+  m_menuEdit = menuBar()->addMenu("Edit");
+  m_menuEdit->setObjectName("MenuEdit");
+  m_menuEdit->addAction(edNewAccount);
+  m_menuEdit->addAction(edDeleteAccount);
+  m_menuEdit->addSeparator();
+  m_menuEdit->addAction(edExportExcel);
+  m_menuEdit->addAction(edExportHTML);
+  m_menuView = menuBar()->addMenu("View");
+  m_menuView->setObjectName("MenuView");
+  m_menuView->addAction(mViewLog);
+  m_menuHelp = menuBar()->addMenu("Help");
+  m_menuHelp->setObjectName("MenuHelp");
+  m_menuHelp->addAction(edHelp);
+}
+
+void MainWindow::CreateCentral() {
+  auto* central = new QWidget(this);
+  m_centralLayout = new QVBoxLayout(central);
+  m_centralLayout->setContentsMargins(0, 0, 0, 0);
+  m_centralLayout->setSpacing(0);
+  m_tabs = new FilterTabs(m_table, central);
+  m_centralLayout->addWidget(m_tabs);
+  connect(m_tabs, &FilterTabs::FilterChanged, this, [this] { ShowEntryCount(CountVisibleRows()); });
+  m_grid = new AccountGrid(*m_model, central);
+  m_grid->SetMenuActions(edNewAccount, edDeleteAccount, edSendEmail);
+  m_centralLayout->addWidget(m_grid, 1);
+  m_log = new LogPane(central);
+  m_log->setObjectName("LogPane");
+  m_centralLayout->addWidget(m_log);
+  m_editor = new EditorPanel(*m_model, central);
+  m_editor->countVisibleRows = [this] { return CountVisibleRows(); };
+  m_editor->showEntryCount = [this](int count) { ShowEntryCount(count); };
+  m_editor->AddRuledAction(edDeleteAccount);
+  m_centralLayout->addWidget(m_editor);
+  // One edit menu for the log and every text field.
+  m_editPopup = new EditPopup(this);
+  m_log->SetEditPopup(m_editPopup);
+  m_editor->SetEditPopup(m_editPopup);
+  setCentralWidget(central);
+
+  m_entryPanel = new ValueLabel(this, 70);
+  m_entryPanel->setObjectName("EntryPanel");
+  m_statePanel = new ValueLabel(this, 150);
+  m_statePanel->setObjectName("StatePanel");
+  statusBar()->setObjectName("StatusBar1");
+  statusBar()->addWidget(m_entryPanel);
+  statusBar()->addWidget(m_statePanel);
+
+}
+
+// --- start-up -------------------------------------------------------------------------
+
+void MainWindow::ApplyBounds() {
+  QRect r(m_settings.LEFT, m_settings.TOP, std::max(m_settings.WIDTH, 600),
+          std::max(m_settings.HEIGHT, 350));
+  // A window saved on a screen that is gone must not open out of reach.
+  QRect visible;
+  for (QScreen* s : QGuiApplication::screens()) visible = visible.united(s->availableGeometry());
+  if (!visible.isEmpty()) {
+    if (r.width() > visible.width()) r.setWidth(std::max(600, visible.width()));
+    if (r.height() > visible.height()) r.setHeight(std::max(350, visible.height()));
+    const QRect title(r.left(), r.top(), r.width(), 30);
+    if (!visible.intersects(title) || visible.intersected(title).width() < 100) {
+      r.moveLeft(std::clamp(r.left(), visible.left(), visible.right() - r.width() + 1));
+      r.moveTop(std::clamp(r.top(), visible.top(), visible.bottom() - r.height() + 1));
+    }
+    if (r.top() < visible.top()) r.moveTop(visible.top());
+  }
+  move(r.topLeft());
+  resize(r.size());
+}
+
+void MainWindow::FormCreate() {
+  UiText::Instance().RegisterUiTextKeys();
+  m_settings = LoadSettingsFile(SettingsFilePath(Local(m_programFolder)));
+  ApplyBounds();
+  mViewLog->setChecked(m_settings.SHOWLOG);
+  m_log->SetLogHeight(m_settings.LOGH);
+  LoadLanguageFile(m_languageFolder, m_settings.LANG, {this});
+  ApplyUiText();
+  m_log->SetLogShown(mViewLog->isChecked());
+  m_loadedAccountDir = FromLocal(m_settings.ACCOUNTDIR);
+  if (!LoadSequence(QStringLiteral("autoload file: "))) return;
+  SetChangesSaved(true);
+  m_editor->ShowStartupBalloon();
+}
+
+bool MainWindow::ReportReadResult(const ReadResult& result, const QString& path) {
+  using S = ReadResult::Status;
+  switch (result.status) {
+    case S::Ok:
+      return true;
+    case S::FileNotFound:
+      ShowNotice(this, NoticeKind::Warning, Ui("err_file_not_Found") + "\n" + path);
+      return true;  // the file vanished after the check: passed over like a missing one
+    case S::ReadError:
+      ShowNotice(this, NoticeKind::Error,
+                 Ui("err_file_not_Found") + "\n" + path + "\n" + FromLocal(result.message));
+      return false;
+    case S::ConversionError:
+      ShowNotice(this, NoticeKind::Error,
+                 QStringLiteral("'%1' is not a valid %2 value.\n%3, line %4")
+                     .arg(FromCp1252(result.text), FromLocal(result.kind), path)
+                     .arg(result.lineNumber));
+      return false;
+  }
+  return false;
+}
+
+bool MainWindow::LoadSequence(const QString& logText) {
+  m_loadComplete = false;
+  const std::string dir = m_settings.ACCOUNTDIR;
+  m_loadedAccountDir = FromLocal(dir);
+  ReadOptions options;
+  options.progress = [this](std::uint64_t pos, std::uint64_t max) {
+    m_progress->SetRange(0, static_cast<qint64>(max));
+    m_progress->SetPosition(static_cast<qint64>(pos));
+  };
+  auto readOne = [&](const char* name, bool update) -> bool {
+    const std::string path = JoinPath(dir, name);
+    if (!FileExists(path)) return true;
+    const QString qpath = FromLocal(path);
+    AddLogLine(logText + qpath, LogPane::IconInfo);
+    m_progress->SetText(Ui("f1_Progressbar_Read"));
+    m_progress->SetRange(0, 1);
+    const auto size = FileSizeOf(path);
+    if (size && *size > 0) m_progress->ShowCentered();
+    const ReadResult r = update ? ReadAccountUpdateFile(m_table, path, options)
+                                : ReadAccountFile(m_table, path, options);
+    m_progress->Close();
+    if (!r.emptyFile && r.status != ReadResult::Status::FileNotFound)
+      ShowEntryCount(m_table.RowCount());
+    const bool go_on = ReportReadResult(r, qpath);
+    if (!go_on) return false;
+    FillAccountEditor();
+    FillCharacterList();
+    return true;
+  };
+  if (!readOne(kAccountFileName, false)) return false;
+  if (!readOne(kUpdateFileName, true)) return false;
+  m_loadComplete = true;
+  emit AccountsLoaded();
+  // Once the grid is on screen: a click on a title then only has to order the rows.
+  QTimer::singleShot(100, m_grid, &AccountGrid::PrepareSortKeys);
+  return true;
+}
+
+// --- commands -------------------------------------------------------------------------
+
+void MainWindow::edReloadAccExecute() {
+  if (busy) return;
+  m_table.Empty();
+  FilterReset();
+  if (!LoadSequence(Ui("msg_load_File"))) return;
+  SetChangesSaved(true);
+}
+
+void MainWindow::edCloseExecute() { close(); }
+
+void MainWindow::mViewLogExecute() { m_log->SetLogShown(mViewLog->isChecked()); }
+
+// --- shared helpers -------------------------------------------------------------------
+
+void MainWindow::AddLogLine(const QString& text, int icon) { m_log->AddLogLine(text, icon); }
+
+void MainWindow::SetChangesSaved(bool saved) {
+  m_settings.ChangesSaved = saved;
+  m_statePanel->SetValue(Ui(saved ? "f1_panel_1_saved" : "f1_panel_1_nosaved"));
+}
+
+void MainWindow::AfterPost(RowId) {
+  if (m_settings.ChangesSaved || m_statePanel->text().isEmpty()) SetChangesSaved(false);
+}
+
+void MainWindow::ShowEntryCount(int count) {
+  m_entryCount = count;
+  m_entryPanel->SetValue(FormatText(Ui("f1_panel_0"), {count}));
+}
+
+QTableView* MainWindow::Grid() const { return m_grid; }
+
+int MainWindow::CountVisibleRows() const {
+  m_grid->ClearMultiSelection();
+  return m_table.ViewCount();
+}
+
+void MainWindow::FilterReset() { m_tabs->FilterReset(); }
+
+void MainWindow::FillAccountEditor() { m_editor->FillAccountEditor(); }
+void MainWindow::FillCharacterList() { m_editor->FillCharacterList(); }
+
+void MainWindow::ApplyUiText() {
+  m_entryPanel->SetValue(FormatText(Ui("f1_panel_0"), {0}));
+  SetChangesSaved(m_settings.ChangesSaved);
+  edNewAccount->setText(Ui("f1_Action_New_Account"));
+  edDeleteAccount->setText(Ui("f1_Action_Delete_Account"));
+  edClose->setText(Ui("f1_Action_Close"));
+  edHelp->setText(Ui("f1_Action_Help"));
+  edLiveUpdate->setText(Ui("f1_Action_Save"));
+  edReloadAcc->setText(Ui("f1_Action_Reload"));
+  mViewLog->setText(Ui("f1_Action_ShowLog"));
+  edMakeBackup->setText(Ui("f1_Action_Make_Backup"));
+  edExportExcel->setText(Ui("exp_Menu_Excel"));
+  edExportHTML->setText(Ui("exp_Menu_HTML"));
+  edSendEmail->setText(Ui("f1_Action_send_Email"));
+  edSettingsForm->setText(Ui("f1_Action_SettingsForm"));
+  m_editPopup->ApplyUiText();
+  m_tabs->ApplyUiText();
+  m_editor->ApplyUiText();
+  m_menuFile->setTitle(Ui("f1_Menu_0_0"));
+  m_menuEdit->setTitle(Ui("f1_Menu_1_0"));
+  m_menuView->setTitle(Ui("f1_Menu_2_0"));
+  m_menuHelp->setTitle(Ui("f1_Menu_3_0"));
+  m_model->SetTitles({Ui("f1_Grid_Status"), Ui("f1_Grid_Account"), Ui("f1_Grid_Password"),
+                      Ui("f1_Grid_PLevel"), Ui("f1_Grid_EMail"), "Priv Flags",
+                      Ui("f1_Grid_LastConnect")},
+                     {Ui("f1_Grid_Status_Hint"), Ui("f1_Grid_Account_Hint"),
+                      Ui("f1_Grid_Password_Hint"), Ui("f1_Grid_PLevel_hint"),
+                      Ui("f1_Grid_EMail_Hint"), QString(), Ui("f1_Grid_LastConnect_Hint")});
+  emit UiTextApplied();
+}
+
+// --- shutdown -------------------------------------------------------------------------
+
+bool MainWindow::FormCloseQuery() {
+  if (busy) return false;
+  if (m_settings.ChangesSaved) return true;
+  const MsgDlgBtn answer = MessageDialog(Ui("frg_Exit_Confirm"), MsgDlgType::Confirmation,
+                                         MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel, this);
+  if (answer == MsgDlgBtn::No) return true;
+  if (answer != MsgDlgBtn::Yes) return false;
+  // Closing after Yes only once the pending rows are really on disk.
+  if (!saveHandler || !saveHandler()) return false;
+  SetChangesSaved(true);
+  return true;
+}
+
+void MainWindow::FormClose() {
+  m_table.Empty();
+  const QRect r = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+  m_settings.LEFT = r.left();
+  m_settings.TOP = r.top();
+  m_settings.HEIGHT = r.height();
+  m_settings.WIDTH = r.width();
+  m_settings.SHOWLOG = mViewLog->isChecked();
+  m_settings.LOGH = m_log->LogHeight();
+  const std::string path = SettingsFilePath(Local(m_programFolder));
+  const auto saved = SaveSettingsFile(path, m_settings);
+  if (!saved.ok)
+    ShowNotice(this, NoticeKind::Warning,
+               QStringLiteral("Cannot write %1:\n%2").arg(FromLocal(path), FromLocal(saved.error)));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (m_closing) {
+    event->accept();
+    return;
+  }
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  m_closing = true;
+  FormClose();
+  event->accept();
+}
+
+}  // namespace kov

@@ -1,0 +1,146 @@
+#pragma once
+// The main window: owns the account table, the settings, the log pane and the progress
+// window for the whole run. Each concern (grid, editor panel, commands, export) lives in a
+// class of its own under ui/; this class wires them and runs start-up and shutdown.
+#include <QAction>
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+
+#include "settings/ProgramSettings.h"
+#include "store/AccountTable.h"
+#include "store/ReadResult.h"
+
+class QLabel;
+class QMenu;
+class QTableView;
+class QVBoxLayout;
+
+namespace kov {
+
+class AccountGrid;
+class AccountModel;
+class EditPopup;
+class EditorPanel;
+class FilterTabs;
+class LogPane;
+class ProgressWindow;
+class ValueLabel;
+
+class MainWindow : public QMainWindow, private AccountTable::Listener {
+  Q_OBJECT
+
+ public:
+  // `programFolder` holds kov.ini, the language files and the backups.
+  // `languageFolder` holds english.xml and german.xml; empty means the program folder.
+  explicit MainWindow(const QString& programFolder, QWidget* parent = nullptr,
+                  const QString& languageFolder = QString());
+  ~MainWindow() override;
+
+  // --- What the other windows and commands use ----------------------------------------
+  AccountTable& Table() { return m_table; }
+  ProgramSettings& Settings() { return m_settings; }
+  ProgressWindow& Progress() { return *m_progress; }
+  AccountModel& Model() { return *m_model; }
+  QTableView* Grid() const;
+  AccountGrid* GridView() const { return m_grid; }
+  FilterTabs* Tabs() const { return m_tabs; }
+  EditorPanel* Editor() const { return m_editor; }
+  LogPane* Log() const { return m_log; }
+  QString ProgramFolder() const { return m_programFolder; }
+  QString LanguageFolder() const { return m_languageFolder; }
+  // The account folder the table was loaded from; saving writes there.
+  QString LoadedAccountDir() const { return m_loadedAccountDir; }
+  // False after a reader stopped on an error: the table is incomplete then.
+  bool LoadComplete() const { return m_loadComplete; }
+
+  void AddLogLine(const QString& text, int icon);
+  void SetChangesSaved(bool saved);
+  bool ChangesSaved() const { return m_settings.ChangesSaved; }
+  void ShowEntryCount(int count);
+  int CountVisibleRows() const;
+  // Tab "All", second tab row hidden, filter off, first row current.
+  void FilterReset();
+  void FillAccountEditor();
+  void FillCharacterList();
+  void ApplyUiText();
+
+  // Reads a file through a reader and shows its failure to the operator; false when the
+  // rest of the load must be skipped.
+  bool ReportReadResult(const ReadResult& result, const QString& path);
+
+  // --- Commands (actions carry the designer's names) ----------------------------------
+  QAction* edReloadAcc = nullptr;
+  QAction* edLiveUpdate = nullptr;
+  QAction* edMakeBackup = nullptr;
+  QAction* edSettingsForm = nullptr;
+  QAction* edClose = nullptr;
+  QAction* edNewAccount = nullptr;
+  QAction* edDeleteAccount = nullptr;
+  QAction* edExportExcel = nullptr;
+  QAction* edExportHTML = nullptr;
+  QAction* edSendEmail = nullptr;
+  QAction* mViewLog = nullptr;
+  QAction* edHelp = nullptr;
+
+  QMenu* MenuFile() const { return m_menuFile; }
+  QMenu* MenuEdit() const { return m_menuEdit; }
+  QMenu* MenuView() const { return m_menuView; }
+  QMenu* MenuHelp() const { return m_menuHelp; }
+  QVBoxLayout* CentralLayout() const { return m_centralLayout; }
+
+  // Saves pending rows (the "Save" command and Yes on closing); true when the file was
+  // written. Set by the save command's owner; the window itself only calls it.
+  std::function<bool()> saveHandler;
+  // Refuses closing while an operation (a deletion) is running.
+  bool busy = false;
+
+ public slots:
+  void edReloadAccExecute();
+  void edCloseExecute();
+  void mViewLogExecute();
+
+ signals:
+  void AccountsLoaded();
+  void UiTextApplied();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  bool FormCloseQuery();
+  void FormClose();
+  bool LoadSequence(const QString& logText);
+  void CreateActions();
+  void CreateMenus();
+  void CreateCentral();
+  void ApplyBounds();
+  void AfterPost(RowId row) override;
+
+  QString m_programFolder;
+  QString m_languageFolder;
+  AccountTable m_table;
+  ProgramSettings m_settings;
+  QString m_loadedAccountDir;
+  bool m_loadComplete = false;
+  bool m_closing = false;
+
+  AccountModel* m_model = nullptr;
+  ProgressWindow* m_progress = nullptr;
+  LogPane* m_log = nullptr;
+  AccountGrid* m_grid = nullptr;
+  FilterTabs* m_tabs = nullptr;
+  EditorPanel* m_editor = nullptr;
+  EditPopup* m_editPopup = nullptr;
+  QVBoxLayout* m_centralLayout = nullptr;
+  ValueLabel* m_entryPanel = nullptr;
+  ValueLabel* m_statePanel = nullptr;
+  QMenu* m_menuFile = nullptr;
+  QMenu* m_menuEdit = nullptr;
+  QMenu* m_menuView = nullptr;
+  QMenu* m_menuHelp = nullptr;
+  int m_entryCount = 0;
+};
+
+}  // namespace kov
