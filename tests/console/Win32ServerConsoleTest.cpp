@@ -102,6 +102,13 @@ class ServerCopy {
   bool WaitForWindow() const {
     return WaitFor([&] { return kov::FindServerConsoleWindow(m_exe) != 0; });
   }
+  // Waits until that window has its input field too (the server adds it a moment later).
+  bool WaitForInputField() const {
+    return WaitFor([&] {
+      auto window = reinterpret_cast<HWND>(kov::FindServerConsoleWindow(m_exe));
+      return window && ::FindWindowExA(window, nullptr, "Edit", nullptr);
+    });
+  }
 
  private:
   std::string m_folder, m_accounts, m_exe;
@@ -174,7 +181,7 @@ TEST_F(Win32ServerConsoleTest, ProcessListHoldsOurselvesWithFullPath) {
 TEST_F(Win32ServerConsoleTest, TypesIntoTheEditFieldOfTheServerWindow) {
   ServerCopy server(m_root, "Shard", "");
   ASSERT_TRUE(server.Started());
-  ASSERT_TRUE(server.WaitForWindow());
+  ASSERT_TRUE(server.WaitForInputField());
 
   const std::string& exe = server.Exe();
   auto folder = exe.substr(0, exe.rfind('\\'));
