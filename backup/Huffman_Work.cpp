@@ -1,6 +1,5 @@
 #include "backup/Huffman_Work.h"
 
-#include "settings/IniFile.h"
 #include "store/Files.h"
 
 #include <atomic>
@@ -90,131 +89,8 @@ std::ptrdiff_t FileInput::Read(std::uint8_t* data, std::size_t size) {
 
 // ---------------------------------------------------------------------------------------
 
-AtomicFileOutput::~AtomicFileOutput() { Discard(); }
-
-void AtomicFileOutput::Discard() {
-#ifdef _WIN32
-  if (m_fd >= 0) _close(m_fd);
-  if (!m_temp.empty()) _unlink(m_temp.c_str());
-#else
-  if (m_fd >= 0) ::close(m_fd);
-  if (!m_temp.empty()) ::unlink(m_temp.c_str());
-#endif
-  m_fd = -1;
-  m_temp.clear();
-}
-
 bool AtomicFileOutput::Open(const std::string& target, std::string& error) {
-  Discard();
-  m_errno = 0;
-  std::error_code ec;
-  fs::path resolved(target);
-  // Replace the file a symbolic link points at, not the link.
-  if (fs::is_symlink(resolved, ec)) {
-    const fs::path real = fs::weakly_canonical(resolved, ec);
-    if (!ec) resolved = real;
-  }
-  if (fs::is_directory(resolved, ec)) {
-    error = "Cannot write " + target + ": it is a folder";
-    return false;
-  }
-  m_target = resolved.string();
-  m_replacing = fs::exists(resolved, ec);
-  int fd = -1;
-  std::string temp;
-  for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempNameFor(resolved.string(), attempt);
-#ifdef _WIN32
-    fd = _open(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-#else
-    // Owner only: backups hold every password in clear text.
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-#endif
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    error = "Cannot create a file beside " + target + ": " + ErrnoText(errno);
-    return false;
-  }
-  m_fd = fd;
-  m_temp = temp;
-  return true;
-}
-
-bool AtomicFileOutput::Write(const std::uint8_t* data, std::size_t size) {
-  if (m_fd < 0) return false;
-  std::size_t done = 0;
-  while (done < size) {
-#ifdef _WIN32
-    const int n = _write(m_fd, data + done, static_cast<unsigned>(std::min<std::size_t>(size - done, 1u << 30)));
-#else
-    const ssize_t n = ::write(m_fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-#endif
-    if (n <= 0) {
-      m_errno = n < 0 ? errno : ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-std::string AtomicFileOutput::WriteErrorText() const {
-  return "Cannot write " + m_target + ": " + ErrnoText(m_errno ? m_errno : EIO);
-}
-
-bool AtomicFileOutput::Commit(std::string& error) {
-  if (m_fd < 0) {
-    error = "Cannot write " + m_target + ": not open";
-    return false;
-  }
-  if (m_errno) {
-    error = WriteErrorText();
-    Discard();
-    return false;
-  }
-#ifdef _WIN32
-  const bool synced = !m_replacing || _commit(m_fd) == 0;
-  const int err = errno;
-  const bool closed = _close(m_fd) == 0;
-  m_fd = -1;
-  if (!synced || !closed) {
-    error = "Cannot write " + m_target + ": " + ErrnoText(synced ? errno : err);
-    Discard();
-    return false;
-  }
-  if (!ReplaceFileWith(m_temp, m_target, error)) {
-    Discard();
-    return false;
-  }
-#else
-  // The old file must survive a crash during the rename, so it is replaced only by data
-  // already on the disk. A new file puts nothing at risk and is left to the page cache.
-  const bool synced = !m_replacing || ::fsync(m_fd) == 0;
-  const int err = errno;
-  const bool closed = ::close(m_fd) == 0;
-  m_fd = -1;
-  if (!synced || !closed) {
-    error = "Cannot write " + m_target + ": " + ErrnoText(synced ? errno : err);
-    Discard();
-    return false;
-  }
-  if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-    error = "Cannot replace " + m_target + ": " + ErrnoText(errno);
-    Discard();
-    return false;
-  }
-  const fs::path folder = fs::path(m_target).has_parent_path() ? fs::path(m_target).parent_path()
-                                                                 : fs::path(".");
-  const int dirFd = m_replacing ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-#endif
-  m_temp.clear();
-  return true;
+  return m_file.Open(target, AtomicFile::Access::OwnerOnly, error);
 }
 
 // ---------------------------------------------------------------------------------------

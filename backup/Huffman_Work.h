@@ -1,11 +1,10 @@
 #pragma once
-// Huffman streams to and from files. Outputs go to a temporary file beside the target,
-// created readable by its owner only, and are renamed over the target only when whole: a
-// failure leaves the old file as it was and no partial file behind.
+// Huffman streams to and from files.
 #include <cstdint>
 #include <string>
 
 #include "backup/Huffman.h"
+#include "store/Files.h"
 
 namespace kov {
 
@@ -26,29 +25,18 @@ class FileInput final : public HuffmanInput {
   int m_errno = 0;
 };
 
+// A Huffman stream into a file replaced only when whole (AtomicFile), readable by its owner
+// only: backups hold every password.
 class AtomicFileOutput final : public HuffmanOutput {
  public:
-  AtomicFileOutput() = default;
-  ~AtomicFileOutput() override;  // removes the temporary file unless committed
-  AtomicFileOutput(const AtomicFileOutput&) = delete;
-  AtomicFileOutput& operator=(const AtomicFileOutput&) = delete;
-
   bool Open(const std::string& target, std::string& error);
-  bool Write(const std::uint8_t* data, std::size_t size) override;
-  // Renames the temporary file over the target, after flushing it to the disk when it
-  // replaces an existing file.
-  bool Commit(std::string& error);
-  void Discard();
-  // The reason of the first failed write, for the operator.
-  std::string WriteErrorText() const;
-  const std::string& TempPath() const { return m_temp; }
+  bool Write(const std::uint8_t* data, std::size_t size) override { return m_file.Write(data, size); }
+  bool Commit(std::string& error) { return m_file.Commit(error); }
+  void Discard() { m_file.Discard(); }
+  std::string WriteErrorText() const { return m_file.WriteErrorText(); }
 
  private:
-  int m_fd = -1;
-  int m_errno = 0;
-  bool m_replacing = false;
-  std::string m_target;
-  std::string m_temp;
+  AtomicFile m_file;
 };
 
 struct HuffmanFileResult {

@@ -1,6 +1,6 @@
 #include "export/ExportCsv.h"
 
-#include "backup/Huffman_Work.h"
+#include "store/Files.h"
 
 namespace kov {
 
@@ -28,13 +28,13 @@ std::string CsvCell(std::string_view bytes) {
 ExportResult ExportCsv(const AccountTable& table, const std::vector<ExportColumn>& columns,
                        const std::string& path, const ExportProgressFn& progress) {
   ExportResult result;
-  AtomicFileOutput file;
-  if (!file.Open(path, result.error)) return result;
+  AtomicFile file;
+  if (!file.Open(path, AtomicFile::Access::OwnerOnly, result.error)) return result;
   std::string buffer;
   bool ok = true;
   auto flush = [&] {
     if (ok && !buffer.empty())
-      ok = file.Write(reinterpret_cast<const std::uint8_t*>(buffer.data()), buffer.size());
+      ok = file.Write(buffer.data(), buffer.size());
     buffer.clear();
   };
   auto line = [&](auto cellOf) {

@@ -1,6 +1,6 @@
 #include "export/ExportHtml.h"
 
-#include "backup/Huffman_Work.h"
+#include "store/Files.h"
 
 namespace kov {
 
@@ -92,13 +92,13 @@ std::string HtmlStyleRules(const std::vector<ExportColumn>& columns) {
 }
 
 bool WriteHtmlPage(const AccountTable& table, const std::vector<ExportColumn>& columns,
-                   HuffmanOutput& out, const ExportProgressFn& progress, int* rows) {
+                   AtomicFile& out, const ExportProgressFn& progress, int* rows) {
   std::string buf;
   buf.reserve(kFlushBytes + 4096);
   bool ok = true;
   auto flush = [&] {
     if (ok && !buf.empty())
-      ok = out.Write(reinterpret_cast<const std::uint8_t*>(buf.data()), buf.size());
+      ok = out.Write(buf.data(), buf.size());
     buf.clear();
     return ok;
   };
@@ -161,8 +161,8 @@ bool WriteHtmlPage(const AccountTable& table, const std::vector<ExportColumn>& c
 ExportResult ExportHtml(const AccountTable& table, const std::vector<ExportColumn>& columns,
                         const std::string& path, const ExportProgressFn& progress) {
   ExportResult result;
-  AtomicFileOutput file;
-  if (!file.Open(path, result.error)) return result;
+  AtomicFile file;
+  if (!file.Open(path, AtomicFile::Access::OwnerOnly, result.error)) return result;
   if (!WriteHtmlPage(table, columns, file, progress, &result.rows)) {
     result.error = file.WriteErrorText();
     file.Discard();

@@ -9,7 +9,7 @@
 
 namespace kov {
 
-class HuffmanOutput;
+class AtomicFile;
 
 constexpr const char* kHtmlDocumentTitle = "KOV Export";
 // "<#TITLE>" and "#STYLE" are placeholders, replaced ignoring letter case.
@@ -25,7 +25,7 @@ std::string HtmlStyleRules(const std::vector<ExportColumn>& columns);
 
 // Writes the page to `out`; false (with `error` untouched) when a write failed.
 bool WriteHtmlPage(const AccountTable& table, const std::vector<ExportColumn>& columns,
-                   HuffmanOutput& out, const ExportProgressFn& progress, int* rows = nullptr);
+                   AtomicFile& out, const ExportProgressFn& progress, int* rows = nullptr);
 
 // Writes the page to a temporary file beside `path`, readable by its owner only, and renames
 // it over `path` only when complete.

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "backup/Huffman_Work.h"
-#include "store/Cp1252.h"
 #include "export/WorkbookCheck.h"
+#include "store/Cp1252.h"
+#include "store/Files.h"
 
 namespace kov {
 
@@ -50,8 +50,8 @@ ExportResult ExportXlsx(const AccountTable& table, const std::vector<ExportColum
   }
   // The library writes to a path: an owner-only temporary file beside the target, which the
   // library truncates and fills, keeping its permissions.
-  AtomicFileOutput file;
-  if (!file.Open(path, result.error)) return result;
+  AtomicFile file;
+  if (!file.Open(path, AtomicFile::Access::OwnerOnly, result.error)) return result;
 
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;  // rows stream to an unnamed temporary file

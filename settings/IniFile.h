@@ -66,11 +66,4 @@ class IniFile {
   std::vector<std::string> m_lines;
 };
 
-// Writes bytes to path through a temporary file in the same folder that is renamed over the
-// target, so the old file stays whole when anything fails. Returns false with a message.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
-
-// A fresh hidden name beside `target` for a file that is renamed over it when complete.
-std::string TempNameFor(const std::string& target, unsigned attempt);
-
 }  // namespace kov

@@ -7,11 +7,6 @@ const char* const kWindow = "WINDOW";
 const char* const kSettings = "SETTINGS";
 }  // namespace
 
-std::string AppendPathSeparator(std::string path) {
-  if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += kPathSeparator;
-  return path;
-}
-
 void ProgramSettings::LoadSettings(const IniFile& ini) {
   LEFT = ini.ReadInteger(kWindow, "LEFT", kDefaultLeft);
   TOP = ini.ReadInteger(kWindow, "TOP", kDefaultTop);

@@ -4,18 +4,9 @@
 #include <string>
 
 #include "settings/IniFile.h"
+#include "store/Files.h"
 
 namespace kov {
-
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
-
-// Appends the platform's separator unless the path already ends with '/' or '\'; an empty
-// path becomes the separator alone (the root folder).
-std::string AppendPathSeparator(std::string path);
 
 // The program's settings for the whole run, filled from kov.ini at start-up and written
 // back at shutdown. The window bounds and the log pane live here too so that the window

@@ -1,20 +1,27 @@
 #include "store/Files.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "store/MemoryAdvice.h"
 
 namespace kov {
 
@@ -190,6 +197,243 @@ bool ReadAllBytes(const std::string& path, std::string& bytes) {
     return false;
   }
   return true;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::uint64_t> FileSizeOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::string* error) {
+  out = FileBytes{};
+  std::FILE* f = FOpenSharedForReading(path);
+  if (!f) {
+    const int e = errno;
+    if (error) *error = std::strerror(e);
+    return e == ENOENT ? FileReadStatus::Missing : FileReadStatus::Error;
+  }
+  const FileVersion opened = VersionOf(f);
+  struct stat st;
+  size_t cap = 0;
+  if (::fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    cap = static_cast<size_t>(st.st_size);
+  if (::fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+    std::fclose(f);
+    if (error) *error = "is a folder";
+    return FileReadStatus::Error;
+  }
+  // The file may grow or shrink between stat and read: read until EOF whatever the size.
+  size_t size = 0;
+  cap = cap + 1;
+  std::unique_ptr<char[]> buf(new char[cap]);  // not zeroed: the pages stay untouched until read
+  AdviseHugePages(buf.get(), cap);
+  for (;;) {
+    if (size == cap) {
+      const size_t ncap = cap * 2;
+      std::unique_ptr<char[]> nbuf(new char[ncap]);
+      std::memcpy(nbuf.get(), buf.get(), size);
+      buf = std::move(nbuf);
+      cap = ncap;
+    }
+    const size_t got = std::fread(buf.get() + size, 1, cap - size, f);
+    size += got;
+    if (got == 0) break;
+  }
+  const bool failed = std::ferror(f) != 0;
+  const bool changed = !failed && VersionOf(f) != opened;
+  std::fclose(f);
+  if (failed || changed) {
+    if (error) *error = failed ? "read error" : ChangedWhileReadingText();
+    return FileReadStatus::Error;
+  }
+  const void* nul = std::memchr(buf.get(), '\0', size);
+  out.size = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buf.get()) : size;
+  out.data = std::move(buf);
+  return FileReadStatus::Ok;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  const char last = dir.back();
+  if (last == '/' || last == '\\') return dir + name;
+  return dir + kPathSeparator + name;
+}
+
+std::string AppendPathSeparator(std::string path) {
+  if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += kPathSeparator;
+  return path;
+}
+
+std::string TempNameFor(const std::string& targetPath, unsigned attempt) {
+  namespace fs = std::filesystem;
+  const fs::path target(targetPath);
+  static std::atomic<unsigned> counter{0};
+#ifdef _WIN32
+  const unsigned long pid = static_cast<unsigned long>(_getpid());
+#else
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".%lu.%u.%u.tmp", pid, counter.fetch_add(1), attempt);
+  fs::path temp = target;
+  temp.replace_filename("." + target.filename().string() + suffix);
+  return temp.string();
+}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+void AtomicFile::Discard() {
+#ifdef _WIN32
+  if (m_fd >= 0) _close(m_fd);
+  if (!m_temp.empty()) _unlink(m_temp.c_str());
+#else
+  if (m_fd >= 0) ::close(m_fd);
+  if (!m_temp.empty()) ::unlink(m_temp.c_str());
+#endif
+  m_fd = -1;
+  m_temp.clear();
+}
+
+bool AtomicFile::Open(const std::string& target, Access access, std::string& error) {
+  namespace fs = std::filesystem;
+  Discard();
+  m_errno = 0;
+  std::error_code ec;
+  fs::path resolved(target);
+  if (fs::is_symlink(resolved, ec)) {
+    const fs::path real = fs::weakly_canonical(resolved, ec);
+    if (!ec) resolved = real;
+  }
+  if (fs::is_directory(resolved, ec)) {
+    error = "Cannot write " + target + ": it is a folder";
+    return false;
+  }
+  m_target = resolved.string();
+#ifdef _WIN32
+  m_replacing = fs::exists(resolved, ec);
+#else
+  struct stat old {};
+  m_replacing = ::stat(m_target.c_str(), &old) == 0;
+  const mode_t mode = access == Access::OwnerOnly ? 0600 : 0666;
+#endif
+  int fd = -1;
+  std::string temp;
+  for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = TempNameFor(m_target, attempt);
+#ifdef _WIN32
+    fd = _open(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+#endif
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    error = "Cannot create a temporary file beside " + m_target + ": " + std::strerror(errno);
+    return false;
+  }
+#ifndef _WIN32
+  if (access == Access::AsTheOldFile && m_replacing && S_ISREG(old.st_mode)) {
+    // Owner and group where we may (the owner only as root), else the group alone; the mode
+    // last, since a change of owner clears the set-id bits.
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    ::fchmod(fd, old.st_mode & 07777);
+  }
+#else
+  (void)access;
+#endif
+  m_fd = fd;
+  m_temp = temp;
+  return true;
+}
+
+bool AtomicFile::Write(const void* data, std::size_t size) {
+  if (m_fd < 0 || m_errno) return false;
+  const char* bytes = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+#ifdef _WIN32
+    const int n =
+        _write(m_fd, bytes + done, static_cast<unsigned>(std::min<std::size_t>(size - done, 1u << 30)));
+#else
+    const ssize_t n = ::write(m_fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+#endif
+    if (n <= 0) {
+      m_errno = n < 0 ? errno : ENOSPC;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::string AtomicFile::WriteErrorText() const {
+  return "Cannot write " + m_target + ": " + std::strerror(m_errno ? m_errno : EIO);
+}
+
+bool AtomicFile::Commit(std::string& error) {
+  if (m_fd < 0) {
+    error = "Cannot write " + m_target + ": not open";
+    return false;
+  }
+  if (m_errno) {
+    error = WriteErrorText();
+    Discard();
+    return false;
+  }
+  // The old file must survive a crash during the rename, so it is replaced only by data
+  // already on the disk.
+#ifdef _WIN32
+  const bool synced = !m_replacing || _commit(m_fd) == 0;
+  const int err = errno;
+  const bool closed = _close(m_fd) == 0;
+#else
+  const bool synced = !m_replacing || ::fsync(m_fd) == 0;
+  const int err = errno;
+  const bool closed = ::close(m_fd) == 0;
+#endif
+  m_fd = -1;
+  if (!synced || !closed) {
+    error = "Cannot write " + m_target + ": " + std::strerror(synced ? errno : err);
+    Discard();
+    return false;
+  }
+  if (!ReplaceFileWith(m_temp, m_target, error)) {
+    Discard();
+    return false;
+  }
+#ifndef _WIN32
+  if (m_replacing) {
+    namespace fs = std::filesystem;
+    const fs::path target(m_target);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+      ::fsync(dirFd);
+      ::close(dirFd);
+    }
+  }
+#endif
+  m_temp.clear();
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
+  AtomicFile file;
+  if (!file.Open(path, AtomicFile::Access::AsTheOldFile, error)) return false;
+  file.Write(bytes.data(), bytes.size());
+  return file.Commit(error);
 }
 
 }  // namespace kov

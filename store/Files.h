@@ -1,16 +1,31 @@
 #pragma once
-// Opening and replacing files so that the server and we never stand in each other's way.
+// Files: reading them without standing in the server's way, joining paths, and replacing a
+// file only by a complete new one. Every reader and writer of the program is built on this.
 //
-// On Windows a file opened the C library's way cannot be renamed over or deleted by another
-// process until it is closed: a world save that replaces the account file while we read it
-// would fail. Every file we read is opened here instead, with read, write and delete sharing,
-// so the server's replacement succeeds and our handle goes on reading the old file whole.
-// Linux allows all of this anyway.
+// On Windows a file opened the C library's way cannot be deleted by another process until
+// it is closed, so every file we read is opened here with read, write and delete sharing
+// (docs/WINDOWS.md). Linux allows all of this anyway.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace kov {
+
+// --- Reading ------------------------------------------------------------------------------
+
+// A file's bytes, cut at the first NUL byte.
+struct FileBytes {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;  // text size (up to the first NUL)
+};
+enum class FileReadStatus { Ok, Missing, Error };
+FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::string* error = nullptr);
+// Every byte of a file. False with errno set on failure; a file written in place while it
+// was read is a failure too (errno EAGAIN), never a mix.
+bool ReadAllBytes(const std::string& path, std::string& bytes);
 
 // A C runtime descriptor open for binary reading, or -1 with errno set (ENOENT when there is
 // no such file).
@@ -24,10 +39,6 @@ std::FILE* FOpenSharedForReading(const std::string& path);
 std::FILE* FOpenSharedForReading(const std::wstring& path);
 #endif
 
-// Every byte of a file, read through OpenSharedForReading. False with errno set on failure;
-// a file written in place while it was read is a failure too (errno EAGAIN), never a mix.
-bool ReadAllBytes(const std::string& path, std::string& bytes);
-
 // What tells one state of an open file from another: its size and its last write time.
 struct FileVersion {
   bool known = false;
@@ -40,9 +51,73 @@ FileVersion VersionOf(std::FILE* file);
 // Text for a file whose content changed between opening and the end of its reading.
 inline const char* ChangedWhileReadingText() { return "the file changed while it was being read"; }
 
-// Renames `from` over `to`. On Windows the target may be held open for a moment by a process
-// that did not allow deleting it (a virus scanner, a reader of the server's): the rename is
-// retried for a few hundred milliseconds before it fails. False with a message on failure.
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Size of a file, or nullopt when there is none at the path.
+std::optional<std::uint64_t> FileSizeOf(const std::string& path);
+
+// --- Paths --------------------------------------------------------------------------------
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+// `dir` ends with a path separator or not; both work.
+std::string JoinPath(const std::string& dir, const std::string& name);
+// Appends the platform's separator unless the path already ends with '/' or '\'; an empty
+// path becomes the separator alone (the root folder).
+std::string AppendPathSeparator(std::string path);
+
+// --- Replacing ----------------------------------------------------------------------------
+
+// A new content for a file, written to a temporary file beside it and renamed over it only
+// when complete: a failure or a crash leaves the old file whole and no partial file behind.
+class AtomicFile {
+ public:
+  enum class Access {
+    // The server's files and kov.ini: the new file keeps the old one's mode and group (and
+    // owner, where we may), so a server running as another user can still read and empty it.
+    AsTheOldFile,
+    // Backups and exports hold passwords in clear text: readable by their owner only.
+    OwnerOnly,
+  };
+
+  AtomicFile() = default;
+  ~AtomicFile();  // removes the temporary file unless committed
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // A symbolic link is followed: the file it points at is replaced, not the link.
+  bool Open(const std::string& target, Access access, std::string& error);
+  // False once a write failed; the first failure is reported by Commit.
+  bool Write(const void* data, std::size_t size);
+  // Renames the temporary file over the target, after flushing it to the disk when it
+  // replaces an existing file (a new file puts nothing at risk).
+  bool Commit(std::string& error);
+  void Discard();
+  // The reason of the first failed write, for the operator.
+  std::string WriteErrorText() const;
+  // For writers that open the file by its name themselves (the spreadsheet library).
+  const std::string& TempPath() const { return m_temp; }
+
+ private:
+  int m_fd = -1;
+  int m_errno = 0;
+  bool m_replacing = false;
+  std::string m_target;
+  std::string m_temp;
+};
+
+// The whole content at once, keeping the old file's access (AtomicFile::AsTheOldFile).
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
+
+// A fresh hidden name beside `target` for a file that is renamed over it when complete.
+std::string TempNameFor(const std::string& target, unsigned attempt);
+
+// Renames `from` over `to`. On Windows the target may be held open for a moment by another
+// process (the server reading it, a virus scanner), which makes the rename fail: it is tried
+// again for a few hundred milliseconds. False with a message on failure.
 bool ReplaceFileWith(const std::string& from, const std::string& to, std::string& error);
 
 }  // namespace kov

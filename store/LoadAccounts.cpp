@@ -2,17 +2,6 @@
 
 namespace kov {
 
-std::string JoinPath(const std::string& dir, const std::string& name) {
-  if (dir.empty()) return name;
-  const char last = dir.back();
-  if (last == '/' || last == '\\') return dir + name;
-#ifdef _WIN32
-  return dir + "\\" + name;
-#else
-  return dir + "/" + name;
-#endif
-}
-
 LoadResult LoadAccountFolder(AccountTable& table, const std::string& dir,
                              const ReadOptions& options) {
   LoadResult r;

@@ -3,15 +3,13 @@
 // when it exists. The program's own sequence adds log lines and refills between the steps.
 #include <string>
 
+#include "store/Files.h"
 #include "store/ReadAcct.h"
 
 namespace kov {
 
 constexpr const char* kAccountFileName = "VornexAccu.scp";
 constexpr const char* kUpdateFileName = "VornexAcct.scp";
-
-// `dir` ends with a path separator or not; both work.
-std::string JoinPath(const std::string& dir, const std::string& name);
 
 struct LoadResult {
   bool accountFileFound = false;

@@ -3,6 +3,7 @@
 
 #include "store/AccountTable.h"
 #include "store/ReadResult.h"
+#include "store/Date.h"
 #include "store/ScriptSyntax.h"
 
 namespace kov {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "settings/IniFile.h"
+#include "store/Files.h"
 #include "store/Files.h"
 #include "store/ScriptSyntax.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "settings/IniFile.h"
+#include "store/Files.h"
 #include "store/LoadAccounts.h"
 #include "store/ScriptSyntax.h"
 

@@ -2,7 +2,6 @@
 // The account script syntax shared by the server's account file and the update file.
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,18 +19,6 @@ class LineSplitter {
   std::string_view m_text;
   size_t m_pos = 0;
 };
-
-// A file's bytes, cut at the first NUL byte.
-struct FileBytes {
-  std::unique_ptr<char[]> data;
-  size_t size = 0;  // text size (up to the first NUL)
-};
-enum class FileReadStatus { Ok, Missing, Error };
-FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::string* error = nullptr);
-bool FileExists(const std::string& path);
-bool IsDirectory(const std::string& path);
-// Size of a file, or nullopt when there is none at the path.
-std::optional<std::uint64_t> FileSizeOf(const std::string& path);
 
 // The account name of a section line "[name]": without the first and the last character.
 inline std::string_view SectionName(std::string_view line) {
@@ -51,23 +38,6 @@ inline bool KeyValue(std::string_view line, std::string_view key, std::string_vi
 // Integer as the toolkit's StrToInt reads it: leading blanks, optional sign, decimal digits,
 // or "$"/"0x" hexadecimal; nothing else, and within 32 bits.
 std::optional<std::int32_t> ParseInteger(std::string_view text);
-
-// Calendar date from a last-connect text: characters 9-10 day, 6-7 month, 1-4 year.
-struct Date {
-  int year, month, day;
-};
-std::optional<Date> ParseLastConnectDate(std::string_view text);
-std::int64_t DaysFromCivil(int y, int m, int d);
-
-// "Now" for the day counter: a day number (DaysFromCivil) and seconds since midnight.
-struct Clock {
-  std::int64_t day = 0;
-  int secondsOfDay = 0;
-  static Clock Now();  // local time
-  static std::optional<Clock> FromIso(std::string_view yyyy_mm_dd);  // at midnight
-};
-// Whole days between the date (at midnight) and now, absolute.
-std::int32_t DaysSince(const Date& d, const Clock& now);
 
 constexpr const char* kEofPasswordWarning = "WARNING [EOF] PASSWORT";
 

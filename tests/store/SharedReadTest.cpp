@@ -21,7 +21,7 @@ extern char** environ;
 #endif
 
 #include "StoreTestUtil.h"
-#include "settings/IniFile.h"
+#include "store/Files.h"
 #include "store/Files.h"
 #include "store/ReadAcc.h"
 

@@ -7,7 +7,7 @@
 #include <csignal>
 
 #include "StoreTestUtil.h"
-#include "settings/IniFile.h"
+#include "store/Files.h"
 #include "store/LoadAccounts.h"
 #include "store/SaveAcct.h"
 #include "tests/FaultFs.h"

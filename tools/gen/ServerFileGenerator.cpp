@@ -9,6 +9,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "store/Files.h"
+
 namespace kovgen {
 
 namespace fs = std::filesystem;
@@ -39,16 +41,9 @@ namespace {
 // interrupted run never leaves a truncated server file under the real name.
 class OutFile {
  public:
-  explicit OutFile(std::string path) : m_path(std::move(path)), m_temp(m_path + ".gen-tmp") {
-    m_file = std::fopen(m_temp.c_str(), "wb");
-    if (!m_file) m_error = "cannot create " + m_temp + ": " + std::strerror(errno);
+  explicit OutFile(std::string path) : m_path(std::move(path)) {
+    m_out.Open(m_path, kov::AtomicFile::Access::AsTheOldFile, m_error);
     m_buffer.reserve(1 << 20);
-  }
-  ~OutFile() {
-    if (m_file) {
-      std::fclose(m_file);
-      std::remove(m_temp.c_str());
-    }
   }
   OutFile(const OutFile&) = delete;
   OutFile& operator=(const OutFile&) = delete;
@@ -73,34 +68,22 @@ class OutFile {
 
   bool Commit() {
     Flush();
-    if (!m_file) return false;
-    const bool closed = std::fclose(m_file) == 0;
-    m_file = nullptr;
-    if (!closed && ok()) m_error = "cannot write " + m_temp + ": " + std::strerror(errno);
-    if (ok()) {
-      std::error_code ec;
-      fs::rename(m_temp, m_path, ec);
-      if (ec) m_error = "cannot rename " + m_temp + " to " + m_path + ": " + ec.message();
-    }
-    if (!ok()) std::remove(m_temp.c_str());
+    if (ok() && !m_out.Commit(m_error) && m_error.empty()) m_error = "cannot write " + m_path;
+    if (!ok()) m_out.Discard();
     return ok();
   }
 
  private:
   void Flush() {
-    if (m_file && ok() && !m_buffer.empty()) {
-      if (std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
-        m_error = "cannot write " + m_temp + ": " + std::strerror(errno);
-    }
+    if (ok() && !m_buffer.empty()) m_out.Write(m_buffer.data(), m_buffer.size());
     m_written += m_buffer.size();
     m_buffer.clear();
   }
 
   std::string m_path;
-  std::string m_temp;
   std::string m_error;
   std::string m_buffer;
-  std::FILE* m_file = nullptr;
+  kov::AtomicFile m_out;
   std::uint64_t m_written = 0;
 };
 

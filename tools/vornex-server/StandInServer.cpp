@@ -4,15 +4,6 @@
 #include <filesystem>
 #include <system_error>
 
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "store/Files.h"
 
 namespace fs = std::filesystem;
@@ -50,35 +41,13 @@ bool ReadFileBytes(const std::string& path, std::string& bytes) {
   return kov::ReadAllBytes(path, bytes);
 }
 
+// Like the account manager: a complete new file renamed over the old one, tried again for a
+// moment while a reader holds the old one.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
-  std::string temp = path + ".tmp" + std::to_string(getpid());
-  std::error_code ec;
-#ifdef _WIN32
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-#else
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  struct stat st;
-  if (fd >= 0 && ::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-  std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
-  if (!f && fd >= 0) ::close(fd);
-#endif
-  if (!f) {
-    error = "cannot create " + temp;
-    return false;
-  }
-  bool ok = WriteAll(f, bytes);
-#ifndef _WIN32
-  ok = ok && ::fsync(::fileno(f)) == 0;
-#endif
-  ok = std::fclose(f) == 0 && ok;
-  // A reader that holds the file without delete sharing only delays the rename.
-  std::string replaceError;
-  ok = ok && kov::ReplaceFileWith(temp, path, replaceError);
-  if (!ok) {
-    error = "cannot write " + path;
-    fs::remove(temp, ec);
-  }
-  return ok;
+  std::string why;
+  if (kov::WriteFileAtomically(path, bytes, why)) return true;
+  error = "cannot write " + path;
+  return false;
 }
 
 StandInServer::StandInServer(std::string accountDir, std::string saveDir)
