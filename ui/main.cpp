@@ -11,7 +11,7 @@
 #endif
 
 #include "settings/ProgramFolders.h"
-#include "ui/mainwindow/AppWindows.h"
+#include "ui/commands/Commands.h"
 #include "ui/mainwindow/MainWindow.h"
 
 namespace {
@@ -75,13 +75,13 @@ int main(int argc, char** argv) {
 #endif
 
   // The main window runs the whole start-up before any other window exists.
-  kov::MainWindow form1(QString::fromStdString(folders.home), nullptr,
+  kov::MainWindow window(QString::fromStdString(folders.home), nullptr,
                     QString::fromStdString(folders.languages));
-  kov::AppWindows windows(form1);
-  form1.show();
+  kov::Commands commands(window);
+  window.show();
 #ifndef _WIN32
   // A signal that arrived during start-up (a notice was open) closes the window now.
-  if (g_terminated) QTimer::singleShot(0, &form1, &QWidget::close);
+  if (g_terminated) QTimer::singleShot(0, &window, &QWidget::close);
 #endif
   return app.exec();
 }

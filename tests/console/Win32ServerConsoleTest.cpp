@@ -103,11 +103,22 @@ class ServerCopy {
     return WaitFor([&] { return kov::FindServerConsoleWindow(m_exe) != 0; });
   }
   // Waits until that window has its input field too (the server adds it a moment later).
-  bool WaitForInputField() const {
-    return WaitFor([&] {
-      auto window = reinterpret_cast<HWND>(kov::FindServerConsoleWindow(m_exe));
-      return window && ::FindWindowExA(window, nullptr, "Edit", nullptr);
-    });
+  // On failure, says which window stood on top instead.
+  ::testing::AssertionResult WaitForInputField() const {
+    HWND window = nullptr;
+    if (WaitFor([&] {
+          window = reinterpret_cast<HWND>(kov::FindServerConsoleWindow(m_exe));
+          return window && ::FindWindowExA(window, nullptr, "Edit", nullptr);
+        }))
+      return ::testing::AssertionSuccess();
+    char cls[64] = {}, title[64] = {};
+    if (window) {
+      ::GetClassNameA(window, cls, sizeof cls);
+      ::GetWindowTextA(window, title, sizeof title);
+    }
+    return ::testing::AssertionFailure()
+           << "the server's topmost window has no input field: class \"" << cls << "\", title \""
+           << title << "\", " << (window && ::IsWindowVisible(window) ? "visible" : "hidden");
   }
 
  private:

@@ -22,7 +22,6 @@
 #include "support/MainWindowFixture.h"
 #include "ui/commands/AccountCommands.h"
 #include "ui/grid/AccountModel.h"
-#include "ui/mainwindow/AppWindows.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
@@ -130,7 +129,7 @@ class TestAccountCommands : public QObject {
     explicit Setup(const QStringList& names, const QByteArray& acct = {})
         : fixture(Accounts(names), acct), scoped(console) {
       fixture.Form().Settings().VORNEXDIR = "/srv/vornex/vornexserver";
-      windows = std::make_unique<AppWindows>(fixture.Form());
+      fixture.MakeCommands();
       fixture.Show();
     }
     MainWindow& Form() { return fixture.Form(); }
@@ -148,7 +147,6 @@ class TestAccountCommands : public QObject {
     MainWindowFixture fixture;
     RecordingConsole console;
     ScopedServerConsole scoped;
-    std::unique_ptr<AppWindows> windows;
     bool confirmationShown = false;
   };
 

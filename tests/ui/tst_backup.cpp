@@ -53,6 +53,7 @@ class TestBackup : public QObject {
 
   void makeBackupWritesTheWholeTable() {
     MainWindowFixture fx(Accounts());
+    fx.MakeCommands();
     fx.Show();
     MainWindow& form = fx.Form();
     auto* command = form.findChild<BackupCommand*>("BackupCommand");
@@ -103,6 +104,7 @@ class TestBackup : public QObject {
 
   void failureIsReportedAndTheWindowComesBack() {
     MainWindowFixture fx(Accounts());
+    fx.MakeCommands();
     fx.Show();
     MainWindow& form = fx.Form();
     auto* command = form.findChild<BackupCommand*>("BackupCommand");
@@ -122,6 +124,7 @@ class TestBackup : public QObject {
 
   void incompleteTableIsNotBackedUp() {
     MainWindowFixture fx(AccountFile({"[alpha]", "PASSWORD=one", "[bravo]", "BLOCK=abc", "[EOF]"}));
+    fx.MakeCommands();
     fx.Show();
     MainWindow& form = fx.Form();
     QVERIFY(!form.LoadComplete());

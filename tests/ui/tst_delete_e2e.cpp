@@ -17,7 +17,6 @@
 #include "console/ServerConsole.h"
 #include "support/MainWindowFixture.h"
 #include "ui/grid/AccountModel.h"
-#include "ui/mainwindow/AppWindows.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/commands/DeleteConfirmationDialog.h"
@@ -133,7 +132,7 @@ class TestDeleteE2E : public QObject {
 
     TimedConsole console;
     ScopedServerConsole scoped(console);
-    AppWindows windows(f);
+    fixture.MakeCommands();
     fixture.Show();
 
     // anna, bert and carl selected; bert unticked in the confirmation.

@@ -12,6 +12,7 @@
 #include "ui/grid/FilterTabs.h"
 #include "ui/grid/GridIcons.h"
 #include "ui/mainwindow/MainWindow.h"
+#include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -221,7 +222,8 @@ class TestGrid : public QObject {
     ClickTitle(f, AccountModel::ColAccount);
     QCOMPARE(Names(f), (QStringList{"Zed", "remoteadmin", "Olga", "dave", "Dan", "Carl", "Boss",
                                     "bob", "Alice", "Adam", "Aaron"}));
-    // After a reload the rows are new ones.
+    // After a reload (Yes: drop the pending rows) the rows are new ones.
+    MessageDialogSeam::SetNextAnswer(MsgDlgBtn::Yes);
     f.edReloadAccExecute();
     ClickTitle(f, AccountModel::ColAccount);
     QCOMPARE(Names(f), (QStringList{"Adam", "Alice", "bob", "Boss", "Carl", "Dan", "dave", "Num",
@@ -414,11 +416,13 @@ class TestGrid : public QObject {
     MainWindowFixture fx(Accounts());
     MainWindow& f = fx.Form();
     const QList<QAction*> items = f.GridView()->PopupMenu()->actions();
-    QCOMPARE(items.size(), 4);
+    QCOMPARE(items.size(), 6);
     QCOMPARE(items[0], f.edNewAccount);
     QVERIFY(items[1]->isSeparator());
     QCOMPARE(items[2], f.edDeleteAccount);
     QCOMPARE(items[3], f.edSendEmail);
+    QVERIFY(items[4]->isSeparator());
+    QCOMPARE(items[5], f.edRevertAccount);
   }
 
   void emptyTableShowsNothingUnderEveryTab() {

@@ -22,7 +22,6 @@
 #include "settings/ProgramSettings.h"
 #include "support/MainWindowFixture.h"
 #include "ui/chars/CharacterWindow.h"
-#include "ui/mainwindow/AppWindows.h"
 #include "ui/widgets/EditPopup.h"
 #include "ui/widgets/Notice.h"
 #include "ui/commands/NewAccountDialog.h"
@@ -407,7 +406,7 @@ class TestPrefs : public QObject {
   // Through the real main window and the windows the program entry creates.
   void germanSurvivesCancel() {
     kovtest::MainWindowFixture f(kovtest::AccountFile({"[Alpha]", "PASSWORD=a", ""}));
-    AppWindows windows(f.Form());
+    f.MakeCommands();
     auto* prefs = f.Form().findChild<PreferencesDialog*>("PrefsForm");
     QVERIFY(prefs);
     QVERIFY(f.Form().edSettingsForm->isEnabled());
@@ -460,7 +459,7 @@ class TestPrefs : public QObject {
 
   void missingLanguageFileKeepsTheIndex() {
     kovtest::MainWindowFixture f(QByteArray{});
-    AppWindows windows(f.Form());
+    f.MakeCommands();
     QFile::remove(f.programFolder + "/german.xml");
     auto* prefs = f.Form().findChild<PreferencesDialog*>("PrefsForm");
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
@@ -479,7 +478,7 @@ class TestPrefs : public QObject {
 
   void applyThenReloadReadsTheNewFolder() {
     kovtest::MainWindowFixture f(kovtest::AccountFile({"[Alpha]", "PASSWORD=a", ""}));
-    AppWindows windows(f.Form());
+    f.MakeCommands();
     GameFolder game(true);
     QFile accu(game.root + "/accounts/VornexAccu.scp");
     QVERIFY(accu.open(QIODevice::WriteOnly));
@@ -503,7 +502,7 @@ class TestPrefs : public QObject {
   // Pictures of the dialog in both languages; written into KOV_SCREENSHOT_DIR when set.
   void screenshots() {
     kovtest::MainWindowFixture f(QByteArray{});
-    AppWindows windows(f.Form());
+    f.MakeCommands();
     auto* prefs = f.Form().findChild<PreferencesDialog*>("PrefsForm");
     GameFolder game(false);  // green program and accounts, red save folder
     ProgramSettings& settings = f.Form().Settings();

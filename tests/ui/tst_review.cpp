@@ -10,7 +10,7 @@
 
 #include "support/MainWindowFixture.h"
 #include "ui/grid/AccountGrid.h"
-#include "ui/commands/ExtraCommands.h"
+#include "ui/commands/RevertCommand.h"
 #include "ui/commands/RevertCommand.h"
 #include "ui/commands/ReviewDialog.h"
 #include "ui/mainwindow/MainWindow.h"
@@ -54,12 +54,12 @@ class TestReview : public QObject {
 
   void reviewShowsOldAndNewPassword() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
+    f.MakeCommands();
     AccountTable& t = f.Form().Table();
     SelectAccount(f.Form(), "Alice");
     EditCurrent(t, dbpasswort, "new-pw");
     AddNew(t, "Zed");
-    ReviewDialog dialog(f.Form(), extras.Revert());
+    ReviewDialog dialog(f.Form(), f.commands->Revert());
     QVERIFY(dialog.Refill());
     QTreeWidget* list = dialog.List();
     QCOMPARE(list->topLevelItemCount(), 2);
@@ -91,9 +91,9 @@ class TestReview : public QObject {
 
   void revertRestoresTheFilesValues() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
+    f.MakeCommands();
     AccountTable& t = f.Form().Table();
-    QAction* revert = extras.Revert().Action();
+    QAction* revert = f.commands->Revert().Action();
     QVERIFY(f.Form().GridView()->PopupMenu()->actions().contains(revert));
     SelectAccount(f.Form(), "bob");
     QVERIFY(!revert->isEnabled());  // a stored row has nothing to revert
@@ -122,23 +122,23 @@ class TestReview : public QObject {
 
   void newRowGoesOnlyAfterYes() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
+    f.MakeCommands();
     AccountTable& t = f.Form().Table();
     AddNew(t, "Zed");
-    QVERIFY(extras.Revert().Action()->isEnabled());
+    QVERIFY(f.commands->Revert().Action()->isEnabled());
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::No);
-    extras.Revert().Action()->trigger();
+    f.commands->Revert().Action()->trigger();
     QCOMPARE(t.RowCount(), 4);
     QVERIFY(MessageDialogSeam::Calls().last().text.contains("Zed"));
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::Yes);
-    extras.Revert().Action()->trigger();
+    f.commands->Revert().Action()->trigger();
     QCOMPARE(t.RowCount(), 3);
     QVERIFY(f.Form().ChangesSaved());
   }
 
   void changedRowMissingFromTheFileStaysAndIsNamed() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
+    f.MakeCommands();
     AccountTable& t = f.Form().Table();
     SelectAccount(f.Form(), "bob");
     EditCurrent(t, dbpasswort, "changed");
@@ -147,7 +147,7 @@ class TestReview : public QObject {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(AccountFile({"[Alice]", "PASSWORD=old-pw"}));
     file.close();
-    extras.Revert().Action()->trigger();
+    f.commands->Revert().Action()->trigger();
     QCOMPARE(t.Text(t.Current(), dbpasswort), std::string_view("changed"));
     QCOMPARE(t.IntOr0(t.Current(), dbstatus), StatusChanged);
     QCOMPARE(f.notices.size(), 1);

@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include "support/MainWindowFixture.h"
-#include "ui/commands/ExtraCommands.h"
 #include "ui/grid/FilterTabs.h"
 #include "ui/grid/SearchField.h"
 #include "ui/mainwindow/MainWindow.h"
@@ -50,11 +49,10 @@ class TestSearch : public QObject {
  private slots:
   void typingUnderStaffNarrowsAndCounts() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
     f.Show();
     f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabStaff);
     QCOMPARE(Shown(f.Form()), QStringList({"Alice", "Carl", "Dora"}));
-    SearchField* field = extras.Search();
+    SearchField* field = f.Form().Search();
     field->setFocus();
     QTest::keyClicks(field, "STAFF.exam");
     // Applied after the pause, not at each key.
@@ -81,13 +79,12 @@ class TestSearch : public QObject {
 
   void ignoresCaseBeyondAscii() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
-    extras.Search()->setText(QString::fromUtf8("ärg"));
-    extras.Search()->ApplyNow();
+    f.Form().Search()->setText(QString::fromUtf8("ärg"));
+    f.Form().Search()->ApplyNow();
     QCOMPARE(Shown(f.Form()).size(), 1);
     // A character with no Windows-1252 byte matches nothing, and does not crash.
-    extras.Search()->setText(QString::fromUtf8("\xe2\x98\x83"));
-    extras.Search()->ApplyNow();
+    f.Form().Search()->setText(QString::fromUtf8("\xe2\x98\x83"));
+    f.Form().Search()->ApplyNow();
     QCOMPARE(Shown(f.Form()).size(), 0);
   }
 
@@ -95,8 +92,7 @@ class TestSearch : public QObject {
   // first search is searched as it is now, not as it was.
   void narrowingAndStoredRowsStayExact() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
-    SearchField* field = extras.Search();
+    SearchField* field = f.Form().Search();
     AccountTable& t = f.Form().Table();
     auto search = [&](const char* text) { return Applied(f.Form(), field, text); };
     QCOMPARE(search("example"), QStringList({"Alice", "bob", "Carl", "Dora"}));
@@ -118,8 +114,7 @@ class TestSearch : public QObject {
   // a new or deleted row, a sort or another tab has made stale.
   void erasingLettersGivesTodaysAnswer() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
-    SearchField* field = extras.Search();
+    SearchField* field = f.Form().Search();
     AccountTable& t = f.Form().Table();
     auto search = [&](const char* text) { return Applied(f.Form(), field, text); };
     const QStringList exampleAll{"Alice", "bob", "Carl", "Dora"};
@@ -155,13 +150,12 @@ class TestSearch : public QObject {
 
   void filterResetClearsTheSearch() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
     f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabPlayer);
-    extras.Search()->setText("bob");
-    extras.Search()->ApplyNow();
+    f.Form().Search()->setText("bob");
+    f.Form().Search()->ApplyNow();
     QCOMPARE(Shown(f.Form()), QStringList({"bob"}));
     f.Form().FilterReset();
-    QCOMPARE(extras.Search()->text(), QString());
+    QCOMPARE(f.Form().Search()->text(), QString());
     QCOMPARE(Shown(f.Form()).size(), 5);
     // A tab chosen afterwards is no longer narrowed by the old text.
     f.Form().Tabs()->TabControl1()->setCurrentIndex(FilterTabs::TabPlayer);
@@ -170,15 +164,14 @@ class TestSearch : public QObject {
 
   void ctrlFFocusesTheField() {
     MainWindowFixture f(Accounts());
-    ExtraCommands extras(f.Form());
     f.Show();
     f.Form().activateWindow();
     f.Form().Grid()->setFocus();
     QTest::keyClick(&f.Form(), Qt::Key_F, Qt::ControlModifier);
-    QTRY_VERIFY(extras.Search()->hasFocus());
+    QTRY_VERIFY(f.Form().Search()->hasFocus());
     if (qEnvironmentVariableIsSet("KOV_SCREENSHOT_DIR")) {
-      QTest::keyClicks(extras.Search(), "example.org");
-      extras.Search()->ApplyNow();
+      QTest::keyClicks(f.Form().Search(), "example.org");
+      f.Form().Search()->ApplyNow();
       f.Form().resize(760, 420);
       QTest::qWait(50);
       f.Form().grab().save(qEnvironmentVariable("KOV_SCREENSHOT_DIR") + "/search.png");

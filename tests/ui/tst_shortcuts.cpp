@@ -9,7 +9,6 @@
 
 #include "support/MainWindowFixture.h"
 #include "export/ExportCsv.h"
-#include "ui/commands/ExtraCommands.h"
 #include "ui/grid/SearchField.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
@@ -37,9 +36,7 @@ class TestShortcuts : public QObject {
     QFETCH(QString, action);
     QFETCH(QKeySequence, keys);
     MainWindowFixture f(AccountFile({"[a]", "PASSWORD=x"}));
-    ExtraCommands extras(f.Form());
     auto* a = f.Form().findChild<QAction*>(action);
-    if (!a) a = extras.findChild<QAction*>(action);
     QVERIFY(a);
     QCOMPARE(a->shortcut(), keys);
     a->setEnabled(true);
@@ -54,7 +51,6 @@ class TestShortcuts : public QObject {
 
   void reloadAsksWhenRowsArePending() {
     MainWindowFixture f(AccountFile({"[a]", "PASSWORD=x"}));
-    ExtraCommands extras(f.Form());
     AccountTable& t = f.Form().Table();
     t.SetText(dbpasswort, "y");
     t.SetInt(dbstatus, StatusChanged);

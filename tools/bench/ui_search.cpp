@@ -23,7 +23,7 @@
 #include "store/AccountTable.h"
 #include "store/ReadAcc.h"
 #include "ui/grid/AccountGrid.h"
-#include "ui/commands/ExtraCommands.h"
+#include "ui/commands/Commands.h"
 #include "ui/widgets/Notice.h"
 #include "ui/grid/SearchField.h"
 #include "ui/mainwindow/MainWindow.h"
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   timeReferences();
 
   kov::MainWindow form(programDir);
-  kov::ExtraCommands extras(form);
+  kov::Commands commands(form);
   form.show();
   // The work the program does in idle time after loading (the sort column's keys) is let
   // run out first, as it has long before an operator types.
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   // The operator clicks into the field or presses Ctrl+F before typing: the field readies
   // its index then, not on the first keystroke.
   form.activateWindow();
-  extras.Search()->setFocus();
+  form.Search()->setFocus();
   QCoreApplication::processEvents();
   const kov::AccountTable& t = form.Table();
   // Typed as an operator types: a name from the middle of the file, letter by letter, then
@@ -101,18 +101,18 @@ int main(int argc, char** argv) {
     for (const QString& s : steps) {
       const double t0 = WallMs();
       // A key typed or a backspace, then the pause's end (at once, as Enter does).
-      const bool typed = s.size() > extras.Search()->text().size();
+      const bool typed = s.size() > form.Search()->text().size();
       const int key = typed ? int(s.back().toUpper().unicode()) : int(Qt::Key_Backspace);
       const QString keyText = typed ? QString(s.back()) : QString();
       QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, keyText);
       QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, keyText);
-      QApplication::sendEvent(extras.Search(), &press);
-      QApplication::sendEvent(extras.Search(), &release);
-      if (extras.Search()->text() != s) {
-        std::fprintf(stderr, "typing went wrong: \"%s\"\n", qPrintable(extras.Search()->text()));
+      QApplication::sendEvent(form.Search(), &press);
+      QApplication::sendEvent(form.Search(), &release);
+      if (form.Search()->text() != s) {
+        std::fprintf(stderr, "typing went wrong: \"%s\"\n", qPrintable(form.Search()->text()));
         return 2;
       }
-      extras.Search()->ApplyNow();
+      form.Search()->ApplyNow();
       QCoreApplication::processEvents();
       const double ms = WallMs() - t0;
       keys.push_back(ms);

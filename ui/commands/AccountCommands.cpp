@@ -72,10 +72,6 @@ AccountCommands::AccountCommands(MainWindow& form1, NewAccountDialog& form2, Inf
   connect(form1.edHelp, &QAction::triggered, this, &AccountCommands::edHelpExecute);
   form1.edNewAccount->setEnabled(true);
   form1.edHelp->setEnabled(true);
-  // Del deletes accounts only while the grid has the focus; in a text field it deletes text.
-  form1.edDeleteAccount->setShortcut(QKeySequence::Delete);
-  form1.edDeleteAccount->setShortcutContext(Qt::WidgetShortcut);
-  form1.Grid()->addAction(form1.edDeleteAccount);
   if (EditorPanel* editor = form1.Editor())
     editor->passwordGenerator = [] { return GeneratePassword(6); };
   if (auto* popup = form1.findChild<EditPopup*>()) {

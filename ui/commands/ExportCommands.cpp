@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "ui/grid/AccountModel.h"
+#include "export/ExportCsv.h"
 #include "export/ExportHtml.h"
 #include "export/ExportXlsx.h"
 #include "ui/mainwindow/LogPane.h"
@@ -38,6 +39,7 @@ ExportCommands::ExportCommands(MainWindow& form) : m_form(form) {
   setObjectName(QStringLiteral("ExportCommands"));
   connect(form.edExportExcel, &QAction::triggered, this, &ExportCommands::edExportExcelExecute);
   connect(form.edExportHTML, &QAction::triggered, this, &ExportCommands::edExportHTMLExecute);
+  connect(form.edExportCSV, &QAction::triggered, this, &ExportCommands::edExportCSVExecute);
   connect(form.edSendEmail, &QAction::triggered, this, &ExportCommands::edSendEmailExecute);
   connect(&form, &MainWindow::UiTextApplied, this, &ExportCommands::ApplyUiText);
   // The enable rule is judged again whenever a menu holding the command opens, as well as
@@ -48,6 +50,7 @@ ExportCommands::ExportCommands(MainWindow& form) : m_form(form) {
   form.Table().AddListener(this);
   form.edExportExcel->setEnabled(true);
   form.edExportHTML->setEnabled(true);
+  form.edExportCSV->setEnabled(true);
   ApplyUiText();
   edSendEmailUpdate();
 }
@@ -79,14 +82,21 @@ std::vector<ExportColumn> ExportCommands::GridColumns() const {
 
 void ExportCommands::edExportExcelExecute() { Export(Format::Excel); }
 void ExportCommands::edExportHTMLExecute() { Export(Format::Html); }
+void ExportCommands::edExportCSVExecute() { Export(Format::Csv); }
 
 void ExportCommands::Export(Format format) {
-  const bool excel = format == Format::Excel;
-  const QString caption = excel ? m_excelCaption : m_htmlCaption;
-  FileDialogRequest request{
-      FileDialogRequest::Kind::Save, caption, m_folder,
-      excel ? QStringLiteral("Excel (*.xlsx)") : QStringLiteral("HTML (*.htm)"),
-      excel ? QStringLiteral("xlsx") : QStringLiteral("htm")};
+  struct Kind {
+    QString caption, filter, extension;
+    ExportResult (*write)(const AccountTable&, const std::vector<ExportColumn>&,
+                          const std::string&, const ExportProgressFn&);
+  };
+  const Kind kind =
+      format == Format::Excel ? Kind{m_excelCaption, "Excel (*.xlsx)", "xlsx", &ExportXlsx}
+      : format == Format::Html ? Kind{m_htmlCaption, "HTML (*.htm)", "htm", &ExportHtml}
+                               : Kind{Ui("ext_Menu_CSV"), "CSV (*.csv)", "csv", &ExportCsv};
+  const QString& caption = kind.caption;
+  FileDialogRequest request{FileDialogRequest::Kind::Save, caption, m_folder, kind.filter,
+                            kind.extension};
   const QString path = AskFileName(&m_form, request);
   if (path.isEmpty()) return;
   m_folder = QFileInfo(path).absolutePath();
@@ -96,38 +106,25 @@ void ExportCommands::Export(Format format) {
   progress.SetText(Ui("exp_Progress_Text"));
   const ExportProgressFn report = [&](std::int64_t minimum, std::int64_t maximum,
                                       std::int64_t position) {
-    JvDBGridExcelExport1Progress(minimum, maximum, position, caption);
+    ExportProgress(minimum, maximum, position, caption);
   };
   // The filter the operator chose stays: the export is of what the grid shows.
   const std::string target = QDir::toNativeSeparators(path).toStdString();
-  const std::vector<ExportColumn> columns = GridColumns();
-  const ExportResult result = excel ? ExportXlsx(m_form.Table(), columns, target, report)
-                                    : ExportHtml(m_form.Table(), columns, target, report);
-  if (!result.ok) {
-    const QString message = QString::fromStdString(result.error);
-    if (excel)
-      JvDBGridExcelExport1Exception(message);
-    else
-      JvDBGridHTMLExport1Exception(message);
-  }
+  const ExportResult result = kind.write(m_form.Table(), GridColumns(), target, report);
+  if (!result.ok) ExportFailed(QString::fromStdString(result.error));
   progress.Close();
   m_form.AddLogLine(caption, LogPane::IconInfo);
 }
 
-void ExportCommands::JvDBGridExcelExport1Progress(qint64 minimum, qint64 maximum, qint64 position,
-                                                  const QString& text) {
+void ExportCommands::ExportProgress(qint64 minimum, qint64 maximum, qint64 position,
+                                    const QString& text) {
   ProgressWindow& progress = m_form.Progress();
   if (progress.windowTitle() != text) progress.setWindowTitle(text);
   if (progress.Maximum() != maximum) progress.SetRange(minimum, maximum);
   progress.SetPosition(position);
 }
 
-void ExportCommands::JvDBGridExcelExport1Exception(const QString& message) {
-  m_form.Progress().Close();
-  MessageDialog(message, MsgDlgType::Error, MsgDlgBtn::OK, &m_form);
-}
-
-void ExportCommands::JvDBGridHTMLExport1Exception(const QString& message) {
+void ExportCommands::ExportFailed(const QString& message) {
   m_form.Progress().Close();
   MessageDialog(message, MsgDlgType::Error, MsgDlgBtn::OK, &m_form);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// "Export Excel", "Export HTML" and "Send EMail": the grid as it is shown now goes to a
-// file, and the current account's address to the desktop's mail program.
+// "Export Excel", "Export HTML", "Export CSV" and "Send EMail": the grid as it is shown now
+// goes to a file, and the current account's address to the desktop's mail program.
 #include <QObject>
 #include <QString>
 #include <vector>
@@ -32,17 +32,16 @@ class ExportCommands : public QObject, private AccountTable::Listener {
  public slots:
   void edExportExcelExecute();
   void edExportHTMLExecute();
+  void edExportCSVExecute();
   void edSendEmailUpdate();
   void edSendEmailExecute();
-  // Shared by both exporters: the bar follows the report and the title takes its text.
-  void JvDBGridExcelExport1Progress(qint64 minimum, qint64 maximum, qint64 position,
-                                    const QString& text);
-  void JvDBGridExcelExport1Exception(const QString& message);
-  void JvDBGridHTMLExport1Exception(const QString& message);
+  // Shared by the exporters: the bar follows the report and the title takes its text.
+  void ExportProgress(qint64 minimum, qint64 maximum, qint64 position, const QString& text);
+  void ExportFailed(const QString& message);
   void ApplyUiText();
 
  private:
-  enum class Format { Excel, Html };
+  enum class Format { Excel, Html, Csv };
   void Export(Format format);
   void ViewReset() override { edSendEmailUpdate(); }
   void ViewRowChanged(int) override { edSendEmailUpdate(); }

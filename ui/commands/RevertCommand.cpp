@@ -6,6 +6,7 @@
 
 #include "store/LoadAccounts.h"
 #include "store/ReadAcc.h"
+#include "ui/commands/ReviewDialog.h"
 #include "ui/grid/AccountGrid.h"
 #include "ui/widgets/Notice.h"
 #include "ui/mainwindow/MainWindow.h"
@@ -42,27 +43,23 @@ std::vector<Field> ComparedFields() {
 }
 
 RevertCommand::RevertCommand(MainWindow& form) : m_form(form) {
-  m_action = new QAction(this);
-  m_action->setObjectName(QStringLiteral("edRevertAccount"));
-  connect(m_action, &QAction::triggered, this, &RevertCommand::edRevertAccountExecute);
-  if (QMenu* menu = m_form.GridView()->PopupMenu()) {
-    menu->addSeparator();
-    menu->addAction(m_action);
-  }
+  connect(form.edRevertAccount, &QAction::triggered, this, &RevertCommand::edRevertAccountExecute);
+  connect(form.edReviewChanges, &QAction::triggered, this, &RevertCommand::edReviewChangesExecute);
+  form.edReviewChanges->setEnabled(true);
   m_form.Table().AddListener(this);
-  ApplyUiText();
   edRevertAccountUpdate();
 }
 
+QAction* RevertCommand::Action() const { return m_form.edRevertAccount; }
+
 RevertCommand::~RevertCommand() { m_form.Table().RemoveListener(this); }
 
-void RevertCommand::ApplyUiText() { m_action->setText(Ui("ext_Action_Revert")); }
 
 void RevertCommand::edRevertAccountUpdate() {
   const AccountTable& t = m_form.Table();
   const RowId row = t.Current();
   const int status = row == kNoRow || t.IsEmpty() ? 0 : t.IntOr0(row, dbstatus);
-  m_action->setEnabled(status == StatusChanged || status == StatusNew);
+  m_form.edRevertAccount->setEnabled(status == StatusChanged || status == StatusNew);
 }
 
 void RevertCommand::edRevertAccountExecute() {
@@ -146,6 +143,12 @@ int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {
   MarkSavedWhenNothingPending();
   edRevertAccountUpdate();
   return done;
+}
+
+void RevertCommand::edReviewChangesExecute() {
+  ReviewDialog dialog(m_form, *this, &m_form);
+  if (!dialog.Refill()) return;
+  dialog.exec();
 }
 
 }  // namespace kov

@@ -38,18 +38,19 @@ class RevertCommand : public QObject, private AccountTable::Listener {
   explicit RevertCommand(MainWindow& form);
   ~RevertCommand() override;
 
-  QAction* Action() const { return m_action; }
+  QAction* Action() const;
   // Reverts the rows (changed: the file's values and status 0; new: removed once the
   // operator agreed). Returns how many rows were reverted or removed.
   int Revert(const std::vector<RowId>& rows, bool askForNew = true);
   // "Status: saved" again once no row is pending.
   void MarkSavedWhenNothingPending();
   static bool AnyPending(const AccountTable& table);
-  void ApplyUiText();
 
  public slots:
   void edRevertAccountExecute();
   void edRevertAccountUpdate();
+  // "Review Changes...": the pending rows beside the server's, to revert or save.
+  void edReviewChangesExecute();
 
  private:
   void CurrentChanged() override { edRevertAccountUpdate(); }
@@ -57,7 +58,6 @@ class RevertCommand : public QObject, private AccountTable::Listener {
   void ViewReset() override { edRevertAccountUpdate(); }
 
   MainWindow& m_form;
-  QAction* m_action = nullptr;
 };
 
 }  // namespace kov

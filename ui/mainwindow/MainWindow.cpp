@@ -18,14 +18,13 @@
 #include "store/ReadAcct.h"
 #include "ui/grid/AccountGrid.h"
 #include "ui/grid/AccountModel.h"
-#include "ui/commands/BackupCommand.h"
 #include "ui/widgets/EditPopup.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/grid/FilterTabs.h"
+#include "ui/grid/SearchField.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/widgets/Notice.h"
 #include "ui/widgets/ProgressWindow.h"
-#include "ui/commands/SaveCommand.h"
 #include "ui/widgets/Text1252.h"
 #include "ui/widgets/ValueLabel.h"
 #include "ui/settings/LanguageFile.h"
@@ -58,13 +57,13 @@ MainWindow::MainWindow(const QString& programFolder, QWidget* parent, const QStr
   CreateMenus();
   CreateCentral();
   m_table.AddListener(this);
-  new SaveCommand(*this);
-  new BackupCommand(*this);
   FormCreate();
 }
 
 MainWindow::~MainWindow() {
   m_table.RemoveListener(this);
+  // The tabs' filter asks the search field, which goes with the central widget.
+  m_tabs->SetExtraFilter({});
   // The widgets and the model refer to the table, which is gone before the window's
   // children are deleted.
   delete centralWidget();
@@ -90,13 +89,28 @@ void MainWindow::CreateActions() {
   make(edSendEmail, "edSendEmail", "Send EMail");
   make(mViewLog, "mViewLog", "Show Logfile");
   make(edHelp, "edHelp", "Info...");
+  make(edSearch, "edSearch", "Find...");
+  make(edExportCSV, "edExportCSV", "Export CSV");
+  make(edReviewChanges, "edReviewChanges", "Review Changes...");
+  make(edRevertAccount, "edRevertAccount", "Revert Account");
+  edLiveUpdate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  edReloadAcc->setShortcut(QKeySequence(Qt::Key_F5));
+  edNewAccount->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  edClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  edSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  // Del deletes accounts only while the grid has the focus (CreateCentral); in a text field
+  // it deletes text.
+  edDeleteAccount->setShortcut(QKeySequence::Delete);
+  edDeleteAccount->setShortcutContext(Qt::WidgetShortcut);
   mViewLog->setCheckable(true);
   mViewLog->setChecked(true);
   // Commands whose windows land later stay greyed out until their owner enables them.
   for (QAction* a : {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount,
-                     edExportExcel, edExportHTML, edSendEmail, edHelp})
+                     edExportExcel, edExportHTML, edSendEmail, edHelp, edExportCSV,
+                     edReviewChanges, edRevertAccount})
     a->setEnabled(false);
   connect(edReloadAcc, &QAction::triggered, this, &MainWindow::edReloadAccExecute);
+  connect(edSearch, &QAction::triggered, this, &MainWindow::edSearchExecute);
   connect(edClose, &QAction::triggered, this, &MainWindow::edCloseExecute);
   connect(mViewLog, &QAction::triggered, this, &MainWindow::mViewLogExecute);
 }
@@ -105,6 +119,7 @@ void MainWindow::CreateMenus() {
   m_menuFile = menuBar()->addMenu("File");
   m_menuFile->setObjectName("MenuFile");
   m_menuFile->addAction(edReloadAcc);
+  m_menuFile->addAction(edReviewChanges);
   m_menuFile->addAction(edLiveUpdate);
   m_menuFile->addAction(edMakeBackup);
   m_menuFile->addSeparator();
@@ -118,9 +133,11 @@ void MainWindow::CreateMenus() {
   m_menuEdit->addSeparator();
   m_menuEdit->addAction(edExportExcel);
   m_menuEdit->addAction(edExportHTML);
+  m_menuEdit->addAction(edExportCSV);
   m_menuView = menuBar()->addMenu("View");
   m_menuView->setObjectName("MenuView");
   m_menuView->addAction(mViewLog);
+  m_menuView->addAction(edSearch);
   m_menuHelp = menuBar()->addMenu("Help");
   m_menuHelp->setObjectName("MenuHelp");
   m_menuHelp->addAction(edHelp);
@@ -134,8 +151,13 @@ void MainWindow::CreateCentral() {
   m_tabs = new FilterTabs(m_table, central);
   m_centralLayout->addWidget(m_tabs);
   connect(m_tabs, &FilterTabs::FilterChanged, this, [this] { ShowEntryCount(CountVisibleRows()); });
+  m_search = new SearchField(*m_tabs);
+  m_centralLayout->insertWidget(0, m_search);
   m_grid = new AccountGrid(*m_model, central);
   m_grid->SetMenuActions(edNewAccount, edDeleteAccount, edSendEmail);
+  m_grid->PopupMenu()->addSeparator();
+  m_grid->PopupMenu()->addAction(edRevertAccount);
+  m_grid->addAction(edDeleteAccount);
   m_centralLayout->addWidget(m_grid, 1);
   m_log = new LogPane(central);
   m_log->setObjectName("LogPane");
@@ -262,6 +284,11 @@ bool MainWindow::LoadSequence(const QString& logText) {
 
 void MainWindow::edReloadAccExecute() {
   if (busy) return;
+  // Reloading would drop pending rows without a word.
+  if (!ChangesSaved() &&
+      MessageDialog(Ui("ext_Reload_Confirm"), MsgDlgType::Confirmation,
+                    MsgDlgBtn::Yes | MsgDlgBtn::No, this) != MsgDlgBtn::Yes)
+    return;
   m_table.Empty();
   FilterReset();
   if (!LoadSequence(Ui("msg_load_File"))) return;
@@ -269,6 +296,11 @@ void MainWindow::edReloadAccExecute() {
 }
 
 void MainWindow::edCloseExecute() { close(); }
+
+void MainWindow::edSearchExecute() {
+  m_search->setFocus(Qt::ShortcutFocusReason);
+  m_search->selectAll();
+}
 
 void MainWindow::mViewLogExecute() { m_log->SetLogShown(mViewLog->isChecked()); }
 
@@ -317,6 +349,11 @@ void MainWindow::ApplyUiText() {
   edExportHTML->setText(Ui("exp_Menu_HTML"));
   edSendEmail->setText(Ui("f1_Action_send_Email"));
   edSettingsForm->setText(Ui("f1_Action_SettingsForm"));
+  edSearch->setText(Ui("ext_Action_Search"));
+  edExportCSV->setText(Ui("ext_Menu_CSV"));
+  edReviewChanges->setText(Ui("ext_Action_Review"));
+  edRevertAccount->setText(Ui("ext_Action_Revert"));
+  m_search->ApplyUiText();
   m_editPopup->ApplyUiText();
   m_tabs->ApplyUiText();
   m_editor->ApplyUiText();

@@ -25,6 +25,7 @@ class EditorPanel;
 class FilterTabs;
 class LogPane;
 class ProgressWindow;
+class SearchField;
 class ValueLabel;
 
 class MainWindow : public QMainWindow, private AccountTable::Listener {
@@ -45,6 +46,7 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QTableView* Grid() const;
   AccountGrid* GridView() const { return m_grid; }
   FilterTabs* Tabs() const { return m_tabs; }
+  SearchField* Search() const { return m_search; }
   EditorPanel* Editor() const { return m_editor; }
   LogPane* Log() const { return m_log; }
   QString ProgramFolder() const { return m_programFolder; }
@@ -70,6 +72,8 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   bool ReportReadResult(const ReadResult& result, const QString& path);
 
   // --- Commands (actions carry the designer's names) ----------------------------------
+  // Every command's action is made here, with its shortcut, and placed in the menus; the
+  // command classes that carry them out are made and wired in Commands (ui/commands).
   QAction* edReloadAcc = nullptr;
   QAction* edLiveUpdate = nullptr;
   QAction* edMakeBackup = nullptr;
@@ -82,6 +86,11 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QAction* edSendEmail = nullptr;
   QAction* mViewLog = nullptr;
   QAction* edHelp = nullptr;
+  // Beyond the original: search, CSV export, review and revert of pending rows.
+  QAction* edSearch = nullptr;
+  QAction* edExportCSV = nullptr;
+  QAction* edReviewChanges = nullptr;
+  QAction* edRevertAccount = nullptr;
 
   QMenu* MenuFile() const { return m_menuFile; }
   QMenu* MenuEdit() const { return m_menuEdit; }
@@ -96,8 +105,10 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   bool busy = false;
 
  public slots:
+  // Asks first when rows are pending; No keeps them.
   void edReloadAccExecute();
   void edCloseExecute();
+  void edSearchExecute();
   void mViewLogExecute();
 
  signals:
@@ -131,6 +142,7 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   LogPane* m_log = nullptr;
   AccountGrid* m_grid = nullptr;
   FilterTabs* m_tabs = nullptr;
+  SearchField* m_search = nullptr;
   EditorPanel* m_editor = nullptr;
   EditPopup* m_editPopup = nullptr;
   QVBoxLayout* m_centralLayout = nullptr;

@@ -40,11 +40,17 @@ MainWindowFixture::MainWindowFixture(const QByteArray& accu, const QByteArray& a
   form = std::make_unique<kov::MainWindow>(programFolder);
 }
 
+kov::Commands& MainWindowFixture::MakeCommands() {
+  if (!commands) commands = std::make_unique<kov::Commands>(*form);
+  return *commands;
+}
+
 MainWindowFixture::~MainWindowFixture() {
   if (form) {
     form->Settings().ChangesSaved = true;  // no close question
     form->close();
   }
+  commands.reset();
   form.reset();
   kov::SetNoticeHandler({});
 }

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "ui/commands/Commands.h"
 #include "ui/mainwindow/MainWindow.h"
 
 namespace kovtest {
@@ -31,6 +32,10 @@ struct MainWindowFixture {
   QString accountFolder;
   QStringList notices;
   std::unique_ptr<kov::MainWindow> form;
+  // Every command, as the program entry makes them (MakeCommands); tests of one command make
+  // only that one.
+  kov::Commands& MakeCommands();
+  std::unique_ptr<kov::Commands> commands;
 };
 
 // Account-file text from lines, joined with CR LF.

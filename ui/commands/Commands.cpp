@@ -1,0 +1,59 @@
+#include "ui/commands/Commands.h"
+
+#include <QAction>
+#include <QCoreApplication>
+
+#include "ui/chars/CharacterWindow.h"
+#include "ui/commands/AccountCommands.h"
+#include "ui/commands/BackupCommand.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
+#include "ui/commands/ExportCommands.h"
+#include "ui/commands/NewAccountDialog.h"
+#include "ui/commands/RevertCommand.h"
+#include "ui/commands/SaveCommand.h"
+#include "ui/editor/EditorPanel.h"
+#include "ui/mainwindow/InfoBox.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/settings/PreferencesDialog.h"
+#include "ui/settings/UiTextWindows.h"
+#include "ui/widgets/EditPopup.h"
+
+namespace kov {
+
+Commands::Commands(MainWindow& window) {
+  // The registry outlives every window it re-texts.
+  auto* uiText = Add(std::make_unique<UiTextWindows>());
+  uiText->Add(UiTextWindows::MainWindow, &window, [&window] { window.ApplyUiText(); });
+  // Order: new-account dialog, info box, preferences, character window, delete confirmation.
+  auto* newAccount = Add(std::make_unique<NewAccountDialog>(
+      window.Table(), [&window] { window.FilterReset(); }, &window));
+  auto* infoBox = Add(std::make_unique<InfoBox>(QCoreApplication::applicationFilePath(), &window));
+  infoBox->SetSettingsFolder(window.ProgramFolder());
+  auto* preferences = Add(std::make_unique<PreferencesDialog>(
+      window.Settings(), window.LanguageFolder(), *uiText, window.findChild<EditPopup*>(), &window));
+  auto* characters = Add(std::make_unique<CharacterWindow>(&window));
+  characters->ConnectCharacterList(*window.Editor(), [&window] { return window.Settings().SAVEDIR; });
+  auto* confirmation = Add(std::make_unique<DeleteConfirmationDialog>(&window));
+  uiText->Add(UiTextWindows::CharacterInfo, characters, [characters] { characters->ApplyUiText(); });
+  uiText->Add(UiTextWindows::NewAccount, newAccount, [newAccount] { newAccount->ApplyUiText(); });
+  uiText->Add(UiTextWindows::InfoBox, infoBox, [infoBox] { infoBox->ApplyUiText(); });
+  uiText->Add(UiTextWindows::DeleteConfirmation, confirmation,
+              [confirmation] { confirmation->ApplyUiText(); });
+  // Only the settings change; Reload Accounts reads the new folder.
+  QObject::connect(window.edSettingsForm, &QAction::triggered, preferences,
+                   &PreferencesDialog::Execute);
+  window.edSettingsForm->setEnabled(true);
+
+  Add(std::make_unique<SaveCommand>(window));
+  Add(std::make_unique<BackupCommand>(window));
+  Add(std::make_unique<AccountCommands>(window, *newAccount, *infoBox, *confirmation));
+  Add(std::make_unique<ExportCommands>(window));
+  m_revert = Add(std::make_unique<RevertCommand>(window));
+}
+
+Commands::~Commands() {
+  // Later parts may refer to earlier ones: destroy in reverse order.
+  while (!m_parts.empty()) m_parts.pop_back();
+}
+
+}  // namespace kov
