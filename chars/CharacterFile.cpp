@@ -16,6 +16,7 @@
 #endif
 
 #include "store/Files.h"
+#include "store/LetterCase.h"
 
 namespace kov {
 namespace {
@@ -92,22 +93,7 @@ constexpr SkillKey kSkillKeys[] = {
 };
 static_assert(std::size(kSkillKeys) == 50);
 
-constexpr std::array<unsigned char, 256> MakeUpperTable() {
-  std::array<unsigned char, 256> t{};
-  for (int i = 0; i < 256; ++i) t[i] = static_cast<unsigned char>(i);
-  for (int i = 'a'; i <= 'z'; ++i) t[i] = static_cast<unsigned char>(i - 32);
-  for (int i = 0xE0; i <= 0xFE; ++i) {
-    if (i != 0xF7) t[i] = static_cast<unsigned char>(i - 32);  // 0xF7 is the division sign
-  }
-  t[0x9A] = 0x8A;  // s caron
-  t[0x9C] = 0x8C;  // oe
-  t[0x9E] = 0x8E;  // z caron
-  t[0xFF] = 0x9F;  // y diaeresis
-  return t;
-}
-constexpr std::array<unsigned char, 256> kUpper = MakeUpperTable();
-
-inline unsigned char Up(char c) { return kUpper[static_cast<unsigned char>(c)]; }
+inline unsigned char Up(char c) { return Cp1252Upper(c); }
 
 bool StartsWith(const std::string& text, std::string_view key) {
   return text.size() >= key.size() && text.compare(0, key.size(), key) == 0;

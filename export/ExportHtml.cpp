@@ -1,6 +1,7 @@
 #include "export/ExportHtml.h"
 
 #include "store/Files.h"
+#include "store/LetterCase.h"
 
 namespace kov {
 
@@ -15,8 +16,6 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kCharsetLine =
     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">";
 constexpr std::size_t kFlushBytes = 1 << 20;
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 const char* CellClass(Field f) {
   if (f == dbstatus) return " class=s";

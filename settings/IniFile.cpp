@@ -22,6 +22,7 @@
 #endif
 
 #include "store/Files.h"
+#include "store/LetterCase.h"
 
 namespace kov {
 
@@ -37,16 +38,6 @@ std::string Trim(const std::string& s) {
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
-}
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
 }
 
 bool IsSectionLine(const std::string& line, std::string& name) {
@@ -132,7 +123,7 @@ IniFile::Location IniFile::Find(const std::string& section, const std::string& k
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     if (IsSectionLine(m_lines[i], name)) {
       if (loc.sectionLine != npos) return loc;
-      if (EqualsIgnoreCase(name, section)) {
+      if (EqualsIgnoringAsciiCase(name, section)) {
         loc.sectionLine = i;
         loc.sectionEnd = i + 1;
       }
@@ -140,7 +131,7 @@ IniFile::Location IniFile::Find(const std::string& section, const std::string& k
     }
     if (loc.sectionLine == npos) continue;
     loc.sectionEnd = i + 1;
-    if (loc.keyLine == npos && IsKeyLine(m_lines[i], k, v) && EqualsIgnoreCase(k, key))
+    if (loc.keyLine == npos && IsKeyLine(m_lines[i], k, v) && EqualsIgnoringAsciiCase(k, key))
       loc.keyLine = i;
   }
   return loc;

@@ -9,29 +9,12 @@ namespace kov {
 
 namespace {
 
-const FieldInfo kFieldInfos[kFieldCount] = {
-    {"dbaccount", false, 100},  {"dbpasswort", false, 100}, {"dbemail", false, 100},
-    {"dbplevel", false, 100},   {"dbchatname", false, 100}, {"dblanguage", false, 100},
-    {"dbcommend", false, 100},  {"dbpriv", false, 20},      {"dbblock", true, 0},
-    {"dbjail", true, 0},        {"dbtotalct", false, 100},  {"dblastct", false, 100},
-    {"dbfirstcd", false, 100},  {"dblastcd", false, 100},   {"dblastcuid", false, 100},
-    {"dbcharuid1", false, 100}, {"dbcharuid2", false, 100}, {"dbcharuid3", false, 100},
-    {"dbcharuid4", false, 100}, {"dbcharuid5", false, 100}, {"dblastip", false, 100},
-    {"dbfirstip", false, 100},  {"dbstatus", true, 0},      {"dbcounter", true, 0},
-};
-
-// Field -> slot in Row::text or Row::ints.
-constexpr int kSlot[kFieldCount] = {0,  1,  2,  3,  4,  5,  6,  7,  0,  1,  8,  9,
-                                    10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 2,  3};
-
 constexpr size_t kArenaBlock = 64 * 1024;
 
 }  // namespace
 
 const char* const kPLevelNames[8] = {"Guest", "Player", "Counselor", "Seer",
                                      "GM",    "Dev",    "Admin",     "Owner"};
-
-const FieldInfo& FieldInfoOf(Field f) { return kFieldInfos[f]; }
 
 int FieldByName(std::string_view name) {
   for (int i = 0; i < kFieldCount; ++i)
@@ -44,8 +27,8 @@ std::string_view PLevelCodeToName(std::string_view text) {
   return text;
 }
 
-int AccountTable::TextSlot(Field f) { return kFieldInfos[f].isInteger ? -1 : kSlot[f]; }
-int AccountTable::IntSlot(Field f) { return kFieldInfos[f].isInteger ? kSlot[f] : -1; }
+int AccountTable::TextSlot(Field f) { return kFieldInfos[f].isInteger ? -1 : SlotOf(f); }
+int AccountTable::IntSlot(Field f) { return kFieldInfos[f].isInteger ? SlotOf(f) : -1; }
 
 AccountTable::AccountTable() = default;
 AccountTable::~AccountTable() = default;
@@ -177,7 +160,6 @@ void AccountTable::Empty() {
   m_current = kNoRow;
   m_eof = true;
   m_state = State::Browse;
-  m_viewDirty = false;
   for (auto* l : m_listeners) l->ViewReset();
   NotifyCurrent();
 }
@@ -247,8 +229,6 @@ void AccountTable::RemoveFromView(int index) {
     m_viewPos[m_view[i]] = static_cast<std::int32_t>(i);
   if (!quiet)
     for (auto* l : m_listeners) l->ViewRowsRemoved();
-  else
-    m_viewDirty = true;
 }
 
 void AccountTable::InsertIntoView(RowId row) {
@@ -271,8 +251,6 @@ void AccountTable::InsertIntoView(RowId row) {
   for (size_t i = pos; i < m_view.size(); ++i) m_viewPos[m_view[i]] = static_cast<std::int32_t>(i);
   if (!quiet)
     for (auto* l : m_listeners) l->ViewRowsInserted();
-  else
-    m_viewDirty = true;
 }
 
 void AccountTable::NotifyRowChanged(RowId row) {
@@ -328,8 +306,6 @@ void AccountTable::AfterRefilter(bool quiet) {
   m_eof = m_view.empty();
   if (!quiet)
     for (auto* l : m_listeners) l->ViewReset();
-  else
-    m_viewDirty = true;
   NotifyCurrent();
 }
 
@@ -591,8 +567,6 @@ void AccountTable::SetOrder(std::vector<RowId> order) {
   RebuildView();
   if (!quiet)
     for (auto* l : m_listeners) l->ViewReset();
-  else
-    m_viewDirty = true;
   NotifyCurrent();
 }
 
@@ -616,7 +590,6 @@ std::vector<RowId> AccountTable::MarkedRows() const {
 
 void AccountTable::BeginUpdate() {
   if (m_updating++ > 0) return;
-  m_viewDirty = false;
   // Announced before any change, so a view never asks for rows that are being replaced.
   for (auto* l : m_listeners) l->ViewAboutToReset();
 }
@@ -624,7 +597,6 @@ void AccountTable::BeginUpdate() {
 void AccountTable::EndUpdate() {
   if (m_updating == 0 || --m_updating > 0) return;
   for (auto* l : m_listeners) l->ViewReset();
-  m_viewDirty = false;
   NotifyCurrent();
 }
 

@@ -47,7 +47,41 @@ struct FieldInfo {
   bool isInteger;
   int capacity;  // bytes for texts, 0 for integers
 };
-const FieldInfo& FieldInfoOf(Field f);
+// What each field is, in one table; a row's storage is derived from it.
+inline constexpr FieldInfo kFieldInfos[kFieldCount] = {
+    {"dbaccount", false, 100},  {"dbpasswort", false, 100}, {"dbemail", false, 100},
+    {"dbplevel", false, 100},   {"dbchatname", false, 100}, {"dblanguage", false, 100},
+    {"dbcommend", false, 100},  {"dbpriv", false, 20},      {"dbblock", true, 0},
+    {"dbjail", true, 0},        {"dbtotalct", false, 100},  {"dblastct", false, 100},
+    {"dbfirstcd", false, 100},  {"dblastcd", false, 100},   {"dblastcuid", false, 100},
+    {"dbcharuid1", false, 100}, {"dbcharuid2", false, 100}, {"dbcharuid3", false, 100},
+    {"dbcharuid4", false, 100}, {"dbcharuid5", false, 100}, {"dblastip", false, 100},
+    {"dbfirstip", false, 100},  {"dbstatus", true, 0},      {"dbcounter", true, 0},
+};
+inline const FieldInfo& FieldInfoOf(Field f) { return kFieldInfos[f]; }
+
+namespace detail {
+constexpr int CountFields(bool integers) {
+  int n = 0;
+  for (const FieldInfo& info : kFieldInfos) n += info.isInteger == integers;
+  return n;
+}
+struct FieldSlots {
+  std::int8_t of[kFieldCount];
+  constexpr std::int8_t operator[](int f) const { return of[f]; }
+};
+constexpr FieldSlots MakeFieldSlots() {
+  FieldSlots s{};
+  int text = 0, ints = 0;
+  for (int f = 0; f < kFieldCount; ++f)
+    s.of[f] = static_cast<std::int8_t>(kFieldInfos[f].isInteger ? ints++ : text++);
+  return s;
+}
+}  // namespace detail
+inline constexpr int kTextFieldCount = detail::CountFields(false);
+inline constexpr int kIntFieldCount = detail::CountFields(true);
+// A field's place among the fields of its kind: a row's texts, or its numbers.
+inline constexpr detail::FieldSlots kFieldSlot = detail::MakeFieldSlots();
 // The field named exactly so ("dbaccount"...), or -1.
 int FieldByName(std::string_view name);
 
@@ -207,15 +241,15 @@ class AccountTable {
     std::uint16_t buf = 0;
     std::uint16_t len = 0;
   };
+  static constexpr int SlotOf(Field f) { return kFieldSlot[f]; }
   struct Row {
-    TextRef text[20];
-    std::int32_t ints[4] = {0, 0, 0, 0};
-    std::uint8_t nullMask = 0x0F;  // bit i: ints[i] is empty
+    TextRef text[kTextFieldCount];
+    std::int32_t ints[kIntFieldCount] = {};
+    std::uint8_t nullMask = (1u << kIntFieldCount) - 1;  // bit i: ints[i] is empty
     bool alive = true;
     bool marked = false;
   };
-  static constexpr std::int8_t kTextSlotOf[24] = {0,  1,  2,  3,  4,  5,  6,  7,  -1, -1, 8,  9,
-                                                  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, -1, -1};
+  static_assert(kIntFieldCount <= 8, "nullMask holds a bit per number");
   static int TextSlot(Field f);
   static int IntSlot(Field f);
 
@@ -254,7 +288,6 @@ class AccountTable {
   std::vector<RowId> m_viewSpare;  // the next view is built here, then swapped in
   bool m_filtered = false;
   int m_updating = 0;
-  bool m_viewDirty = false;
   std::vector<Listener*> m_listeners;
 
   // Names -> the rows so named, chained through m_nameNext; built on the first Locate.
@@ -290,8 +323,8 @@ class AccountTable::Loader {
     const size_t off = reinterpret_cast<std::uintptr_t>(value.data()) -
                        reinterpret_cast<std::uintptr_t>(m_base);
     if (off < m_size && value.size() <= m_size - off) {
-      const std::uint16_t cap = f == dbpriv ? 20 : 100;
-      TextRef& t = m_row->text[kTextSlotOf[f]];
+      const auto cap = static_cast<std::uint16_t>(kFieldInfos[f].capacity);
+      TextRef& t = m_row->text[SlotOf(f)];
       t = value.empty() ? TextRef{}
                         : TextRef{static_cast<std::uint32_t>(off), m_buf,
                                   static_cast<std::uint16_t>(value.size() < cap ? value.size() : cap)};
@@ -300,16 +333,16 @@ class AccountTable::Loader {
     }
   }
   void SetInt(Field f, std::int32_t value) {
-    const int slot = kSlot(f);
+    const int slot = SlotOf(f);
     m_row->ints[slot] = value;
     m_row->nullMask &= static_cast<std::uint8_t>(~(1u << slot));
   }
-  bool IsEmpty(Field f) const { return m_row->text[kTextSlotOf[f]].len == 0; }
+  bool IsEmpty(Field f) const { return m_row->text[SlotOf(f)].len == 0; }
   std::string_view Text(Field f) const { return m_table.Text(m_id, f); }
   void Finish();  // stores the last row; the table is back in browse state
 
  private:
-  static int kSlot(Field f) { return f == dbblock ? 0 : f == dbjail ? 1 : f == dbstatus ? 2 : 3; }
+
   void Store();
   void SetOutside(Field f, std::string_view value);
   AccountTable& m_table;

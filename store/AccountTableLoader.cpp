@@ -31,12 +31,12 @@ void AccountTable::Loader::BeginRow(std::string_view name, int status) {
   t.m_viewPos.push_back(-1);
   t.m_order.push_back(m_id);
   SetText(dbaccount, name);
-  m_row->text[kTextSlotOf[dbplevel]] = m_player;
-  m_row->text[kTextSlotOf[dbpriv]] = m_noFlags;
-  m_row->ints[kSlot(dbblock)] = 0;
-  m_row->ints[kSlot(dbjail)] = 0;
-  m_row->ints[kSlot(dbstatus)] = status;
-  m_row->ints[kSlot(dbcounter)] = -1;
+  m_row->text[SlotOf(dbplevel)] = m_player;
+  m_row->text[SlotOf(dbpriv)] = m_noFlags;
+  m_row->ints[SlotOf(dbblock)] = 0;
+  m_row->ints[SlotOf(dbjail)] = 0;
+  m_row->ints[SlotOf(dbstatus)] = status;
+  m_row->ints[SlotOf(dbcounter)] = -1;
   m_row->nullMask = 0;
   if (t.m_indexBuilt) {
     t.m_nameNext.push_back(kNoRow);
@@ -48,12 +48,11 @@ void AccountTable::Loader::BeginRow(std::string_view name, int status) {
   t.m_current = m_id;
   t.m_state = State::Insert;
   t.m_eof = false;
-  t.m_viewDirty = true;
 }
 
 void AccountTable::Loader::SetOutside(Field f, std::string_view value) {
   const size_t cap = static_cast<size_t>(FieldInfoOf(f).capacity);
-  m_row->text[kTextSlotOf[f]] = m_table.RefInBuffers(value.substr(0, cap));
+  m_row->text[SlotOf(f)] = m_table.RefInBuffers(value.substr(0, cap));
 }
 
 void AccountTable::Loader::Store() {

@@ -1,45 +1,42 @@
 #include "store/TabFilter.h"
 
-#include <string>
+#include <string_view>
+
+#include "store/LetterCase.h"
 
 namespace kov {
 
-namespace {
-
-// The level words are plain ASCII, so an ASCII upper-casing finds them in any letter case.
-bool LevelContains(std::string_view level, std::initializer_list<std::string_view> words) {
-  std::string upper(level);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  for (std::string_view w : words)
-    if (upper.find(w) != std::string::npos) return true;
-  return false;
+std::uint16_t TabClassOf(const AccountTable& table, RowId row) {
+  std::uint16_t c = kTabKnown;
+  const std::string_view level = table.Text(row, dbplevel);
+  if (ContainsUpperAscii(level, "GUEST")) c |= kTabGuest;
+  if (ContainsUpperAscii(level, "PLAYER")) c |= kTabPlayer;
+  for (std::string_view word : {"COUNSELOR", "SEER", "GM", "DEV", "ADMIN", "OWNER"})
+    if (ContainsUpperAscii(level, word)) c |= kTabStaff;
+  // An empty number reads as 0, as the grid's field access gives it.
+  const int block = table.IntOr0(row, dbblock);
+  if (block == 1) c |= kTabBlocked;
+  if (block == 0) c |= kTabNotBlocked;
+  if (table.IntOr0(row, dbjail) == 1) c |= kTabJailed;
+  c |= static_cast<std::uint16_t>((table.CharacterCount(row) & 0x7) << kTabCharShift);
+  return c;
 }
 
-}  // namespace
-
-bool AcceptsTab(const AccountTable& table, RowId row, int tab, int charTab) {
+TabTest TestOfTab(int tab, int charTab) {
+  constexpr TabTest kNothing{kTabKnown, 0};
   switch (tab) {
-    case TabAll:
-      return true;
-    case TabGuest:
-      return LevelContains(table.Text(row, dbplevel), {"GUEST"});
-    case TabPlayer:
-      return LevelContains(table.Text(row, dbplevel), {"PLAYER"});
-    case TabStaff:
-      return LevelContains(table.Text(row, dbplevel),
-                           {"COUNSELOR", "SEER", "GM", "DEV", "ADMIN", "OWNER"});
-    // An empty number reads as 0, as the grid's field access gives it.
-    case TabBlocked:
-      return table.IntOr0(row, dbblock) == 1;
-    case TabJailed:
-      return table.IntOr0(row, dbjail) == 1;
+    case TabAll: return {};
+    case TabGuest: return {kTabGuest, kTabGuest};
+    case TabPlayer: return {kTabPlayer, kTabPlayer};
+    case TabStaff: return {kTabStaff, kTabStaff};
+    case TabBlocked: return {kTabBlocked, kTabBlocked};
+    case TabJailed: return {kTabJailed, kTabJailed};
+    case TabNotBlocked: return {kTabNotBlocked, kTabNotBlocked};
     case TabCharCount:
-      return table.CharacterCount(row) == charTab;
-    case TabNotBlocked:
-      return table.IntOr0(row, dbblock) == 0;
-    default:
-      return false;
+      if (charTab < 0 || charTab >= kCharTabCount) return kNothing;
+      return {static_cast<std::uint16_t>(0x7 << kTabCharShift),
+              static_cast<std::uint16_t>(charTab << kTabCharShift)};
+    default: return kNothing;
   }
 }
 

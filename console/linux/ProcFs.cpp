@@ -1,4 +1,5 @@
 #include "console/linux/ProcFs.h"
+#include "store/LetterCase.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -42,8 +43,6 @@ std::optional<std::string> ReadWhole(const std::string& path) {
   return text;
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool MatchesSetting(const ProcessEntry& entry, const std::string& setting,
                     const std::string& resolvedSetting) {
   if (!entry.fullPath || entry.path.empty()) return false;
@@ -54,11 +53,7 @@ bool MatchesSetting(const ProcessEntry& entry, const std::string& setting,
 }  // namespace
 
 bool PathEqualsIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-  }
-  return true;
+  return EqualsIgnoringAsciiCase(a, b);
 }
 
 namespace procfs {

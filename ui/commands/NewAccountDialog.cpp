@@ -14,6 +14,7 @@
 #include "store/GeneratePassword.h"
 #include "ui/widgets/Notice.h"
 #include "ui/settings/UiText.h"
+#include "store/LetterCase.h"
 
 namespace kov {
 
@@ -32,15 +33,6 @@ bool OnlyLettersAndDigits(const QString& text) {
         (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
     if (!ok) return false;
   }
-  return true;
-}
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
 }
 
@@ -147,7 +139,7 @@ void NewAccountDialog::BitBtn2Click() {
   // A server that ignores letter case would take "Anna" for "anna" and give the existing
   // account the new one's defaults, so any spelling of a taken name is refused.
   for (RowId row : m_table.Order()) {
-    if (EqualsIgnoringCase(m_table.Text(row, dbaccount), nameBytes)) {
+    if (EqualsIgnoringAsciiCase(m_table.Text(row, dbaccount), nameBytes)) {
       if (m_table.ViewIndexOf(row) >= 0) m_table.SetCurrent(row);
       ShowNotice(this, NoticeKind::Warning, Ui("err_account_dubble"));
       return;

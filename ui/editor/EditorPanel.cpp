@@ -50,7 +50,6 @@ namespace {
 
 constexpr int kFieldLength = 100;
 
-const char* const kPLevels[] = {"Guest", "Player", "Counselor", "Seer", "GM", "Dev", "Admin", "Owner"};
 const char* const kLanguages[] = {"ENU", "DEU", "CHT", "ESP", "FRA", "JPN", "KOR"};
 
 struct Display {
@@ -156,7 +155,7 @@ void EditorPanel::BuildLayout() {
   m_dbEdit6->setFocusPolicy(Qt::ClickFocus);  // reached with the mouse only
   m_dbComboBox1 = new QComboBox(this);
   m_dbComboBox1->setObjectName(QStringLiteral("DBComboBox1"));
-  for (const char* l : kPLevels) m_dbComboBox1->addItem(QString::fromLatin1(l));
+  for (const char* l : kPLevelNames) m_dbComboBox1->addItem(QString::fromLatin1(l));
   m_dbComboBox2 = new QComboBox(this);
   m_dbComboBox2->setObjectName(QStringLiteral("DBComboBox2"));
   for (const char* l : kLanguages) m_dbComboBox2->addItem(QString::fromLatin1(l));
@@ -551,7 +550,7 @@ void EditorPanel::DBEdit2KeyUp(QLineEdit* field) {
 void EditorPanel::DBComboBox1Click(int index) {
   if (m_table.Current() == kNoRow || index < 0) return;
   m_table.Edit();
-  m_table.SetText(dbplevel, kPLevels[index]);
+  m_table.SetText(dbplevel, kPLevelNames[index]);
   if (m_table.IntOr0(m_table.Current(), dbstatus) == StatusStored) m_table.SetInt(dbstatus, StatusChanged);
   m_table.Post();  // under "Guest", "Player" and "Staff" the row may leave the view
   if (countVisibleRows && showEntryCount) showEntryCount(countVisibleRows());

@@ -7,6 +7,7 @@
 #include "ui/grid/FilterTabs.h"
 #include "ui/widgets/Text1252.h"
 #include "ui/settings/UiText.h"
+#include "store/LetterCase.h"
 
 namespace kov {
 

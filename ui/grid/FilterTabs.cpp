@@ -10,8 +10,6 @@
 namespace kov {
 
 namespace {
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 QTabBar* MakeTabBar(const char* name, QWidget* parent) {
   auto* bar = new CachedTabBar(parent);
   bar->setObjectName(QString::fromLatin1(name));
@@ -25,20 +23,6 @@ QTabBar* MakeTabBar(const char* name, QWidget* parent) {
   return bar;
 }
 }  // namespace
-
-bool EqualsUpperAscii(std::string_view text, std::string_view upperWord) {
-  if (text.size() != upperWord.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (UpperAscii(text[i]) != upperWord[i]) return false;
-  return true;
-}
-
-bool ContainsUpperAscii(std::string_view text, std::string_view upperWord) {
-  if (upperWord.size() > text.size()) return false;
-  for (size_t i = 0; i + upperWord.size() <= text.size(); ++i)
-    if (EqualsUpperAscii(text.substr(i, upperWord.size()), upperWord)) return true;
-  return false;
-}
 
 FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), m_table(table) {
   setObjectName(QStringLiteral("FilterTabs"));
@@ -70,26 +54,13 @@ FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), 
 FilterTabs::~FilterTabs() { m_table.RemoveListener(this); }
 
 std::uint16_t FilterTabs::ClassOf(const AccountTable& table, RowId row) const {
-  if (row < m_class.size() && (m_class[row] & Known)) return m_class[row];
+  if (row < m_class.size() && (m_class[row] & kTabKnown)) return m_class[row];
   return ComputeClass(table, row);
 }
 
 std::uint16_t FilterTabs::ComputeClass(const AccountTable& table, RowId row) const {
   if (row >= m_class.size()) m_class.resize(static_cast<size_t>(row) + 1024, 0);
-  std::uint16_t& c = m_class[row];
-  c = Known;
-  const std::string_view level = table.Text(row, dbplevel);
-  if (ContainsUpperAscii(level, "GUEST")) c |= Guest;
-  if (ContainsUpperAscii(level, "PLAYER")) c |= Player;
-  for (std::string_view word : {"COUNSELOR", "SEER", "GM", "DEV", "ADMIN", "OWNER"})
-    if (ContainsUpperAscii(level, word)) c |= Staff;
-  // An empty number reads as 0.
-  const int block = table.IntOr0(row, dbblock);
-  if (block == 1) c |= Blocked;
-  if (block == 0) c |= NotBlocked;
-  if (table.IntOr0(row, dbjail) == 1) c |= Jailed;
-  c |= static_cast<std::uint16_t>(table.CharacterCount(row) << CharShift);
-  return c;
+  return m_class[row] = TabClassOf(table, row);
 }
 
 // Every change of a row ends in a store (new rows and loaded rows included), and a stored
@@ -103,19 +74,8 @@ void FilterTabs::ViewReset() {
 }
 
 bool FilterTabs::JvMemoryData1FilterRecord(const AccountTable& table, RowId row) const {
-  const int tab = m_tab;
-  if (tab == TabAll) return true;
-  const std::uint16_t c = ClassOf(table, row);
-  switch (tab) {
-    case TabGuest: return c & Guest;
-    case TabPlayer: return c & Player;
-    case TabStaff: return c & Staff;
-    case TabBlocked: return c & Blocked;
-    case TabJailed: return c & Jailed;
-    case TabCharCount: return (c >> CharShift & 0x7) == m_charTab;
-    case TabNotBlocked: return c & NotBlocked;
-    default: return false;
-  }
+  if (m_tab == TabAll) return true;
+  return TestOfTab(m_tab, m_charTab).Accepts(ClassOf(table, row));
 }
 
 // The filter over the whole table: one class lookup per row instead of a call through the
@@ -127,21 +87,8 @@ void FilterTabs::FilterRows(const AccountTable& table, const RowId* rows, size_t
   const RowId* judged = rows;
   size_t judgedCount = n;
   if (m_tab != TabAll) {
-    std::uint16_t mask = 0, want = 0;
-    switch (m_tab) {
-      case TabGuest: mask = want = Guest; break;
-      case TabPlayer: mask = want = Player; break;
-      case TabStaff: mask = want = Staff; break;
-      case TabBlocked: mask = want = Blocked; break;
-      case TabJailed: mask = want = Jailed; break;
-      case TabNotBlocked: mask = want = NotBlocked; break;
-      case TabCharCount:
-        mask = 0x7 << CharShift;
-        // A tab outside 0..5 (none selected: -1) asks for 6 or 7, which no row has.
-        want = static_cast<std::uint16_t>((m_charTab & 0x7) << CharShift);
-        break;
-      default: mask = Known; want = 0; break;  // an unknown tab shows nothing
-    }
+    const TabTest test = TestOfTab(m_tab, m_charTab);
+    const std::uint16_t mask = test.mask, want = test.want;
     if (extra) tabbed.clear();
     const std::uint16_t* classes = m_class.data();
     size_t known = m_class.size();
@@ -154,7 +101,7 @@ void FilterTabs::FilterRows(const AccountTable& table, const RowId* rows, size_t
     for (size_t i = 0; i < n; ++i) {
       const RowId r = rows[i];
       std::uint16_t c;
-      if (r < known && (classes[r] & Known)) [[likely]] {
+      if (r < known && (classes[r] & kTabKnown)) [[likely]] {
         c = classes[r];
       } else {
         c = ComputeClass(table, r);

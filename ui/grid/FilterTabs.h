@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "store/AccountTable.h"
+#include "store/TabFilter.h"
 
 class QTabBar;
 
@@ -14,8 +15,6 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
   Q_OBJECT
 
  public:
-  enum Tab { TabAll, TabGuest, TabPlayer, TabStaff, TabBlocked, TabJailed, TabCharCount, TabNotBlocked };
-
   FilterTabs(AccountTable& table, QWidget* parent = nullptr);
   ~FilterTabs() override;
 
@@ -48,12 +47,8 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
   void FilterChanged(int visibleRows);
 
  private:
-  // What the tabs test of a row, worked out once per stored state of the row: the filter
-  // reads rows in table order, which after a sort is no order in memory at all.
-  enum ClassBit : std::uint16_t {
-    Known = 0x8000, Guest = 0x01, Player = 0x02, Staff = 0x04, Blocked = 0x08, Jailed = 0x10,
-    NotBlocked = 0x20, CharShift = 8
-  };
+  // What the tabs test of a row (TabClassOf), kept once per stored state of the row: the
+  // filter reads rows in table order, which after a sort is no order in memory at all.
   std::uint16_t ClassOf(const AccountTable& table, RowId row) const;
   std::uint16_t ComputeClass(const AccountTable& table, RowId row) const;
   void FilterRows(const AccountTable& table, const RowId* rows, size_t n,
@@ -72,10 +67,5 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
   AccountTable::BulkPredicate m_extraBulk;
   mutable std::vector<RowId> m_tabRows;  // the tab's rows, before the extra test
 };
-
-// ASCII-only upper-casing is enough here: the words tested are ASCII, and upper-casing a
-// Windows-1252 letter never yields an ASCII one.
-bool ContainsUpperAscii(std::string_view text, std::string_view upperWord);
-bool EqualsUpperAscii(std::string_view text, std::string_view upperWord);
 
 }  // namespace kov

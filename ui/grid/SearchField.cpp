@@ -18,25 +18,12 @@
 #include "ui/grid/FilterTabs.h"
 #include "ui/widgets/Text1252.h"
 #include "ui/settings/UiText.h"
+#include "store/LetterCase.h"
 
 namespace kov {
 
 namespace {
-// Windows-1252 lower case: ASCII, the Latin-1 letters (but the multiplication sign) and
-// the three pairs Š/š, Œ/œ, Ž/ž, and Ÿ/ÿ.
-std::array<unsigned char, 256> MakeFold() {
-  std::array<unsigned char, 256> f{};
-  for (int i = 0; i < 256; ++i) f[i] = static_cast<unsigned char>(i);
-  for (int c = 'A'; c <= 'Z'; ++c) f[c] = static_cast<unsigned char>(c + 32);
-  for (int c = 0xC0; c <= 0xDE; ++c)
-    if (c != 0xD7) f[c] = static_cast<unsigned char>(c + 32);
-  f[0x8A] = 0x9A;
-  f[0x8C] = 0x9C;
-  f[0x8E] = 0x9E;
-  f[0x9F] = 0xFF;
-  return f;
-}
-const std::array<unsigned char, 256> kFold = MakeFold();
+const std::array<unsigned char, 256>& kFold = kCp1252Lower;
 
 constexpr Field kSearched[] = {dbaccount, dbemail, dbchatname, dblastip, dbfirstip};
 constexpr Field kNameFields[] = {dbaccount, dbemail, dbchatname};
