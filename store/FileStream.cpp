@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "store/Files.h"
 #include "store/MemoryAdvice.h"
@@ -34,7 +36,13 @@ FileReadStatus FileStream::Open(const std::string& path, std::string* error) {
   // A file being written while we read it may grow a little; more than this is refused.
   m_expected = size;
   m_capacity = size + size / 8 + 64 * 1024;
-  m_buffer.reset(new char[m_capacity]);  // not zeroed: pages stay untouched until read
+  m_buffer.reset(new (std::nothrow) char[m_capacity]);  // not zeroed: untouched until read
+  if (!m_buffer) {
+    if (error) *error = std::to_string(size);
+    std::fclose(m_file);
+    m_file = nullptr;
+    return FileReadStatus::TooLarge;
+  }
   m_data = m_buffer.get();
   AdviseHugePages(m_data, m_capacity);
   m_thread = std::thread([this] { Run(); });
@@ -83,7 +91,13 @@ void FileStream::Run() {
     m_end = true;
     if (!m_stop) {
       prefault = m_prefault;
-      prefaultSize = m_prefaultSize;
+      // Made ready for a file of the size it had; a text that ended early (a NUL, a sparse
+      // file) needs only its share.
+      prefaultSize = m_expected > m_available
+                         ? static_cast<size_t>(static_cast<double>(m_prefaultSize) *
+                                               static_cast<double>(m_available) /
+                                               static_cast<double>(m_expected))
+                         : m_prefaultSize;
     }
   }
   m_cv.notify_one();

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -233,22 +234,32 @@ FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::strin
     if (error) *error = "is a folder";
     return FileReadStatus::Error;
   }
-  // The file may grow or shrink between stat and read: read until EOF whatever the size.
+  // The file may grow or shrink between stat and read: read until EOF whatever the size,
+  // or until the NUL byte that ends the text.
   size_t size = 0;
   cap = cap + 1;
-  std::unique_ptr<char[]> buf(new char[cap]);  // not zeroed: the pages stay untouched until read
+  // Not zeroed: the pages stay untouched until read.
+  std::unique_ptr<char[]> buf(new (std::nothrow) char[cap]);
+  auto tooLarge = [&] {
+    std::fclose(f);
+    if (error) *error = std::to_string(cap - 1);
+    return FileReadStatus::TooLarge;
+  };
+  if (!buf) return tooLarge();
   AdviseHugePages(buf.get(), cap);
   for (;;) {
     if (size == cap) {
       const size_t ncap = cap * 2;
-      std::unique_ptr<char[]> nbuf(new char[ncap]);
+      std::unique_ptr<char[]> nbuf(new (std::nothrow) char[ncap]);
+      if (!nbuf) return tooLarge();
       std::memcpy(nbuf.get(), buf.get(), size);
       buf = std::move(nbuf);
       cap = ncap;
     }
     const size_t got = std::fread(buf.get() + size, 1, cap - size, f);
+    const bool ended = got > 0 && std::memchr(buf.get() + size, '\0', got) != nullptr;
     size += got;
-    if (got == 0) break;
+    if (got == 0 || ended) break;
   }
   const bool failed = std::ferror(f) != 0;
   const bool changed = !failed && VersionOf(f) != opened;
@@ -261,6 +272,20 @@ FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::strin
   out.size = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buf.get()) : size;
   out.data = std::move(buf);
   return FileReadStatus::Ok;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+#ifdef _WIN32
+  return (st.st_mode & _S_IWRITE) == 0 || _access(path.c_str(), 2) != 0;
+#else
+  return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+#endif
+}
+
+std::string TooLargeText(const char* what, std::uint64_t bytes) {
+  return std::string("the ") + what + " is too large to load: " + std::to_string(bytes) + " bytes";
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
@@ -347,6 +372,15 @@ bool AtomicFile::Open(const std::string& target, Access access, std::string& err
     // Owner and group where we may (the owner only as root), else the group alone; the mode
     // last, since a change of owner clears the set-id bits.
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    struct stat now {};
+    if (::fstat(fd, &now) != 0 || now.st_gid != old.st_gid) {
+      // A server running as another user may read the file through its group only.
+      error = "Cannot replace " + m_target + ": the new file cannot keep the old one's group (" +
+              std::to_string(old.st_gid) + "), through which the server may read it";
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return false;
+    }
     ::fchmod(fd, old.st_mode & 07777);
   }
 #else
@@ -392,14 +426,14 @@ bool AtomicFile::Commit(std::string& error) {
     Discard();
     return false;
   }
-  // The old file must survive a crash during the rename, so it is replaced only by data
-  // already on the disk.
+  // The old file must survive a crash during the rename, and a new one must be whole when
+  // success is reported: only data already on the disk is renamed.
 #ifdef _WIN32
-  const bool synced = !m_replacing || _commit(m_fd) == 0;
+  const bool synced = _commit(m_fd) == 0;
   const int err = errno;
   const bool closed = _close(m_fd) == 0;
 #else
-  const bool synced = !m_replacing || ::fsync(m_fd) == 0;
+  const bool synced = ::fsync(m_fd) == 0;
   const int err = errno;
   const bool closed = ::close(m_fd) == 0;
 #endif

@@ -21,7 +21,10 @@ struct FileBytes {
   std::unique_ptr<char[]> data;
   size_t size = 0;  // text size (up to the first NUL)
 };
-enum class FileReadStatus { Ok, Missing, Error };
+// TooLarge: the file cannot be held in memory (a huge or sparse file); never an abort.
+enum class FileReadStatus { Ok, Missing, Error, TooLarge };
+// "the account file is too large to load: N bytes"
+std::string TooLargeText(const char* what, std::uint64_t bytes);
 FileReadStatus ReadWholeFile(const std::string& path, FileBytes& out, std::string* error = nullptr);
 // Every byte of a file. False with errno set on failure; a file written in place while it
 // was read is a failure too (errno EAGAIN), never a mix.
@@ -52,6 +55,9 @@ FileVersion VersionOf(std::FILE* file);
 inline const char* ChangedWhileReadingText() { return "the file changed while it was being read"; }
 
 bool FileExists(const std::string& path);
+// A file the operator made read-only (no write bit) or we may not write: the server's files
+// stay as the operator left them.
+bool IsReadOnlyFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 // Size of a file, or nullopt when there is none at the path.
 std::optional<std::uint64_t> FileSizeOf(const std::string& path);
@@ -88,12 +94,12 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  // A symbolic link is followed: the file it points at is replaced, not the link.
+  // A symbolic link is followed: the file it points at is replaced, not the link. Refuses
+  // (and replaces nothing) when the new file cannot keep the old one's group.
   bool Open(const std::string& target, Access access, std::string& error);
   // False once a write failed; the first failure is reported by Commit.
   bool Write(const void* data, std::size_t size);
-  // Renames the temporary file over the target, after flushing it to the disk when it
-  // replaces an existing file (a new file puts nothing at risk).
+  // Flushes the temporary file to the disk, then renames it over the target.
   bool Commit(std::string& error);
   void Discard();
   // The reason of the first failed write, for the operator.

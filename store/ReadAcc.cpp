@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <string>
+#include <utility>
 
 #include "store/FileStream.h"
 
@@ -44,9 +47,15 @@ struct Progress {
   }
 };
 
-// Fills in `result` for a file that could not be opened; false when it could.
-bool OpenFailed(FileReadStatus status, const std::string& error, ReadResult& result) {
+// Fills in `result` for a file that could not be opened; false when it could. `what` names
+// the file for the operator ("account file").
+bool OpenFailed(FileReadStatus status, const std::string& error, ReadResult& result,
+                const char* what) {
   switch (status) {
+    case FileReadStatus::TooLarge:
+      result.status = ReadResult::Status::ReadError;
+      result.message = TooLargeText(what, std::stoull(error));
+      return true;
     case FileReadStatus::Missing:
       result.status = ReadResult::Status::FileNotFound;
       return true;
@@ -74,7 +83,7 @@ const char* AdoptFile(AccountTable& table, const std::string& path, ReadResult& 
                       size_t& size) {
   FileBytes bytes;
   std::string error;
-  if (OpenFailed(ReadWholeFile(path, bytes, &error), error, result)) return nullptr;
+  if (OpenFailed(ReadWholeFile(path, bytes, &error), error, result, "update file")) return nullptr;
   if (bytes.size == 0) {
     result.emptyFile = true;
     return nullptr;
@@ -227,7 +236,7 @@ ReadResult detail::ReadAccountFileChunked(AccountTable& table, const std::string
   ReadResult result;
   FileStream file(chunkBytes);
   std::string error;
-  if (OpenFailed(file.Open(path, &error), error, result)) return result;
+  if (OpenFailed(file.Open(path, &error), error, result, "account file")) return result;
   FileStream::Progress got = file.Wait(0);
   if (got.end && got.available == 0) {
     if (file.Failed(&error)) {
@@ -244,11 +253,18 @@ ReadResult detail::ReadAccountFileChunked(AccountTable& table, const std::string
   progress.Report(0);
 
   // Accounts take about 300 bytes; reserving more than needed costs only address space.
-  table.ReserveRows(expected / 96 + 16);
-  // Most accounts take more than 250 bytes; storage for that many rows is made ready by
-  // the reading thread while this one parses.
-  const auto [rowStorage, rowBytes] = table.UnusedRowStorage(expected / 250);
-  file.PrefaultAfterReading(rowStorage, rowBytes);
+  std::pair<void*, size_t> rowStorage;
+  try {
+    table.ReserveRows(expected / 96 + 16);
+    // Most accounts take more than 250 bytes; storage for that many rows is made ready by
+    // the reading thread while this one parses.
+    rowStorage = table.UnusedRowStorage(expected / 250);
+  } catch (const std::bad_alloc&) {
+    result.status = ReadResult::Status::ReadError;
+    result.message = TooLargeText("account file", file.ExpectedSize());
+    return result;
+  }
+  file.PrefaultAfterReading(rowStorage.first, rowStorage.second);
   table.BeginUpdate();
   const int before = table.RowCount();
   {

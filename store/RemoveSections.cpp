@@ -87,6 +87,12 @@ RemoveSectionsResult RemoveAccountSections(const std::string& path,
   }
   const int removed = RemoveAccountSectionsFrom(bytes, names);
   if (removed == 0) return result;
+  // As Save: the operator's read-only file is not replaced.
+  if (IsReadOnlyFile(path)) {
+    result.ok = false;
+    result.error = "The file is read-only: " + path;
+    return result;
+  }
   if (!WriteFileAtomically(path, bytes, result.error)) {
     result.ok = false;
     return result;

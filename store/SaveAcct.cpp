@@ -1,22 +1,11 @@
 #include "store/SaveAcct.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 
 #include "store/Files.h"
 #include "store/LoadAccounts.h"
 #include "store/ScriptSyntax.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define KOV_ACCESS _access
-#define KOV_W_OK 2
-#else
-#include <unistd.h>
-#define KOV_ACCESS ::access
-#define KOV_W_OK W_OK
-#endif
 
 namespace kov {
 
@@ -87,9 +76,7 @@ SaveResult WriteAccountUpdates(AccountTable& table, const std::string& accountDi
     return result;
   }
   // The server's file stays as the operator left it: a read-only file is not replaced.
-  struct stat st {};
-  const bool noWriteBits = ::stat(updateFile.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
-  if (noWriteBits || KOV_ACCESS(updateFile.c_str(), KOV_W_OK) != 0) {
+  if (IsReadOnlyFile(updateFile)) {
     result.status = SaveResult::Status::WriteFailed;
     result.message = "The file is read-only: " + updateFile;
     return result;

@@ -24,6 +24,7 @@ extern char** environ;
 #include "store/Files.h"
 #include "store/Files.h"
 #include "store/ReadAcc.h"
+#include "store/ReadAcct.h"
 
 namespace kov {
 namespace {
@@ -211,6 +212,34 @@ TEST(SharedRead, OurReplacementWaitsForAReaderToLetGo) {
     std::size_t files = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.exists();
     EXPECT_EQ(files, 1u) << "a temporary file was left behind";
+  }
+}
+
+// A file too large to hold (here a sparse file of a tebibyte) is a clear error, never an
+// abort; the table is left as it was.
+TEST(SharedRead, AFileTooLargeToHoldIsAClearError) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    bool update;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {"VornexAccu.scp", false, "the account file is too large to load: 1099511627776 bytes"},
+      {"VornexAcct.scp", true, "the update file is too large to load: 1099511627776 bytes"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.Write(c.name, "[bob]\r\nPASSWORD=x\r\n");
+    std::error_code ec;
+    std::filesystem::resize_file(dir.File(c.name), std::uint64_t{1} << 40, ec);
+    if (ec) GTEST_SKIP() << "this file system has no sparse files: " << ec.message();
+    AccountTable table;
+    const ReadResult r = c.update ? ReadAccountUpdateFile(table, dir.File(c.name))
+                                  : ReadAccountFile(table, dir.File(c.name));
+    EXPECT_EQ(r.status, ReadResult::Status::ReadError);
+    EXPECT_EQ(r.message, c.text);
+    EXPECT_EQ(table.RowCount(), 0);
   }
 }
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "Command.h"
 
@@ -25,7 +26,14 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   for (const auto& c : kovctl::Registry()) {
-    if (std::strcmp(c.name, argv[1]) == 0) return c.run(kovctl::Args(argv + 2, argv + argc));
+    if (std::strcmp(c.name, argv[1]) != 0) continue;
+    try {
+      return c.run(kovctl::Args(argv + 2, argv + argc));
+    } catch (const std::bad_alloc&) {
+      // The readers refuse files they cannot hold; this catches what grows beyond memory later.
+      std::fprintf(stderr, "kovctl %s: not enough memory\n", c.name);
+      return 3;
+    }
   }
   std::fprintf(stderr, "kovctl: unknown command '%s'\n", argv[1]);
   PrintUsage(stderr);

@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <new>
+
 #include "store/LoadAccounts.h"
 #include "store/ReadAcc.h"
 #include "store/ReadAcct.h"
@@ -260,8 +262,16 @@ bool MainWindow::LoadSequence(const QString& logText) {
     m_progress->SetRange(0, 1);
     const auto size = FileSizeOf(path);
     if (size && *size > 0) m_progress->ShowCentered();
-    const ReadResult r = update ? ReadAccountUpdateFile(m_table, path, options)
-                                : ReadAccountFile(m_table, path, options);
+    ReadResult r;
+    try {
+      r = update ? ReadAccountUpdateFile(m_table, path, options)
+                 : ReadAccountFile(m_table, path, options);
+    } catch (const std::bad_alloc&) {
+      // Rows grew beyond memory after the reader's own size check: what was read is kept
+      // and the load counts as incomplete, so nothing is saved from it.
+      r.status = ReadResult::Status::ReadError;
+      r.message = TooLargeText(update ? "update file" : "account file", size.value_or(0));
+    }
     m_progress->Close();
     if (!r.emptyFile && r.status != ReadResult::Status::FileNotFound)
       ShowEntryCount(m_table.RowCount());
