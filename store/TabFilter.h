@@ -8,7 +8,7 @@
 
 namespace kov {
 
-// TabControl1's tabs, in their order.
+// The grid's filter tabs, in their order.
 enum FilterTab : int {
   TabAll,
   TabGuest,
@@ -20,7 +20,7 @@ enum FilterTab : int {
   TabNotBlocked,
 };
 constexpr int kFilterTabCount = 8;
-constexpr int kCharTabCount = 6;  // TabControl2: "0 Chars" .. "5 Chars"
+constexpr int kCharTabCount = 6;  // the character-count tabs: "0 Chars" .. "5 Chars"
 
 // What the tabs test of a row.
 enum TabClassBit : std::uint16_t {
@@ -41,8 +41,8 @@ struct TabTest {
   std::uint16_t want = 0;
   bool Accepts(std::uint16_t rowClass) const { return (rowClass & mask) == want; }
 };
-// `charTab` is TabControl2's tab, used by TabCharCount only. An unknown tab, or a character
-// tab outside 0..5, shows nothing.
+// `charTab` is the character-count tab, used by TabCharCount only. An unknown tab, or a
+// character tab outside 0..5, shows nothing.
 TabTest TestOfTab(int tab, int charTab);
 
 // Whether `row` is shown under `tab`.

@@ -192,7 +192,7 @@ class TestAccountCommands : public QObject {
     Setup s({"anna", "bert", "carl", "dora"});
     Select(s.Form(), {"anna", "bert", "carl"}, "anna");
     s.Delete([](DeleteConfirmationDialog& d) {
-      d.CheckListBox1()->item(1)->setCheckState(Qt::Unchecked);
+      d.AccountList()->item(1)->setCheckState(Qt::Unchecked);
       QTest::mouseClick(d.ButtonYes(), Qt::LeftButton);
     });
     QCOMPARE(s.console.Commands(),
@@ -339,7 +339,7 @@ class TestAccountCommands : public QObject {
       QVERIFY(d && d->isVisible());
       QTest::keyClicks(d->eAccount(), "carl");
       QTest::keyClicks(d->ePassword(), "pw1234");
-      QTest::mouseClick(d->BitBtn2(), Qt::LeftButton);
+      QTest::mouseClick(d->InsertButton(), Qt::LeftButton);
     });
     f.edNewAccount->trigger();
     QCOMPARE(Names(f), QStringList({"anna", "bert", "carl"}));
@@ -352,7 +352,7 @@ class TestAccountCommands : public QObject {
     QTimer::singleShot(0, &f, [&] {
       NewAccountDialog* d = FindNewAccountDialog(f);
       d->eAccount()->setText("Anna");
-      QTest::mouseClick(d->BitBtn2(), Qt::LeftButton);
+      QTest::mouseClick(d->InsertButton(), Qt::LeftButton);
       QVERIFY(d->isVisible());
       d->reject();
     });
@@ -367,7 +367,7 @@ class TestAccountCommands : public QObject {
     QVERIFY(editor);
     QSet<QString> seen;
     for (int i = 0; i < 3; ++i) {
-      QTest::mouseClick(editor->SpeedButton1(), Qt::LeftButton);
+      QTest::mouseClick(editor->GeneratePasswordButton(), Qt::LeftButton);
       const QString pw = QString::fromLatin1(s.Form().Table().Text(dbpasswort));
       QCOMPARE(pw.size(), 6);
       for (QChar c : pw) QVERIFY(QByteArray(kPasswordAlphabet).contains(char(c.unicode())));

@@ -63,7 +63,7 @@ class TestBackup : public QObject {
     QVERIFY(form.MenuFile()->actions().contains(form.edMakeBackup));
 
     // A filter that hides rows: the backup still holds every row.
-    form.Tabs()->TabControl1()->setCurrentIndex(TabStaff);
+    form.Tabs()->FilterTabBar()->setCurrentIndex(TabStaff);
     QVERIFY(form.Table().ViewCount() < form.Table().RowCount());
 
     form.edMakeBackup->trigger();
@@ -77,7 +77,7 @@ class TestBackup : public QObject {
     QCOMPARE(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther),
              QFile::Permissions());
 
-    QCOMPARE(form.Tabs()->TabControl1()->currentIndex(), int(TabAll));
+    QCOMPARE(form.Tabs()->FilterTabBar()->currentIndex(), int(TabAll));
     QCOMPARE(form.Table().ViewCount(), 3);
     QCOMPARE(form.Table().CurrentIndex(), 2);
     QVERIFY(form.isVisible());

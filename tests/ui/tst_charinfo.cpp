@@ -187,7 +187,7 @@ class TestCharInfo : public QObject {
     EditorPanel* panel = fx.Form().Editor();
     w.ConnectCharacterList(*panel, [&] { return fx.Form().Settings().SAVEDIR; });
 
-    QListWidget* list = panel->ListBox1();
+    QListWidget* list = panel->CharacterList();
     QCOMPARE(list->count(), 2);
     const QPoint second = list->visualItemRect(list->item(1)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);

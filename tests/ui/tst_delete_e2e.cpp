@@ -147,7 +147,7 @@ class TestDeleteE2E : public QObject {
       auto* d = f.findChild<DeleteConfirmationDialog*>(QStringLiteral("Form6"));
       QVERIFY(d && d->isVisible());
       QCOMPARE(d->Count(), 3);
-      d->CheckListBox1()->item(1)->setCheckState(Qt::Unchecked);
+      d->AccountList()->item(1)->setCheckState(Qt::Unchecked);
       QTest::mouseClick(d->ButtonYes(), Qt::LeftButton);
     });
     f.edDeleteAccount->trigger();

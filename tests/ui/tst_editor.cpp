@@ -62,7 +62,7 @@ struct Editor {
     QCheckBox* b = Box(toggle);
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
   }
-  QString Caption() const { return panel.GroupBox3()->title(); }
+  QString Caption() const { return panel.PrivFlagsBox()->title(); }
   QLineEdit* Edit(const char* name) const { return form.findChild<QLineEdit*>(name); }
   QString State() const { return form.findChild<QLabel*>("StatePanel")->text(); }
   QString Entry() const { return form.findChild<QLabel*>("EntryPanel")->text(); }
@@ -215,7 +215,7 @@ class TestEditor : public QObject {
     MainWindowFixture fx(AccountFile({"[a]", "PLEVEL=1", "[b]", "PLEVEL=1", "BLOCK=1", "PRIV=2000", "CHARUID=0x5"}));
     fx.Show();
     Editor e(fx.Form());
-    QTabBar* tabs = fx.Form().Tabs()->TabControl1();
+    QTabBar* tabs = fx.Form().Tabs()->FilterTabBar();
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(4).center());
     QCOMPARE(fx.Form().Model().rowCount(), 1);
     QCOMPARE(e.Entry(), QStringLiteral("Entry: 1"));
@@ -241,7 +241,7 @@ class TestEditor : public QObject {
     MainWindowFixture fx(AccountFile({"[a]", "PLEVEL=1", "[j]", "PLEVEL=1", "JAIL=1", "PRIV=0801"}));
     fx.Show();
     Editor e(fx.Form());
-    QTabBar* tabs = fx.Form().Tabs()->TabControl1();
+    QTabBar* tabs = fx.Form().Tabs()->FilterTabBar();
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(5).center());
     e.Click(EditorPanel::JailedToggle);
     QCOMPARE(fx.Form().Model().rowCount(), 0);
@@ -252,7 +252,7 @@ class TestEditor : public QObject {
     MainWindowFixture fx(Accounts());
     fx.Show();
     Editor e(fx.Form());
-    QTabBar* tabs = fx.Form().Tabs()->TabControl1();
+    QTabBar* tabs = fx.Form().Tabs()->FilterTabBar();
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
     QCOMPARE(e.Entry(), QStringLiteral("Entry: 3"));  // gmuser, dev, seer
     QCOMPARE(Str(e.table.Text(dbaccount)), QStringLiteral("gmuser"));
@@ -344,7 +344,7 @@ class TestEditor : public QObject {
     fx.Show();
     Editor e(fx.Form());
     e.Go("seer");
-    QTest::mouseClick(e.panel.SpeedButton1(), Qt::LeftButton);
+    QTest::mouseClick(e.panel.GeneratePasswordButton(), Qt::LeftButton);
     const QString pw = Str(e.table.Text(dbpasswort));
     QCOMPARE(pw.size(), 6);
     QCOMPARE(e.Edit("DBEdit2")->text(), pw);
@@ -417,7 +417,7 @@ class TestEditor : public QObject {
     MainWindowFixture fx(Accounts());
     fx.Show();
     Editor e(fx.Form());
-    auto* list = e.panel.ListBox1();
+    auto* list = e.panel.CharacterList();
     auto* count = fx.Form().findChild<QLabel*>("Label21");
     e.Go("gaps");
     e.table.Edit();
@@ -464,7 +464,7 @@ class TestEditor : public QObject {
       QVERIFY(!e.panel.ToggleAction(i)->isEnabled());
     }
     QVERIFY(!f.edDeleteAccount->isEnabled());
-    QVERIFY(e.panel.ListBox1()->isEnabled());
+    QVERIFY(e.panel.CharacterList()->isEnabled());
     QCOMPARE(f.findChild<QLabel*>("Label21")->text(), QStringLiteral("n/a"));
     QCOMPARE(e.Caption(), QStringLiteral("Priv Flags ($0)"));
     // An account appears: everything comes alive.
@@ -483,17 +483,17 @@ class TestEditor : public QObject {
     MainWindow& f = fx.Form();
     Editor e(f);
     QWidget* w = e.Box(14);
-    QCOMPARE(w->nextInFocusChain(), e.panel.ListBox1());
+    QCOMPARE(w->nextInFocusChain(), e.panel.CharacterList());
     QStringList after;
-    for (QWidget* n = e.panel.ListBox1()->nextInFocusChain(); after.size() < 5; n = n->nextInFocusChain())
+    for (QWidget* n = e.panel.CharacterList()->nextInFocusChain(); after.size() < 5; n = n->nextInFocusChain())
       if (n->focusPolicy() & Qt::TabFocus) after << n->objectName();
     QCOMPARE(after, (QStringList{"DBEdit2", "DBEdit3", "DBComboBox1", "DBEdit4", "DBComboBox2"}));
     QVERIFY(!(e.Edit("DBEdit6")->focusPolicy() & Qt::TabFocus));
-    QCOMPARE(e.panel.ListBox1()->toolTip(), QStringLiteral("Right Click to get more informations about character"));
+    QCOMPARE(e.panel.CharacterList()->toolTip(), QStringLiteral("Right Click to get more informations about character"));
     auto* balloon = f.findChild<QWidget*>("BalloonHint");
     QVERIFY(balloon);
     QCOMPARE(balloon->findChild<QLabel*>("BalloonHeader")->text(), QStringLiteral("Tip"));
-    QCOMPARE(balloon->findChild<QLabel*>("BalloonText")->text(), e.panel.ListBox1()->toolTip());
+    QCOMPARE(balloon->findChild<QLabel*>("BalloonText")->text(), e.panel.CharacterList()->toolTip());
     QVERIFY(balloon->findChild<QWidget*>("BalloonClose"));
     QTRY_VERIFY_WITH_TIMEOUT(!f.findChild<QWidget*>("BalloonHint"), 7000);
   }

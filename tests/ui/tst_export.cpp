@@ -141,7 +141,7 @@ class TestExport : public QObject {
     ExportCommands commands(f);
     fx.Show();
     ClickTitle(f, AccountModel::ColAccount);  // descending first
-    ClickTab(f.Tabs()->TabControl1(), TabStaff);
+    ClickTab(f.Tabs()->FilterTabBar(), TabStaff);
     const QStringList shown = GridNames(f);
     QCOMPARE(shown.size(), 4);
     ClickRow(f, 2);
@@ -168,7 +168,7 @@ class TestExport : public QObject {
     QCOMPARE(names, shown);
     QVERIFY(!page.contains("2000"));  // the hidden flag column
     // The operator's view is as it was.
-    QCOMPARE(f.Tabs()->TabControl1()->currentIndex(), int(TabStaff));
+    QCOMPARE(f.Tabs()->FilterTabBar()->currentIndex(), int(TabStaff));
     QCOMPARE(GridNames(f), shown);
     QCOMPARE(f.Table().Current(), current);
     QCOMPARE(LastLogLine(f), QString("Exporting to HTML..."));
@@ -205,8 +205,8 @@ class TestExport : public QObject {
     MainWindow& f = fx.Form();
     ExportCommands commands(f);
     fx.Show();
-    ClickTab(f.Tabs()->TabControl1(), TabCharCount);
-    ClickTab(f.Tabs()->TabControl2(), 5);
+    ClickTab(f.Tabs()->FilterTabBar(), TabCharCount);
+    ClickTab(f.Tabs()->CharCountTabBar(), 5);
     QCOMPARE(f.Model().rowCount(), 0);
     const QString path = fx.dir.filePath("empty.htm");
     SetNextFileNames({path});
@@ -225,7 +225,7 @@ class TestExport : public QObject {
     MainWindow& f = fx.Form();
     ExportCommands commands(f);
     fx.Show();
-    ClickTab(f.Tabs()->TabControl1(), TabStaff);
+    ClickTab(f.Tabs()->FilterTabBar(), TabStaff);
     const QString path = fx.dir.filePath("staff.xlsx");
     SetNextFileNames({path});
     f.edExportExcel->trigger();
@@ -298,8 +298,8 @@ class TestExport : public QObject {
     fx.Show();
     for (int tab = 0; tab < kFilterTabCount; ++tab) {
       for (int chars = 0; chars < (tab == TabCharCount ? kCharTabCount : 1); ++chars) {
-        ClickTab(f.Tabs()->TabControl1(), tab);
-        if (tab == TabCharCount) ClickTab(f.Tabs()->TabControl2(), chars);
+        ClickTab(f.Tabs()->FilterTabBar(), tab);
+        if (tab == TabCharCount) ClickTab(f.Tabs()->CharCountTabBar(), chars);
         QStringList expected;
         for (RowId r : f.Table().Order())
           if (AcceptsTab(f.Table(), r, tab, chars))

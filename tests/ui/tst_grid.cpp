@@ -102,8 +102,8 @@ class TestGrid : public QObject {
     QVERIFY(hasMarker(AccountModel::ColAccount));
     QVERIFY(!hasMarker(AccountModel::ColPassword));
     QVERIFY(f.Grid()->isColumnHidden(AccountModel::ColPriv));
-    QCOMPARE(f.Tabs()->TabControl1()->currentIndex(), 0);
-    QVERIFY(f.Tabs()->TabControl2()->isHidden());
+    QCOMPARE(f.Tabs()->FilterTabBar()->currentIndex(), 0);
+    QVERIFY(f.Tabs()->CharCountTabBar()->isHidden());
     QCOMPARE(CurrentName(f), QStringLiteral("Alice"));
     QCOMPARE(f.Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
     QCOMPARE(f.Grid()->selectionBehavior(), QAbstractItemView::SelectRows);
@@ -144,14 +144,14 @@ class TestGrid : public QObject {
     fx.Show();
     MainWindow& f = fx.Form();
     QAbstractItemModelTester tester(&f.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    ClickTab(f.Tabs()->TabControl1(), tab);
-    QCOMPARE(f.Tabs()->TabControl1()->currentIndex(), tab);
+    ClickTab(f.Tabs()->FilterTabBar(), tab);
+    QCOMPARE(f.Tabs()->FilterTabBar()->currentIndex(), tab);
     QCOMPARE(Names(f), names);
     QCOMPARE(EntryText(f), QStringLiteral("Entry: %1").arg(names.size()));
     QCOMPARE(f.CountVisibleRows(), names.size());
     QCOMPARE(CurrentName(f), names.first());  // the first visible row is current
     QCOMPARE(f.Grid()->currentIndex().row(), 0);
-    QCOMPARE(f.Tabs()->TabControl2()->isVisible(), tab == 6);
+    QCOMPARE(f.Tabs()->CharCountTabBar()->isVisible(), tab == 6);
     QCOMPARE(f.Table().RowCount(), 10);  // the table still holds every row
   }
 
@@ -165,26 +165,26 @@ class TestGrid : public QObject {
     f.Table().SetText(dbcharuid3, "0x11");
     f.Table().Post();
     fx.Show();
-    ClickTab(f.Tabs()->TabControl1(), 6);
-    QVERIFY(f.Tabs()->TabControl2()->isVisible());
-    QCOMPARE(f.Tabs()->TabControl2()->currentIndex(), 0);
-    ClickTab(f.Tabs()->TabControl2(), 2);
+    ClickTab(f.Tabs()->FilterTabBar(), 6);
+    QVERIFY(f.Tabs()->CharCountTabBar()->isVisible());
+    QCOMPARE(f.Tabs()->CharCountTabBar()->currentIndex(), 0);
+    ClickTab(f.Tabs()->CharCountTabBar(), 2);
     QCOMPARE(Names(f), (QStringList{"Alice", "Gap"}));
     QCOMPARE(EntryText(f), QStringLiteral("Entry: 2"));
-    ClickTab(f.Tabs()->TabControl2(), 5);
+    ClickTab(f.Tabs()->CharCountTabBar(), 5);
     QCOMPARE(Names(f), QStringList{});
     QCOMPARE(EntryText(f), QStringLiteral("Entry: 0"));
     QCOMPARE(f.Table().Current(), kNoRow);
-    ClickTab(f.Tabs()->TabControl1(), 0);
-    QVERIFY(f.Tabs()->TabControl2()->isHidden());
+    ClickTab(f.Tabs()->FilterTabBar(), 0);
+    QVERIFY(f.Tabs()->CharCountTabBar()->isHidden());
     // The second row remembers its choice.
-    ClickTab(f.Tabs()->TabControl1(), 6);
-    QCOMPARE(f.Tabs()->TabControl2()->currentIndex(), 5);
+    ClickTab(f.Tabs()->FilterTabBar(), 6);
+    QCOMPARE(f.Tabs()->CharCountTabBar()->currentIndex(), 5);
     // The filter reset goes back to All without the change handler.
     f.FilterReset();
-    QCOMPARE(f.Tabs()->TabControl1()->currentIndex(), 0);
-    QVERIFY(f.Tabs()->TabControl2()->isHidden());
-    QCOMPARE(f.Tabs()->TabControl2()->currentIndex(), 5);
+    QCOMPARE(f.Tabs()->FilterTabBar()->currentIndex(), 0);
+    QVERIFY(f.Tabs()->CharCountTabBar()->isHidden());
+    QCOMPARE(f.Tabs()->CharCountTabBar()->currentIndex(), 5);
     QVERIFY(!f.Table().Filtered());
     QCOMPARE(f.Model().rowCount(), 11);
     QCOMPARE(CurrentName(f), QStringLiteral("Alice"));
@@ -211,10 +211,10 @@ class TestGrid : public QObject {
     f.Table().Post();
     QCOMPARE(Names(f).last(), QStringLiteral("Aaron"));
     // The filter still applies to the sorted table.
-    ClickTab(f.Tabs()->TabControl1(), 2);
+    ClickTab(f.Tabs()->FilterTabBar(), 2);
     QCOMPARE(Names(f), (QStringList{"bob", "remoteadmin"}));
     // Later sorts see added and renamed rows (collation keys are kept between sorts).
-    ClickTab(f.Tabs()->TabControl1(), 0);
+    ClickTab(f.Tabs()->FilterTabBar(), 0);
     QVERIFY(f.Table().Locate("Num"));
     f.Table().Edit();
     f.Table().SetText(dbaccount, "Zed");
@@ -297,7 +297,7 @@ class TestGrid : public QObject {
     MainWindowFixture fx(Accounts());
     fx.Show();
     MainWindow& f = fx.Form();
-    ClickTab(f.Tabs()->TabControl1(), 3);  // Staff
+    ClickTab(f.Tabs()->FilterTabBar(), 3);  // Staff
     AccountTable& t = f.Table();
     QVERIFY(t.Locate("Carl"));
     QCOMPARE(f.Grid()->currentIndex().row(), 1);
@@ -430,7 +430,7 @@ class TestGrid : public QObject {
     fx.Show();
     MainWindow& f = fx.Form();
     for (int tab = 0; tab < 8; ++tab) {
-      ClickTab(f.Tabs()->TabControl1(), tab);
+      ClickTab(f.Tabs()->FilterTabBar(), tab);
       QCOMPARE(f.Model().rowCount(), 0);
       QCOMPARE(EntryText(f), QStringLiteral("Entry: 0"));
     }

@@ -134,7 +134,7 @@ class TestInfoConfirm : public QObject {
     Fill(d);
     QCOMPARE(Ticked(d), QStringList({"alpha+", "beta+", "gamma+"}));
     Run(d, [&] {
-      QListWidget* list = d.CheckListBox1();
+      QListWidget* list = d.AccountList();
       if (how.startsWith("untick")) {
         // A click on the tick box of the second item.
         const QRect r = list->visualItemRect(list->item(1));
@@ -155,7 +155,7 @@ class TestInfoConfirm : public QObject {
   void namesKeepTheirBytes() {
     DeleteConfirmationDialog d;
     d.AddItem("J\xf6rg");  // Windows-1252 o-umlaut
-    QCOMPARE(d.CheckListBox1()->item(0)->text(), QString::fromUtf8("J\u00f6rg"));
+    QCOMPARE(d.AccountList()->item(0)->text(), QString::fromUtf8("J\u00f6rg"));
     QCOMPARE(d.ItemName(0), std::string("J\xf6rg"));
     d.AddItem("off", false);
     QVERIFY(!d.IsChecked(1));

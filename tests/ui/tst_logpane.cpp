@@ -117,7 +117,7 @@ class TestLogPane : public QObject {
     pane.resize(300, 150);
     pane.show();
     QVERIFY(QTest::qWaitForWindowExposed(&pane));
-    LogTitleBar* bar = pane.Splitter1();
+    LogTitleBar* bar = pane.TitleBar();
     QCOMPARE(bar->objectName(), QStringLiteral("Splitter1"));
     QCOMPARE(bar->height(), 20);
     QCOMPARE(bar->cursor().shape(), Qt::SizeVerCursor);
@@ -147,7 +147,7 @@ class TestLogPane : public QObject {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QSignalSpy heights(pane, &LogPane::LogHeightChanged);
-    LogTitleBar* bar = pane->Splitter1();
+    LogTitleBar* bar = pane->TitleBar();
     const int gridBefore = grid->height();
 
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(50, 10));
@@ -203,12 +203,12 @@ class TestLogPane : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     pane->SetLogShown(false);
     QVERIFY(!pane->IsLogShown());
-    QVERIFY(!pane->Splitter1()->isVisible());
+    QVERIFY(!pane->TitleBar()->isVisible());
     QVERIFY(!pane->Logfile()->isVisible());
     pane->AddLogLine("while hidden", 0);
     QCOMPARE(pane->LogHeight(), 120);
     pane->SetLogShown(true);
-    QVERIFY(pane->Splitter1()->isVisible());
+    QVERIFY(pane->TitleBar()->isVisible());
     QVERIFY(pane->Logfile()->isVisible());
     QCOMPARE(pane->LineCount(), 1);
     QCOMPARE(pane->LineText(0), QStringLiteral(" while hidden"));

@@ -99,7 +99,7 @@ class TestMainWindowText : public QObject {
     auto* popup = form.findChild<EditPopup*>("Popup_Log");
     QVERIFY(popup);
     QCOMPARE(popup->EditCut()->text(), QStringLiteral("Ausschneiden"));
-    QCOMPARE(form.Log()->Splitter1()->objectName(), QStringLiteral("Splitter1"));
+    QCOMPARE(form.Log()->TitleBar()->objectName(), QStringLiteral("Splitter1"));
     form.Settings().ChangesSaved = true;
   }
 
@@ -137,15 +137,15 @@ class TestMainWindowText : public QObject {
       QVERIFY(QTest::qWaitForWindowExposed(&form));
       QVERIFY(!form.mViewLog->isChecked());
       QVERIFY(!form.Log()->Logfile()->isVisible());
-      QVERIFY(!form.Log()->Splitter1()->isVisible());
+      QVERIFY(!form.Log()->TitleBar()->isVisible());
       QCOMPARE(form.Log()->LogHeight(), 140);
       form.AddLogLine("while hidden", LogPane::IconInfo);
 
       form.mViewLog->trigger();  // ticks itself, then shows the pane
       QVERIFY(form.mViewLog->isChecked());
       QVERIFY(form.Log()->Logfile()->isVisible());
-      QVERIFY(form.Log()->Splitter1()->isVisible());
-      QVERIFY(form.Log()->Splitter1()->geometry().bottom() < form.Log()->Logfile()->geometry().top());
+      QVERIFY(form.Log()->TitleBar()->isVisible());
+      QVERIFY(form.Log()->TitleBar()->geometry().bottom() < form.Log()->Logfile()->geometry().top());
       QCOMPARE(form.Log()->LineText(form.Log()->LineCount() - 1), QStringLiteral(" while hidden"));
       form.Log()->SetLogHeight(90);
       form.Settings().ChangesSaved = true;

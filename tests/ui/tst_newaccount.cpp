@@ -136,7 +136,7 @@ class TestNewAccount : public QObject {
     const QStringList before = Names(t);
     auto d = MakeDialog(t);
     Enter(*d, name, password);
-    QTest::mouseClick(d->BitBtn2(), Qt::LeftButton);
+    QTest::mouseClick(d->InsertButton(), Qt::LeftButton);
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown[0].text, Ui(key.toLatin1().constData()));
     QCOMPARE(int(m_shown[0].kind), kind);
@@ -155,7 +155,7 @@ class TestNewAccount : public QObject {
     d->ePassword()->setFocus();
     d->ePassword()->paste();
     QVERIFY(d->ePassword()->text().contains(QStringLiteral("PLEVEL")));
-    QTest::mouseClick(d->BitBtn2(), Qt::LeftButton);
+    QTest::mouseClick(d->InsertButton(), Qt::LeftButton);
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown[0].text, Ui("err_pw_str"));
     QCOMPARE(t.RowCount(), 0);
@@ -168,8 +168,8 @@ class TestNewAccount : public QObject {
     t.SetFiltered(true);
     auto d = MakeDialog(t);
     Enter(*d, "Bernd42", "Xy12");
-    d->ComboBox1()->setCurrentIndex(d->ComboBox1()->findText("Developer"));
-    QTest::mouseClick(d->BitBtn2(), Qt::LeftButton);
+    d->LevelBox()->setCurrentIndex(d->LevelBox()->findText("Developer"));
+    QTest::mouseClick(d->InsertButton(), Qt::LeftButton);
     QVERIFY(m_shown.isEmpty());
     QCOMPARE(m_filterResets, 1);
     QCOMPARE(d->result(), int(QDialog::Accepted));
@@ -190,11 +190,11 @@ class TestNewAccount : public QObject {
     AccountTable t;
     auto d = MakeDialog(t);
     QStringList levels;
-    for (int i = 0; i < d->ComboBox1()->count(); ++i) levels << d->ComboBox1()->itemText(i);
+    for (int i = 0; i < d->LevelBox()->count(); ++i) levels << d->LevelBox()->itemText(i);
     QCOMPARE(levels, QStringList({"Guest", "Player", "Counselor", "Seer", "GM", "Developer",
                                   "Admin", "Owner"}));
-    QCOMPARE(d->ComboBox1()->currentText(), QStringLiteral("Guest"));
-    QVERIFY(!d->ComboBox1()->isEditable());
+    QCOMPARE(d->LevelBox()->currentText(), QStringLiteral("Guest"));
+    QVERIFY(!d->LevelBox()->isEditable());
   }
 
   void passwordButton() {
@@ -202,14 +202,14 @@ class TestNewAccount : public QObject {
     auto d = MakeDialog(t);
     QSet<QString> seen;
     for (int i = 0; i < 5; ++i) {
-      QTest::mouseClick(d->SpeedButton1(), Qt::LeftButton);
+      QTest::mouseClick(d->GeneratePasswordButton(), Qt::LeftButton);
       const QString pw = d->ePassword()->text();
       QCOMPARE(pw.size(), 6);
       for (QChar c : pw) QVERIFY(QByteArray(kPasswordAlphabet).contains(char(c.unicode())));
       seen.insert(pw);
     }
     QCOMPARE(seen.size(), 5);
-    QCOMPARE(d->SpeedButton1()->toolTip(), Ui("prefs_pw_Hint"));
+    QCOMPARE(d->GeneratePasswordButton()->toolTip(), Ui("prefs_pw_Hint"));
   }
 
   void fieldsKeptBetweenOpenings() {
@@ -217,15 +217,15 @@ class TestNewAccount : public QObject {
     auto d = MakeDialog(t);
     QTimer::singleShot(0, this, [&] {
       Enter(*d, "keepme", "pw12");
-      d->ComboBox1()->setCurrentIndex(3);
-      QTest::mouseClick(d->BitBtn1(), Qt::LeftButton);
+      d->LevelBox()->setCurrentIndex(3);
+      QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
     });
     d->exec();
     QString name, password, level;
     QTimer::singleShot(0, this, [&] {
       name = d->eAccount()->text();
       password = d->ePassword()->text();
-      level = d->ComboBox1()->currentText();
+      level = d->LevelBox()->currentText();
       d->reject();
     });
     d->exec();
@@ -239,11 +239,11 @@ class TestNewAccount : public QObject {
     AccountTable t;
     auto d = MakeDialog(t);
     QCOMPARE(d->windowTitle(), Ui("f2_Title"));
-    QCOMPARE(d->BitBtn2()->text(), Ui("f2_b_Insert"));
-    QCOMPARE(d->BitBtn1()->text(), Ui("f2_b_Cancel"));
+    QCOMPARE(d->InsertButton()->text(), Ui("f2_b_Insert"));
+    QCOMPARE(d->CancelButton()->text(), Ui("f2_b_Cancel"));
     UiText::Instance().SetText(u"f2_b_Insert", QStringLiteral("Einfügen"));
     d->ApplyUiText();
-    QCOMPARE(d->BitBtn2()->text(), QStringLiteral("Einfügen"));
+    QCOMPARE(d->InsertButton()->text(), QStringLiteral("Einfügen"));
     UiText::Instance().SetText(u"f2_b_Insert", UiText::DefaultText(u"f2_b_Insert"));
   }
 };

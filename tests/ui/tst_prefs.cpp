@@ -115,8 +115,8 @@ class TestPrefs : public QObject {
     PreferencesDialog& p = Prefs();
     QCOMPARE(p.objectName(), QStringLiteral("PrefsForm"));
     QCOMPARE(p.windowTitle(), QStringLiteral("PrefsForm"));
-    QCOMPARE(p.PageControl1()->count(), 1);
-    QCOMPARE(p.PageControl1()->tabText(0), Ui("f1_Action_SettingsForm"));
+    QCOMPARE(p.Pages()->count(), 1);
+    QCOMPARE(p.Pages()->tabText(0), Ui("f1_Action_SettingsForm"));
     QCOMPARE(p.VornexDirLabel()->text(), "Vornex " + Ui("prefs_Ordner"));
     QCOMPARE(p.AccountDirLabel()->text(), "Account " + Ui("prefs_Ordner"));
     QCOMPARE(p.SaveDirLabel()->text(), "Save " + Ui("prefs_Ordner"));

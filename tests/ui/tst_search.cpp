@@ -50,7 +50,7 @@ class TestSearch : public QObject {
   void typingUnderStaffNarrowsAndCounts() {
     MainWindowFixture f(Accounts());
     f.Show();
-    f.Form().Tabs()->TabControl1()->setCurrentIndex(TabStaff);
+    f.Form().Tabs()->FilterTabBar()->setCurrentIndex(TabStaff);
     QCOMPARE(Shown(f.Form()), QStringList({"Alice", "Carl", "Dora"}));
     SearchField* field = f.Form().Search();
     field->setFocus();
@@ -69,7 +69,7 @@ class TestSearch : public QObject {
     QCOMPARE(Shown(f.Form()), QStringList({"Dora"}));
     QCOMPARE(EntryText(f.Form()), FormatText(Ui("f1_panel_0"), {1}));
     // The tab still applies when it changes under a search.
-    f.Form().Tabs()->TabControl1()->setCurrentIndex(TabAll);
+    f.Form().Tabs()->FilterTabBar()->setCurrentIndex(TabAll);
     QCOMPARE(Shown(f.Form()), QStringList({"Dora"}));
     // Escape clears the field and the search.
     QTest::keyClick(field, Qt::Key_Escape);
@@ -104,7 +104,7 @@ class TestSearch : public QObject {
     QCOMPARE(Shown(f.Form()), QStringList({"Dora"}));
     QCOMPARE(search("ZEBRA"), QStringList({"Carl"}));
     QCOMPARE(search("example"), QStringList({"Alice", "bob", "Dora"}));
-    f.Form().Tabs()->TabControl1()->setCurrentIndex(TabPlayer);
+    f.Form().Tabs()->FilterTabBar()->setCurrentIndex(TabPlayer);
     QCOMPARE(Shown(f.Form()), QStringList({"bob"}));
     QCOMPARE(search("b"), QStringList({"bob"}));
     QCOMPARE(search(""), QStringList({"bob", QString::fromUtf8("\xc3\x84rger")}));
@@ -142,7 +142,7 @@ class TestSearch : public QObject {
     // Another tab that happens to show the same rows for the text typed last.
     QCOMPARE(search("example.o"), QStringList({"Alice", "bob"}));
     QCOMPARE(search("bob@"), QStringList({"bob"}));
-    f.Form().Tabs()->TabControl1()->setCurrentIndex(TabPlayer);
+    f.Form().Tabs()->FilterTabBar()->setCurrentIndex(TabPlayer);
     QCOMPARE(Shown(f.Form()), QStringList({"bob"}));
     QCOMPARE(search("example.o"), QStringList({"bob"}));
     QCOMPARE(search("exam"), QStringList({"bob", "Eve"}));
@@ -150,7 +150,7 @@ class TestSearch : public QObject {
 
   void filterResetClearsTheSearch() {
     MainWindowFixture f(Accounts());
-    f.Form().Tabs()->TabControl1()->setCurrentIndex(TabPlayer);
+    f.Form().Tabs()->FilterTabBar()->setCurrentIndex(TabPlayer);
     f.Form().Search()->setText("bob");
     f.Form().Search()->ApplyNow();
     QCOMPARE(Shown(f.Form()), QStringList({"bob"}));
@@ -158,7 +158,7 @@ class TestSearch : public QObject {
     QCOMPARE(f.Form().Search()->text(), QString());
     QCOMPARE(Shown(f.Form()).size(), 5);
     // A tab chosen afterwards is no longer narrowed by the old text.
-    f.Form().Tabs()->TabControl1()->setCurrentIndex(TabPlayer);
+    f.Form().Tabs()->FilterTabBar()->setCurrentIndex(TabPlayer);
     QCOMPARE(Shown(f.Form()).size(), 2);
   }
 

@@ -253,19 +253,19 @@ class TestUiText : public QObject {
   }
 
   void windowAndControlElements() {
-    QWidget form1;
-    form1.setObjectName("Form1");
-    auto* button = new QPushButton("Old", &form1);
+    QWidget mainWindow;
+    mainWindow.setObjectName("Form1");
+    auto* button = new QPushButton("Old", &mainWindow);
     button->setObjectName("Button1");
-    auto* group = new QGroupBox("Group", &form1);
+    auto* group = new QGroupBox("Group", &mainWindow);
     group->setObjectName("GroupBox1");
     auto* label = new QLabel("Label", group);
     label->setObjectName("Label7");
-    auto* action = new QAction("Action", &form1);
+    auto* action = new QAction("Action", &mainWindow);
     action->setObjectName("edNewAccount");
-    QWidget form2;
-    form2.setObjectName("Form2");
-    auto* other = new QPushButton("Untouched", &form2);
+    QWidget newAccount;
+    newAccount.setObjectName("Form2");
+    auto* other = new QPushButton("Untouched", &newAccount);
     other->setObjectName("Button1");
 
     const QByteArray doc =
@@ -281,7 +281,7 @@ class TestUiText : public QObject {
         "<Form2><Button1 Caption=\"Einf\xfcgen\"/></Form2>"
         "</Kov>";
     // Form2 is not among the windows that exist: its element finds nothing.
-    QVERIFY(ApplyLanguageDocument(doc, {&form1}));
+    QVERIFY(ApplyLanguageDocument(doc, {&mainWindow}));
     QCOMPARE(button->text(), QStringLiteral("Hello\nthere\\nyou"));  // controls: only the first \\n
     QCOMPARE(button->toolTip(), QStringLiteral("A tip"));
     QCOMPARE(button->objectName(), QStringLiteral("Button1"));
@@ -293,7 +293,7 @@ class TestUiText : public QObject {
     QCOMPARE(other->text(), QStringLiteral("Untouched"));
     QCOMPARE(Ui("f1_Tab_1"), QStringLiteral("Alle"));
 
-    QVERIFY(ApplyLanguageDocument(doc, {&form1, &form2}));
+    QVERIFY(ApplyLanguageDocument(doc, {&mainWindow, &newAccount}));
     QCOMPARE(other->text(), QString::fromUtf8("Einfügen"));
   }
 

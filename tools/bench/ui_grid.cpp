@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
   };
 
   // Tab switches: handler, entry panel and a repaint each.
-  QTabBar* tabs = form.Tabs()->TabControl1();
+  QTabBar* tabs = form.Tabs()->FilterTabBar();
   std::vector<double> switches, handlers, paints, switchCpu;
   const int tabRounds = qEnvironmentVariableIntValue("KOV_BENCH_TAB_ROUNDS");
   for (int r = 0; r < std::max(runs, tabRounds); ++r) {
@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
   std::vector<double> sorts;
   for (int r = 0; r < runs; ++r) {
     const auto t0 = Clock::now();
-    form.GridView()->JvDBGrid1TitleClick(kov::AccountModel::ColAccount);
+    form.GridView()->TitleClick(kov::AccountModel::ColAccount);
     paintNow();
     sorts.push_back(Ms(t0, Clock::now()));
   }

@@ -41,14 +41,14 @@ CharacterWindow::CharacterWindow(QWidget* parent) : QDialog(parent) {
                  Qt::MSWindowsFixedSizeDialogHint);
   setModal(true);
 
-  GroupBox2 = new QGroupBox(this);
-  GroupBox2->setObjectName("GroupBox2");
-  auto* general = new QGridLayout(GroupBox2);
+  m_generalBox = new QGroupBox(this);
+  m_generalBox->setObjectName("GroupBox2");
+  auto* general = new QGridLayout(m_generalBox);
   for (std::size_t i = 0; i < kCharacterGeneralCount; ++i) {
     const QString caption = QString::fromLatin1(kCharacterGeneralCaptions[i]);
-    auto* name = new QLabel(caption + ":", GroupBox2);
+    auto* name = new QLabel(caption + ":", m_generalBox);
     name->setObjectName("lbl" + caption);
-    auto* value = new QLabel(GroupBox2);
+    auto* value = new QLabel(m_generalBox);
     value->setObjectName("val" + caption);
     value->setTextFormat(Qt::PlainText);  // a player's name must not become markup
     value->setFixedWidth(kValueWidth);
@@ -57,9 +57,9 @@ CharacterWindow::CharacterWindow(QWidget* parent) : QDialog(parent) {
     general->addWidget(value, static_cast<int>(i), 1);
   }
 
-  GroupBox3 = new QGroupBox(this);
-  GroupBox3->setObjectName("GroupBox3");
-  SkillList = new QTableWidget(1, 2, GroupBox3);
+  m_skillsBox = new QGroupBox(this);
+  m_skillsBox->setObjectName("GroupBox3");
+  SkillList = new QTableWidget(1, 2, m_skillsBox);
   SkillList->setObjectName("SkillList");
   SkillList->setHorizontalHeaderLabels({"Skill Name", "Wert"});
   SkillList->setColumnWidth(0, kNameColumn);
@@ -76,56 +76,56 @@ CharacterWindow::CharacterWindow(QWidget* parent) : QDialog(parent) {
   SkillList->setFixedWidth(kNameColumn + kValueColumn +
                            SkillList->verticalScrollBar()->sizeHint().width() +
                            2 * SkillList->frameWidth());
-  auto* skills = new QVBoxLayout(GroupBox3);
+  auto* skills = new QVBoxLayout(m_skillsBox);
   skills->addWidget(SkillList);
 
-  GroupBox1 = new QGroupBox(this);
-  GroupBox1->setObjectName("GroupBox1");
-  auto* both = new QHBoxLayout(GroupBox1);
-  both->addWidget(GroupBox2);
-  both->addWidget(GroupBox3);
+  m_characterBox = new QGroupBox(this);
+  m_characterBox->setObjectName("GroupBox1");
+  auto* both = new QHBoxLayout(m_characterBox);
+  both->addWidget(m_generalBox);
+  both->addWidget(m_skillsBox);
 
   LabelMoreUID = new QLabel(this);
   LabelMoreUID->setObjectName("LabelMoreUID");
-  ComboBox1 = new QComboBox(this);
-  ComboBox1->setObjectName("ComboBox1");
-  ComboBox1->setEditable(false);
-  ComboBox1->setMinimumContentsLength(10);
+  m_characterChoice = new QComboBox(this);
+  m_characterChoice->setObjectName("ComboBox1");
+  m_characterChoice->setEditable(false);
+  m_characterChoice->setMinimumContentsLength(10);
   btnCancel = new QPushButton(this);
   btnCancel->setObjectName("btnCancel");
   btnCancel->setFlat(true);
   btnCancel->setAutoDefault(false);
   auto* bar = new QHBoxLayout;
   bar->addWidget(LabelMoreUID);
-  bar->addWidget(ComboBox1);
+  bar->addWidget(m_characterChoice);
   bar->addStretch(1);
   bar->addWidget(btnCancel);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(GroupBox1);
+  layout->addWidget(m_characterBox);
   layout->addLayout(bar);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   // activated, not currentIndexChanged: only the operator's pick reads a character.
-  connect(ComboBox1, &QComboBox::activated, this, &CharacterWindow::ComboBox1Change);
+  connect(m_characterChoice, &QComboBox::activated, this, &CharacterWindow::CharacterChoiceChange);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
   ApplyUiText();
 }
 
 void CharacterWindow::ApplyUiText() {
-  GroupBox1->setTitle(Ui("CharInfo_GroupBox1"));
-  GroupBox2->setTitle(Ui("CharInfo_GroupBox2"));
-  GroupBox3->setTitle(Ui("CharInfo_GroupBox3"));
+  m_characterBox->setTitle(Ui("CharInfo_GroupBox1"));
+  m_generalBox->setTitle(Ui("CharInfo_GroupBox2"));
+  m_skillsBox->setTitle(Ui("CharInfo_GroupBox3"));
   btnCancel->setText(Ui("CharInfo_Cancel"));
   LabelMoreUID->setText(Ui("CharInfo_MoreUID"));
 }
 
 void CharacterWindow::SetCharacterChoices(const QStringList& uids, int index) {
-  const QSignalBlocker block(ComboBox1);
-  ComboBox1->clear();
-  ComboBox1->addItems(uids);
-  ComboBox1->setCurrentIndex(index);
+  const QSignalBlocker block(m_characterChoice);
+  m_characterChoice->clear();
+  m_characterChoice->addItems(uids);
+  m_characterChoice->setCurrentIndex(index);
 }
 
 void CharacterWindow::Blank() {
@@ -143,7 +143,7 @@ void CharacterWindow::ReadCharacterFile(const QString& uid) {
   QApplication::restoreOverrideCursor();
   if (result.status == CharacterFileStatus::FileMissing) return;
 
-  GroupBox1->setTitle(Ui("CharInfo_GroupBox1") + " (" + uid + ")");
+  m_characterBox->setTitle(Ui("CharInfo_GroupBox1") + " (" + uid + ")");
   Blank();
   for (std::size_t i = 0; i < kCharacterGeneralCount; ++i) {
     m_values[i]->setText(FromCp1252(result.record.general[i]));
@@ -162,8 +162,8 @@ void CharacterWindow::ReadCharacterFile(const QString& uid) {
   }
 }
 
-void CharacterWindow::ComboBox1Change(int index) {
-  if (index >= 0) ReadCharacterFile(ComboBox1->itemText(index));
+void CharacterWindow::CharacterChoiceChange(int index) {
+  if (index >= 0) ReadCharacterFile(m_characterChoice->itemText(index));
 }
 
 void CharacterWindow::ShowCharacter(const QStringList& choices, int index,

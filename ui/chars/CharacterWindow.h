@@ -51,15 +51,15 @@ class CharacterWindow : public QDialog {
 
  private:
   void Blank();
-  void ComboBox1Change(int index);
+  void CharacterChoiceChange(int index);
 
-  QGroupBox* GroupBox1 = nullptr;  // outer: "Char Info (uid)"
-  QGroupBox* GroupBox2 = nullptr;  // General
-  QGroupBox* GroupBox3 = nullptr;  // Skills
+  QGroupBox* m_characterBox = nullptr;  // outer: "Char Info (uid)"
+  QGroupBox* m_generalBox = nullptr;    // General
+  QGroupBox* m_skillsBox = nullptr;     // Skills
   std::array<QLabel*, kCharacterGeneralCount> m_values{};
   QTableWidget* SkillList = nullptr;
   QLabel* LabelMoreUID = nullptr;
-  QComboBox* ComboBox1 = nullptr;
+  QComboBox* m_characterChoice = nullptr;
   QPushButton* btnCancel = nullptr;
   std::string m_saveDir;
 };

@@ -34,7 +34,7 @@ constexpr int kCommandPause = 50;
 class AccountCommands::BusyScope {
  public:
   explicit BusyScope(AccountCommands& owner) : m_owner(owner) {
-    MainWindow& f = owner.m_form1;
+    MainWindow& f = owner.m_window;
     owner.m_deleting = true;
     f.busy = true;
     for (QAction* a : {f.edNewAccount, f.edDeleteAccount, f.edReloadAcc, f.edLiveUpdate,
@@ -45,7 +45,7 @@ class AccountCommands::BusyScope {
     }
   }
   ~BusyScope() {
-    MainWindow& f = m_owner.m_form1;
+    MainWindow& f = m_owner.m_window;
     for (const auto& [action, enabled] : m_actions)
       if (action) action->setEnabled(enabled);
     // The rows are gone: Delete Account follows the new current row.
@@ -63,43 +63,44 @@ class AccountCommands::BusyScope {
   std::vector<std::pair<QPointer<QAction>, bool>> m_actions;
 };
 
-AccountCommands::AccountCommands(MainWindow& form1, NewAccountDialog& form2, InfoBox& form3, DeleteConfirmationDialog& form6)
-    : m_form1(form1), m_form2(form2), m_form3(form3), m_form6(form6) {
+AccountCommands::AccountCommands(MainWindow& window, NewAccountDialog& newAccount, InfoBox& infoBox,
+                                 DeleteConfirmationDialog& confirmation)
+    : m_window(window), m_newAccount(newAccount), m_infoBox(infoBox), m_confirmation(confirmation) {
   setObjectName(QStringLiteral("AccountCommands"));
-  connect(form1.edNewAccount, &QAction::triggered, this, &AccountCommands::edNewAccountExecute);
-  connect(form1.edDeleteAccount, &QAction::triggered, this,
+  connect(window.edNewAccount, &QAction::triggered, this, &AccountCommands::edNewAccountExecute);
+  connect(window.edDeleteAccount, &QAction::triggered, this,
           &AccountCommands::edDeleteAccountExecute);
-  connect(form1.edHelp, &QAction::triggered, this, &AccountCommands::edHelpExecute);
-  form1.edNewAccount->setEnabled(true);
-  form1.edHelp->setEnabled(true);
-  if (EditorPanel* editor = form1.Editor())
+  connect(window.edHelp, &QAction::triggered, this, &AccountCommands::edHelpExecute);
+  window.edNewAccount->setEnabled(true);
+  window.edHelp->setEnabled(true);
+  if (EditorPanel* editor = window.Editor())
     editor->passwordGenerator = [] { return GeneratePassword(6); };
-  if (auto* popup = form1.findChild<EditPopup*>()) {
-    popup->Attach(form2.eAccount());
-    popup->Attach(form2.ePassword());
+  if (auto* popup = window.findChild<EditPopup*>()) {
+    popup->Attach(newAccount.eAccount());
+    popup->Attach(newAccount.ePassword());
   }
 }
 
 AccountCommands::~AccountCommands() = default;
 
 void AccountCommands::edNewAccountExecute() {
-  if (m_form1.busy) return;
-  m_form2.exec();
-  m_form1.FillAccountEditor();
-  m_form1.FillCharacterList();
-  m_form1.ShowEntryCount(m_form1.CountVisibleRows());
+  if (m_window.busy) return;
+  m_newAccount.exec();
+  m_window.FillAccountEditor();
+  m_window.FillCharacterList();
+  m_window.ShowEntryCount(m_window.CountVisibleRows());
 }
 
-void AccountCommands::edHelpExecute() { m_form3.exec(); }
+void AccountCommands::edHelpExecute() { m_infoBox.exec(); }
 
 std::vector<RowId> AccountCommands::SelectedRows() const {
   std::vector<int> rows;
-  if (QItemSelectionModel* s = m_form1.Grid()->selectionModel())
+  if (QItemSelectionModel* s = m_window.Grid()->selectionModel())
     for (const QModelIndex& i : s->selectedRows()) rows.push_back(i.row());
   std::sort(rows.begin(), rows.end());
   std::vector<RowId> out;
   for (int r : rows) {
-    const RowId id = m_form1.Model().RowAt(r);
+    const RowId id = m_window.Model().RowAt(r);
     if (id != kNoRow) out.push_back(id);
   }
   return out;
@@ -122,32 +123,33 @@ QString AccountCommands::NameRefusal(const std::string& name) {
 }
 
 void AccountCommands::edDeleteAccountExecute() {
-  if (m_form1.busy || m_deleting) return;
-  AccountTable& table = m_form1.Table();
-  const std::string server = m_form1.Settings().VORNEXDIR;
+  if (m_window.busy || m_deleting) return;
+  AccountTable& table = m_window.Table();
+  const std::string server = m_window.Settings().VORNEXDIR;
   if (!IsServerRunning(server)) {
-    MessageDialog(Ui("err_Account_Delete"), MsgDlgType::Warning, MsgDlgBtn::OK, &m_form1);
+    MessageDialog(Ui("err_Account_Delete"), MsgDlgType::Warning, MsgDlgBtn::OK, &m_window);
     return;
   }
 
-  m_form6.ClearList();
+  m_confirmation.ClearList();
   const std::vector<RowId> selected = SelectedRows();
   if (selected.size() < 2) {
     if (table.Current() == kNoRow) return;
-    m_form6.AddItem(std::string(table.Text(dbaccount)), true);
+    m_confirmation.AddItem(std::string(table.Text(dbaccount)), true);
   } else {
-    for (RowId row : selected) m_form6.AddItem(std::string(table.Text(row, dbaccount)), true);
+    for (RowId row : selected)
+      m_confirmation.AddItem(std::string(table.Text(row, dbaccount)), true);
   }
-  m_form6.exec();
-  if (m_form6.Count() == 0) return;
+  m_confirmation.exec();
+  if (m_confirmation.Count() == 0) return;
 
   BusyScope busy(*this);
   std::vector<std::string> deleted;
   QStringList refusals;
-  for (int i = 0; i < m_form6.Count(); ++i) {
-    const std::string name = m_form6.ItemName(i);
+  for (int i = 0; i < m_confirmation.Count(); ++i) {
+    const std::string name = m_confirmation.ItemName(i);
     // The entry's row, by its exact name within what the grid shows.
-    if (!m_form6.IsChecked(i) || !table.Locate(name)) continue;
+    if (!m_confirmation.IsChecked(i) || !table.Locate(name)) continue;
     const RowId row = table.Current();
     const QString refusal = NameRefusal(name);
     if (!refusal.isEmpty()) {
@@ -155,7 +157,7 @@ void AccountCommands::edDeleteAccountExecute() {
       continue;
     }
     const std::string command = "ACCOUNT " + name + " DELETE";
-    m_form1.AddLogLine(QStringLiteral("Send: ") + FromCp1252(command), LogPane::IconOut);
+    m_window.AddLogLine(QStringLiteral("Send: ") + FromCp1252(command), LogPane::IconOut);
     const ConsoleResult sent = SendConsoleCommand(command, server);
     if (sent.Delivered()) {
       // Removed at once, before the pause lets the operator move the cursor.
@@ -164,7 +166,7 @@ void AccountCommands::edDeleteAccountExecute() {
         deleted.push_back(name);
       }
     } else {
-      ShowNotice(&m_form1, NoticeKind::Warning, QString::fromStdString(sent.MessageText()));
+      ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.MessageText()));
     }
     WaitMilliseconds(kCommandPause);
   }
@@ -174,31 +176,31 @@ void AccountCommands::edDeleteAccountExecute() {
   if (!deleted.empty()) {
     // A pending section of a deleted account would bring it back with "A".
     const std::string path = JoinPath(
-        QDir::toNativeSeparators(m_form1.LoadedAccountDir()).toStdString(), kUpdateFileName);
+        QDir::toNativeSeparators(m_window.LoadedAccountDir()).toStdString(), kUpdateFileName);
     const RemoveSectionsResult removed = RemoveAccountSections(path, deleted);
     if (!removed.ok) {
       sendUpdate = false;
-      ShowNotice(&m_form1, NoticeKind::Warning,
+      ShowNotice(&m_window, NoticeKind::Warning,
                  QStringLiteral("The deleted accounts could not be taken out of %1:\n%2\n\n"
                                 "\"A\" was not sent, so the server does not take them over "
                                 "again; remove their sections before the next world save.")
                      .arg(QString::fromStdString(path), QString::fromStdString(removed.error)));
     } else if (removed.removed > 0) {
-      m_form1.AddLogLine(QStringLiteral("Removed %1 pending section(s) of deleted accounts: %2")
-                             .arg(removed.removed)
-                             .arg(QString::fromStdString(path)),
-                         LogPane::IconInfo);
+      m_window.AddLogLine(QStringLiteral("Removed %1 pending section(s) of deleted accounts: %2")
+                              .arg(removed.removed)
+                              .arg(QString::fromStdString(path)),
+                          LogPane::IconInfo);
     }
   }
   if (sendUpdate) {
     const ConsoleResult sent = SendConsoleCommand("A", server);
-    m_form1.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
+    m_window.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
     if (!sent.Delivered())
-      ShowNotice(&m_form1, NoticeKind::Warning, QString::fromStdString(sent.MessageText()));
+      ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.MessageText()));
   }
   if (!refusals.isEmpty())
-    ShowNotice(&m_form1, NoticeKind::Warning, refusals.join(QStringLiteral("\n")));
-  m_form1.ShowEntryCount(m_form1.CountVisibleRows());
+    ShowNotice(&m_window, NoticeKind::Warning, refusals.join(QStringLiteral("\n")));
+  m_window.ShowEntryCount(m_window.CountVisibleRows());
 }
 
 }  // namespace kov

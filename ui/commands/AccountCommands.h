@@ -20,7 +20,8 @@ class AccountCommands : public QObject {
   Q_OBJECT
 
  public:
-  AccountCommands(MainWindow& form1, NewAccountDialog& form2, InfoBox& form3, DeleteConfirmationDialog& form6);
+  AccountCommands(MainWindow& window, NewAccountDialog& newAccount, InfoBox& infoBox,
+                  DeleteConfirmationDialog& confirmation);
   ~AccountCommands() override;
 
   void edNewAccountExecute();
@@ -39,10 +40,10 @@ class AccountCommands : public QObject {
   // Keeps the operator from changing the table or closing the window while it lives.
   class BusyScope;
 
-  MainWindow& m_form1;
-  NewAccountDialog& m_form2;
-  InfoBox& m_form3;
-  DeleteConfirmationDialog& m_form6;
+  MainWindow& m_window;
+  NewAccountDialog& m_newAccount;
+  InfoBox& m_infoBox;
+  DeleteConfirmationDialog& m_confirmation;
   bool m_deleting = false;
 };
 

@@ -25,7 +25,7 @@ class DeleteConfirmationDialog : public QDialog {
   std::string ItemName(int index) const;
   bool IsChecked(int index) const;
 
-  QListWidget* CheckListBox1() const { return m_list; }
+  QListWidget* AccountList() const { return m_list; }
   QPushButton* ButtonYes() const { return m_yes; }
   QPushButton* ButtonNo() const { return m_no; }
   QLabel* Question() const { return m_question; }

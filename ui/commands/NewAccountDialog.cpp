@@ -94,9 +94,9 @@ NewAccountDialog::NewAccountDialog(AccountTable& table, std::function<void()> fi
   layout->setSizeConstraint(QLayout::SetFixedSize);
   m_account->setMinimumWidth(220);
 
-  connect(m_insert, &QPushButton::clicked, this, &NewAccountDialog::BitBtn2Click);
+  connect(m_insert, &QPushButton::clicked, this, &NewAccountDialog::InsertClick);
   connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(m_passwordButton, &QToolButton::clicked, this, &NewAccountDialog::SpeedButton1Click);
+  connect(m_passwordButton, &QToolButton::clicked, this, &NewAccountDialog::GeneratePasswordClick);
 
   ApplyUiText();
 }
@@ -109,9 +109,11 @@ void NewAccountDialog::ApplyUiText() {
   m_passwordButton->setToolTip(Ui("prefs_pw_Hint"));
 }
 
-void NewAccountDialog::SpeedButton1Click() { m_password->setText(QString::fromLatin1(GeneratePassword(6))); }
+void NewAccountDialog::GeneratePasswordClick() {
+  m_password->setText(QString::fromLatin1(GeneratePassword(6)));
+}
 
-void NewAccountDialog::BitBtn2Click() {
+void NewAccountDialog::InsertClick() {
   const QString name = m_account->text();
   const QString password = m_password->text();
   struct Check {

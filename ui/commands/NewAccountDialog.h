@@ -26,16 +26,16 @@ class NewAccountDialog : public QDialog {
   void ApplyUiText();
 
   // "Insert": the five checks in order, then the new row.
-  void BitBtn2Click();
+  void InsertClick();
   // The password button.
-  void SpeedButton1Click();
+  void GeneratePasswordClick();
 
   QLineEdit* eAccount() const { return m_account; }
   QLineEdit* ePassword() const { return m_password; }
-  QToolButton* SpeedButton1() const { return m_passwordButton; }
-  QComboBox* ComboBox1() const { return m_level; }
-  QPushButton* BitBtn2() const { return m_insert; }
-  QPushButton* BitBtn1() const { return m_cancel; }
+  QToolButton* GeneratePasswordButton() const { return m_passwordButton; }
+  QComboBox* LevelBox() const { return m_level; }
+  QPushButton* InsertButton() const { return m_insert; }
+  QPushButton* CancelButton() const { return m_cancel; }
 
  private:
   AccountTable& m_table;

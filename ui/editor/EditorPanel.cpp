@@ -148,31 +148,31 @@ void EditorPanel::BuildLayout() {
   m_labels[3] = makeLabel("Label4");
   m_labels[4] = makeLabel("Label5");
   m_labels[5] = makeLabel("Label7");
-  m_dbEdit2 = makeEdit("DBEdit2", dbpasswort);
-  m_dbEdit3 = makeEdit("DBEdit3", dbemail);
-  m_dbEdit4 = makeEdit("DBEdit4", dbchatname);
-  m_dbEdit6 = makeEdit("DBEdit6", dbcommend);
-  m_dbEdit6->setFocusPolicy(Qt::ClickFocus);  // reached with the mouse only
-  m_dbComboBox1 = new QComboBox(this);
-  m_dbComboBox1->setObjectName(QStringLiteral("DBComboBox1"));
-  for (const char* l : kPLevelNames) m_dbComboBox1->addItem(QString::fromLatin1(l));
-  m_dbComboBox2 = new QComboBox(this);
-  m_dbComboBox2->setObjectName(QStringLiteral("DBComboBox2"));
-  for (const char* l : kLanguages) m_dbComboBox2->addItem(QString::fromLatin1(l));
-  connect(m_dbComboBox1, &QComboBox::activated, this, &EditorPanel::DBComboBox1Click);
-  connect(m_dbComboBox2, &QComboBox::activated, this, &EditorPanel::DBComboBox2Click);
-  m_speedButton1 = new QToolButton(this);
-  m_speedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-  m_speedButton1->setAutoRaise(true);
-  m_speedButton1->setText(QStringLiteral("*"));
-  m_speedButton1->setToolTip(QStringLiteral("create Password"));
-  m_speedButton1->setFocusPolicy(Qt::NoFocus);
-  connect(m_speedButton1, &QToolButton::clicked, this, &EditorPanel::SpeedButton1Click);
+  m_password = makeEdit("DBEdit2", dbpasswort);
+  m_email = makeEdit("DBEdit3", dbemail);
+  m_chatName = makeEdit("DBEdit4", dbchatname);
+  m_comment = makeEdit("DBEdit6", dbcommend);
+  m_comment->setFocusPolicy(Qt::ClickFocus);  // reached with the mouse only
+  m_level = new QComboBox(this);
+  m_level->setObjectName(QStringLiteral("DBComboBox1"));
+  for (const char* l : kPLevelNames) m_level->addItem(QString::fromLatin1(l));
+  m_language = new QComboBox(this);
+  m_language->setObjectName(QStringLiteral("DBComboBox2"));
+  for (const char* l : kLanguages) m_language->addItem(QString::fromLatin1(l));
+  connect(m_level, &QComboBox::activated, this, &EditorPanel::LevelClick);
+  connect(m_language, &QComboBox::activated, this, &EditorPanel::LanguageClick);
+  m_generatePassword = new QToolButton(this);
+  m_generatePassword->setObjectName(QStringLiteral("SpeedButton1"));
+  m_generatePassword->setAutoRaise(true);
+  m_generatePassword->setText(QStringLiteral("*"));
+  m_generatePassword->setToolTip(QStringLiteral("create Password"));
+  m_generatePassword->setFocusPolicy(Qt::NoFocus);
+  connect(m_generatePassword, &QToolButton::clicked, this, &EditorPanel::GeneratePasswordClick);
   auto* passwordRow = new QHBoxLayout;
   passwordRow->setSpacing(1);
-  passwordRow->addWidget(m_dbEdit2, 1);
-  passwordRow->addWidget(m_speedButton1);
-  QWidget* editors[6] = {nullptr, m_dbEdit3, m_dbComboBox1, m_dbEdit4, m_dbComboBox2, m_dbEdit6};
+  passwordRow->addWidget(m_password, 1);
+  passwordRow->addWidget(m_generatePassword);
+  QWidget* editors[6] = {nullptr, m_email, m_level, m_chatName, m_language, m_comment};
   for (int i = 0; i < 6; ++i) {
     fields->addWidget(m_labels[i], i, 0);
     if (i == 0) fields->addLayout(passwordRow, i, 1);
@@ -180,8 +180,8 @@ void EditorPanel::BuildLayout() {
   }
   fields->setColumnStretch(1, 1);
   grid->addLayout(fields, 0, 0);
-  m_ruledWidgets = {m_dbEdit2, m_dbEdit3, m_dbEdit4, m_dbEdit6, m_dbComboBox1, m_dbComboBox2,
-                    m_speedButton1};
+  m_ruledWidgets = {m_password, m_email, m_chatName, m_comment, m_level, m_language,
+                    m_generatePassword};
   for (QLabel* l : m_labels) m_ruledWidgets.append(l);
 
   // Connection data.
@@ -203,21 +203,21 @@ void EditorPanel::BuildLayout() {
   auto* chars = new QVBoxLayout;
   chars->setSpacing(0);
   auto* countRow = new QHBoxLayout;
-  m_label20 = makeLabel("Label20");
-  m_label21 = new ValueLabel(this);
-  m_label21->setObjectName(QStringLiteral("Label21"));
-  m_label21->SetValue(QStringLiteral("n/a"));
-  countRow->addWidget(m_label20);
-  countRow->addWidget(m_label21);
+  m_charCountCaption = makeLabel("Label20");
+  m_charCount = new ValueLabel(this);
+  m_charCount->setObjectName(QStringLiteral("Label21"));
+  m_charCount->SetValue(QStringLiteral("n/a"));
+  countRow->addWidget(m_charCountCaption);
+  countRow->addWidget(m_charCount);
   countRow->addStretch(1);
   chars->addLayout(countRow);
   chars->addWidget(new QLabel(QStringLiteral("UID's:"), this));
-  m_listBox1 = new QListWidget(this);
-  m_listBox1->setObjectName(QStringLiteral("ListBox1"));
-  m_listBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-  m_listBox1->setMaximumHeight(80);
-  m_listBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-  chars->addWidget(m_listBox1);
+  m_characterList = new QListWidget(this);
+  m_characterList->setObjectName(QStringLiteral("ListBox1"));
+  m_characterList->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_characterList->setMaximumHeight(80);
+  m_characterList->setContextMenuPolicy(Qt::CustomContextMenu);
+  chars->addWidget(m_characterList);
   for (int i = 4; i < 7; ++i) {
     chars->addWidget(BlueCaption(kDisplays[i].caption, this));
     chars->addWidget(m_shown[i]);
@@ -230,23 +230,25 @@ void EditorPanel::BuildLayout() {
   m_showCharInfo = m_charPopup->addAction(QStringLiteral("Show Char Infos"));
   m_showCharInfo->setObjectName(QStringLiteral("edShowCharInfoForm"));
   m_showCharInfo->setEnabled(false);
-  connect(m_listBox1, &QListWidget::itemSelectionChanged, this, &EditorPanel::UpdateShowCharInfo);
-  connect(m_listBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+  connect(m_characterList, &QListWidget::itemSelectionChanged, this,
+          &EditorPanel::UpdateShowCharInfo);
+  connect(m_characterList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     UpdateShowCharInfo();
-    m_charPopup->popup(m_listBox1->viewport()->mapToGlobal(pos));
+    m_charPopup->popup(m_characterList->viewport()->mapToGlobal(pos));
   });
   connect(m_showCharInfo, &QAction::triggered, this, [this] {
-    const QList<QListWidgetItem*> selected = m_listBox1->selectedItems();
+    const QList<QListWidgetItem*> selected = m_characterList->selectedItems();
     if (selected.isEmpty()) return;
     QStringList uids;
-    for (int i = 0; i < m_listBox1->count(); ++i) uids << m_listBox1->item(i)->text();
-    emit ShowCharInfoRequested(selected.first()->text(), uids, m_listBox1->row(selected.first()));
+    for (int i = 0; i < m_characterList->count(); ++i) uids << m_characterList->item(i)->text();
+    emit ShowCharInfoRequested(selected.first()->text(), uids,
+                               m_characterList->row(selected.first()));
   });
 
   // The privilege toggles, three columns of five.
-  m_groupBox3 = new FlagsGroup(this);
-  m_groupBox3->setObjectName(QStringLiteral("GroupBox3"));
-  auto* toggles = new QGridLayout(m_groupBox3);
+  m_privFlagsBox = new FlagsGroup(this);
+  m_privFlagsBox->setObjectName(QStringLiteral("GroupBox3"));
+  auto* toggles = new QGridLayout(m_privFlagsBox);
   toggles->setContentsMargins(4, 2, 4, 2);
   toggles->setVerticalSpacing(0);
   toggles->setHorizontalSpacing(4);
@@ -255,7 +257,7 @@ void EditorPanel::BuildLayout() {
     auto* action = new QAction(QString::fromLatin1(t.caption), this);
     action->setObjectName(QString::fromLatin1(t.action));
     action->setCheckable(true);
-    auto* box = new QCheckBox(QString::fromLatin1(t.caption), m_groupBox3);
+    auto* box = new QCheckBox(QString::fromLatin1(t.caption), m_privFlagsBox);
     box->setObjectName(QString::fromLatin1(t.action) + QStringLiteral("Box"));
     m_actions[static_cast<size_t>(i)] = action;
     m_boxes[static_cast<size_t>(i)] = box;
@@ -281,8 +283,8 @@ void EditorPanel::BuildLayout() {
       execute();
     });
   }
-  m_groupBox3->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
-  grid->addWidget(m_groupBox3, 0, 3);
+  m_privFlagsBox->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+  grid->addWidget(m_privFlagsBox, 0, 3);
   grid->setColumnStretch(0, 1);
 
   // Tab order: the toggles, the character list, then the fields; the comment is left out.
@@ -292,8 +294,8 @@ void EditorPanel::BuildLayout() {
     previous = w;
   };
   for (QCheckBox* box : m_boxes) chain(box);
-  for (QWidget* w : std::initializer_list<QWidget*>{m_listBox1, m_dbEdit2, m_dbEdit3, m_dbComboBox1,
-                                                   m_dbEdit4, m_dbComboBox2})
+  for (QWidget* w : std::initializer_list<QWidget*>{m_characterList, m_password, m_email, m_level,
+                                                    m_chatName, m_language})
     chain(w);
 }
 
@@ -356,8 +358,8 @@ void EditorPanel::ShowRow() {
       box->setCurrentIndex(index);
     }
   };
-  showChoice(m_dbComboBox1, dbplevel);
-  showChoice(m_dbComboBox2, dblanguage);
+  showChoice(m_level, dbplevel);
+  showChoice(m_language, dblanguage);
   for (int i = 0; i < 7; ++i) {
     const QString value = FromCp1252(m_table.Text(row, kDisplays[i].field));
     m_shown[i]->SetValue(value);
@@ -366,7 +368,7 @@ void EditorPanel::ShowRow() {
 
 void EditorPanel::SetFlagsCaption(std::string_view flags) {
   m_captionFlags = std::string(flags);
-  static_cast<FlagsGroup*>(m_groupBox3)
+  static_cast<FlagsGroup*>(m_privFlagsBox)
       ->SetCaption(FormatText(Ui("f1_Groupbox_3"), {FromCp1252(flags)}));
 }
 
@@ -413,18 +415,18 @@ void EditorPanel::FillCharacterList() {
     const std::string_view uid = m_table.Text(f);
     if (!uid.empty()) uids << FromCp1252(uid);
   }
-  bool same = m_listBox1->count() == uids.size();
-  for (int i = 0; same && i < uids.size(); ++i) same = m_listBox1->item(i)->text() == uids[i];
+  bool same = m_characterList->count() == uids.size();
+  for (int i = 0; same && i < uids.size(); ++i) same = m_characterList->item(i)->text() == uids[i];
   if (!same) {
-    m_listBox1->clear();
-    m_listBox1->addItems(uids);
+    m_characterList->clear();
+    m_characterList->addItems(uids);
   }
-  m_label21->SetValue(QString::number(uids.size()));
+  m_charCount->SetValue(QString::number(uids.size()));
   UpdateShowCharInfo();
 }
 
 void EditorPanel::UpdateShowCharInfo() {
-  m_showCharInfo->setEnabled(!m_listBox1->selectedItems().isEmpty());
+  m_showCharInfo->setEnabled(!m_characterList->selectedItems().isEmpty());
 }
 
 void EditorPanel::cbAdminPrivUpdate() {
@@ -534,7 +536,7 @@ void EditorPanel::TextEdited(const TextField& tf) {
   m_table.Post();
 }
 
-void EditorPanel::DBEdit2KeyUp(QLineEdit* field) {
+void EditorPanel::FieldKeyUp(QLineEdit* field) {
   const TextField* tf = FieldOf(field);
   if (!tf || m_table.Current() == kNoRow) return;
   const auto typed = ToCp1252(field->text());
@@ -547,7 +549,7 @@ void EditorPanel::DBEdit2KeyUp(QLineEdit* field) {
   }
 }
 
-void EditorPanel::DBComboBox1Click(int index) {
+void EditorPanel::LevelClick(int index) {
   if (m_table.Current() == kNoRow || index < 0) return;
   m_table.Edit();
   m_table.SetText(dbplevel, kPLevelNames[index]);
@@ -556,7 +558,7 @@ void EditorPanel::DBComboBox1Click(int index) {
   if (countVisibleRows && showEntryCount) showEntryCount(countVisibleRows());
 }
 
-void EditorPanel::DBComboBox2Click(int index) {
+void EditorPanel::LanguageClick(int index) {
   if (m_table.Current() == kNoRow || index < 0) return;
   m_table.Edit();
   m_table.SetText(dblanguage, kLanguages[index]);
@@ -568,15 +570,15 @@ void EditorPanel::DBComboBox2Click(int index) {
   }
 }
 
-void EditorPanel::SpeedButton1Click() {
+void EditorPanel::GeneratePasswordClick() {
   if (!passwordGenerator || m_table.Current() == kNoRow) return;
-  m_dbEdit2->setText(QString::fromStdString(passwordGenerator()));
-  if (const TextField* tf = FieldOf(m_dbEdit2)) TextEdited(*tf);
+  m_password->setText(QString::fromStdString(passwordGenerator()));
+  if (const TextField* tf = FieldOf(m_password)) TextEdited(*tf);
 }
 
 bool EditorPanel::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyRelease) {
-    if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FieldOf(edit)) DBEdit2KeyUp(edit);
+    if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FieldOf(edit)) FieldKeyUp(edit);
   }
   return QGroupBox::eventFilter(watched, event);
 }
@@ -585,17 +587,17 @@ bool EditorPanel::eventFilter(QObject* watched, QEvent* event) {
 
 void EditorPanel::ApplyUiText() {
   setTitle(Ui("f1_Groupbox_1"));
-  m_label20->setText(Ui("f1_Label_20"));
+  m_charCountCaption->setText(Ui("f1_Label_20"));
   static const char* const kKeys[6] = {"f1_Label_2", "f1_Label_3", "f1_Label_6",
                                        "f1_Label_4", "f1_Label_5", "f1_Label_7"};
   for (int i = 0; i < 6; ++i) m_labels[i]->setText(Ui(kKeys[i]));
   SetFlagsCaption(m_captionFlags);
-  m_listBox1->setToolTip(Ui("Hint_CharInfo"));
+  m_characterList->setToolTip(Ui("Hint_CharInfo"));
 }
 
 void EditorPanel::ShowStartupBalloon() {
-  new BalloonTip(m_listBox1, Ui("Hint_Header"), Ui("Hint_CharInfo"), 5000);
-  m_listBox1->setToolTip(Ui("Hint_CharInfo"));
+  new BalloonTip(m_characterList, Ui("Hint_Header"), Ui("Hint_CharInfo"), 5000);
+  m_characterList->setToolTip(Ui("Hint_CharInfo"));
 }
 
 }  // namespace kov

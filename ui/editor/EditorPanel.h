@@ -61,18 +61,20 @@ class EditorPanel : public QGroupBox {
   void cbBitExecute(int toggle);
   void cbBlockedExecute();
   void cbJailedExecute();
-  void DBEdit2KeyUp(QLineEdit* field);
-  void DBComboBox1Click(int index);
-  void DBComboBox2Click(int index);
-  void SpeedButton1Click();
+  // Field handlers: a key released in a text field, a level or language picked, the
+  // password button.
+  void FieldKeyUp(QLineEdit* field);
+  void LevelClick(int index);
+  void LanguageClick(int index);
+  void GeneratePasswordClick();
 
   QAction* ToggleAction(int toggle) const { return m_actions[static_cast<size_t>(toggle)]; }
   QCheckBox* ToggleBox(int toggle) const { return m_boxes[static_cast<size_t>(toggle)]; }
-  QGroupBox* GroupBox3() const { return m_groupBox3; }
-  QListWidget* ListBox1() const { return m_listBox1; }
+  QGroupBox* PrivFlagsBox() const { return m_privFlagsBox; }
+  QListWidget* CharacterList() const { return m_characterList; }
   QMenu* CharInfoPopup() const { return m_charPopup; }
   QAction* edShowCharInfoForm() const { return m_showCharInfo; }
-  QToolButton* SpeedButton1() const { return m_speedButton1; }
+  QToolButton* GeneratePasswordButton() const { return m_generatePassword; }
 
  signals:
   // "Show Char Infos": the chosen uid, all uids of the account and the chosen one's index.
@@ -108,20 +110,20 @@ class EditorPanel : public QGroupBox {
   QList<QAction*> m_ruledActions;
   QList<QWidget*> m_ruledWidgets;
   QLabel* m_labels[6] = {};  // Password, Email, PLevel, Chatname, Language, Comment
-  QLineEdit* m_dbEdit2 = nullptr;
-  QLineEdit* m_dbEdit3 = nullptr;
-  QLineEdit* m_dbEdit4 = nullptr;
-  QLineEdit* m_dbEdit6 = nullptr;
-  QComboBox* m_dbComboBox1 = nullptr;
-  QComboBox* m_dbComboBox2 = nullptr;
-  QToolButton* m_speedButton1 = nullptr;
+  QLineEdit* m_password = nullptr;
+  QLineEdit* m_email = nullptr;
+  QLineEdit* m_chatName = nullptr;
+  QLineEdit* m_comment = nullptr;
+  QComboBox* m_level = nullptr;
+  QComboBox* m_language = nullptr;
+  QToolButton* m_generatePassword = nullptr;
   ValueLabel* m_shown[7] = {};  // read-only connection values
-  QLabel* m_label20 = nullptr;
-  ValueLabel* m_label21 = nullptr;
-  QListWidget* m_listBox1 = nullptr;
+  QLabel* m_charCountCaption = nullptr;
+  ValueLabel* m_charCount = nullptr;
+  QListWidget* m_characterList = nullptr;
   QMenu* m_charPopup = nullptr;
   QAction* m_showCharInfo = nullptr;
-  QGroupBox* m_groupBox3 = nullptr;
+  QGroupBox* m_privFlagsBox = nullptr;
   std::string m_captionFlags = "$0";  // the flag text the caption shows
   std::string m_seenPriv;             // the current row's flag text when last looked at
   RowId m_seenRow = kNoRow;

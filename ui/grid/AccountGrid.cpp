@@ -118,7 +118,7 @@ AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
   m_menu = new QMenu(this);
   m_menu->setObjectName(QStringLiteral("PopupMenu1"));
 
-  connect(m_header, &QHeaderView::sectionClicked, this, &AccountGrid::JvDBGrid1TitleClick);
+  connect(m_header, &QHeaderView::sectionClicked, this, &AccountGrid::TitleClick);
   // The grid's current row is the table's current row, in both directions.
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
@@ -199,7 +199,7 @@ std::vector<RowId> AccountGrid::SelectedRows() const {
   return out;
 }
 
-void AccountGrid::JvDBGrid1TitleClick(int column) {
+void AccountGrid::TitleClick(int column) {
   if (column < 0 || column >= AccountModel::kColumnCount || isColumnHidden(column)) return;
   if (column != m_sortColumn) {
     m_sortColumn = column;

@@ -47,7 +47,7 @@ class AccountGrid : public QTableView {
   void SetMenuActions(QAction* newAccount, QAction* deleteAccount, QAction* sendEmail);
 
   // Sorting by a column's field, as a click on its title does.
-  void JvDBGrid1TitleClick(int column);
+  void TitleClick(int column);
   // Readies the sort keys of the sort column, so the first title click after loading is as
   // quick as later ones; run from idle time once the rows are shown.
   void PrepareSortKeys();

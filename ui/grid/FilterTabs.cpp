@@ -29,22 +29,22 @@ FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  m_tab1 = MakeTabBar("TabControl1", this);
+  m_filterTabBar = MakeTabBar("TabControl1", this);
   for (const char* caption : {"All", "Guest", "Player", "Staff", "Blocked", "Jailed", "Char Count",
                               "Not blocked"})
-    m_tab1->addTab(QString::fromLatin1(caption));
-  m_tab2 = MakeTabBar("TabControl2", this);
+    m_filterTabBar->addTab(QString::fromLatin1(caption));
+  m_charCountTabBar = MakeTabBar("TabControl2", this);
   for (const char* caption : {"0 Chars", "1 Char", "2 Chars", "3 Chars", "4 Chars", "5 Chars"})
-    m_tab2->addTab(QString::fromLatin1(caption));
-  m_tab2->hide();
-  layout->addWidget(m_tab1);
-  layout->addWidget(m_tab2);
+    m_charCountTabBar->addTab(QString::fromLatin1(caption));
+  m_charCountTabBar->hide();
+  layout->addWidget(m_filterTabBar);
+  layout->addWidget(m_charCountTabBar);
   // currentChanged also fires for programmatic changes; those run under a signal blocker.
-  connect(m_tab1, &QTabBar::currentChanged, this, [this] { TabControl1Change(); });
-  connect(m_tab2, &QTabBar::currentChanged, this, [this] { TabControl1Change(); });
+  connect(m_filterTabBar, &QTabBar::currentChanged, this, [this] { TabChange(); });
+  connect(m_charCountTabBar, &QTabBar::currentChanged, this, [this] { TabChange(); });
   m_table.AddListener(this);
   m_table.SetFilter([this](const AccountTable& t, RowId row) {
-    return JvMemoryData1FilterRecord(t, row) && (!m_extra || m_extra(t, row));
+    return AcceptsRow(t, row) && (!m_extra || m_extra(t, row));
   });
   m_table.SetBulkFilter([this](const AccountTable& t, const RowId* rows, size_t n,
                                std::vector<RowId>& out) { FilterRows(t, rows, n, out); });
@@ -73,7 +73,7 @@ void FilterTabs::ViewReset() {
   if (m_table.RowCount() == 0) m_class.clear();  // emptied: row ids start again
 }
 
-bool FilterTabs::JvMemoryData1FilterRecord(const AccountTable& table, RowId row) const {
+bool FilterTabs::AcceptsRow(const AccountTable& table, RowId row) const {
   if (m_tab == TabAll) return true;
   return TestOfTab(m_tab, m_charTab).Accepts(ClassOf(table, row));
 }
@@ -127,10 +127,10 @@ void FilterTabs::FilterRows(const AccountTable& table, const RowId* rows, size_t
   }
 }
 
-void FilterTabs::TabControl1Change() {
-  m_tab = m_tab1->currentIndex();
-  m_charTab = m_tab2->currentIndex();
-  m_tab2->setVisible(m_tab == TabCharCount);
+void FilterTabs::TabChange() {
+  m_tab = m_filterTabBar->currentIndex();
+  m_charTab = m_charCountTabBar->currentIndex();
+  m_charCountTabBar->setVisible(m_tab == TabCharCount);
   m_table.SetFiltered(true);  // judges every row anew
   m_table.First();
   emit FilterChanged(m_table.ViewCount());
@@ -139,11 +139,11 @@ void FilterTabs::TabControl1Change() {
 void FilterTabs::FilterReset() {
   emit FilterWasReset();
   {
-    const QSignalBlocker block(m_tab1);
-    m_tab1->setCurrentIndex(TabAll);
+    const QSignalBlocker block(m_filterTabBar);
+    m_filterTabBar->setCurrentIndex(TabAll);
   }
   m_tab = TabAll;
-  m_tab2->hide();
+  m_charCountTabBar->hide();
   m_table.SetFiltered(false);
   m_table.First();
 }
@@ -160,7 +160,7 @@ void FilterTabs::ApplyExtraFilter(bool narrowing) {
 void FilterTabs::ApplyUiText() {
   static const char* const kKeys[6] = {"f1_Tab_1", "f1_Tab_2", "f1_Tab_3",
                                        "f1_Tab_4", "f1_Tab_5", "f1_Tab_6"};
-  for (int i = 0; i < 6; ++i) m_tab1->setTabText(i, Ui(kKeys[i]));
+  for (int i = 0; i < 6; ++i) m_filterTabBar->setTabText(i, Ui(kKeys[i]));
 }
 
 }  // namespace kov

@@ -18,13 +18,15 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
   FilterTabs(AccountTable& table, QWidget* parent = nullptr);
   ~FilterTabs() override;
 
-  QTabBar* TabControl1() const { return m_tab1; }
-  QTabBar* TabControl2() const { return m_tab2; }
+  // The tabs by kind of account ("TabControl1") and, shown under "Char Count" only, the
+  // tabs by number of characters ("TabControl2").
+  QTabBar* FilterTabBar() const { return m_filterTabBar; }
+  QTabBar* CharCountTabBar() const { return m_charCountTabBar; }
 
   // The row filter for the tabs as they are selected now.
-  bool JvMemoryData1FilterRecord(const AccountTable& table, RowId row) const;
+  bool AcceptsRow(const AccountTable& table, RowId row) const;
   // The operator chose a tab in either row.
-  void TabControl1Change();
+  void TabChange();
   // Tab "All" without running the change handler, second row hidden, filter off, first row
   // current; the second row keeps its choice.
   void FilterReset();
@@ -58,8 +60,8 @@ class FilterTabs : public QWidget, private AccountTable::Listener {
 
   AccountTable& m_table;
   mutable std::vector<std::uint16_t> m_class;  // by RowId
-  QTabBar* m_tab1 = nullptr;
-  QTabBar* m_tab2 = nullptr;
+  QTabBar* m_filterTabBar = nullptr;
+  QTabBar* m_charCountTabBar = nullptr;
   // The selected tabs as the filter last took them; read for every row while filtering.
   int m_tab = 0;
   int m_charTab = 0;

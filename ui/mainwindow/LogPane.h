@@ -58,7 +58,7 @@ class LogPane : public QWidget {
   void SetEditPopup(EditPopup* popup);
 
   QTextEdit* Logfile() const { return m_logfile; }
-  LogTitleBar* Splitter1() const { return m_splitter; }
+  LogTitleBar* TitleBar() const { return m_splitter; }
   int LineCount() const;
   QString LineText(int line) const;   // the line as shown, without the icon
   int LineIcon(int line) const;       // icon in front of the line, -1 when none

@@ -45,7 +45,7 @@ class PreferencesDialog : public QDialog {
   // the file name (no separator added, so a folder typed without one shows red).
   static QString ExpectedFile(const QString& fieldText, const char* fileName);
 
-  QTabWidget* PageControl1() const { return m_pages; }
+  QTabWidget* Pages() const { return m_pages; }
   QLineEdit* vornexdir() const { return m_vornexDir; }
   QLineEdit* AccountDir() const { return m_accountDir; }
   QLineEdit* SaveDir() const { return m_saveDir; }
