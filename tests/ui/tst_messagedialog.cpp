@@ -19,9 +19,9 @@ namespace {
 const MsgDlgBtn kNone = MsgDlgBtn::None;
 
 // Runs fn on the modal dialog once MessageDialog has shown it.
-void WhenShown(std::function<void(TMessageForm*)> fn) {
+void WhenShown(std::function<void(MessageBoxDialog*)> fn) {
   QTimer::singleShot(0, [fn] {
-    auto* form = qobject_cast<TMessageForm*>(QApplication::activeModalWidget());
+    auto* form = qobject_cast<MessageBoxDialog*>(QApplication::activeModalWidget());
     if (!form) {
       WhenShown(fn);  // not up yet
       return;
@@ -51,7 +51,7 @@ class TestMessageDialog : public QObject {
     const MsgDlgButtons all = MsgDlgBtn::Help | MsgDlgBtn::YesToAll | MsgDlgBtn::NoToAll | MsgDlgBtn::All |
                               MsgDlgBtn::Ignore | MsgDlgBtn::Retry | MsgDlgBtn::Abort | MsgDlgBtn::Cancel |
                               MsgDlgBtn::OK | MsgDlgBtn::No | MsgDlgBtn::Yes;
-    TMessageForm form("Text", MsgDlgType::Information, all);
+    MessageBoxDialog form("Text", MsgDlgType::Information, all);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QStringList order = {"btnYes",    "btnNo",  "btnOK",      "btnCancel",   "btnAbort", "btnRetry",
@@ -71,7 +71,7 @@ class TestMessageDialog : public QObject {
     QCOMPARE(form.Button(MsgDlgBtn::Cancel)->text(), QStringLiteral("Abbrechen"));
     QCOMPARE(form.findChild<QLabel*>("lblMessage")->y() < form.Button(MsgDlgBtn::Yes)->y(), true);
 
-    TMessageForm some("Text", MsgDlgType::Information, MsgDlgBtn::Cancel | MsgDlgBtn::Yes);
+    MessageBoxDialog some("Text", MsgDlgType::Information, MsgDlgBtn::Cancel | MsgDlgBtn::Yes);
     QCOMPARE(some.findChildren<QPushButton*>().size(), 2);
     QVERIFY(!some.Button(MsgDlgBtn::OK));
   }
@@ -88,7 +88,7 @@ class TestMessageDialog : public QObject {
   void titleAndIconFollowTheKind() {
     QFETCH(MsgDlgType, kind);
     QFETCH(bool, hasIcon);
-    TMessageForm form("<b>not markup</b>", kind, MsgDlgBtn::OK);
+    MessageBoxDialog form("<b>not markup</b>", kind, MsgDlgBtn::OK);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Vornex Account Manager"));
     auto* icon = form.findChild<QLabel*>("lblIcon");
@@ -102,7 +102,7 @@ class TestMessageDialog : public QObject {
   void iconsDifferByKind() {
     QList<QImage> images;
     for (MsgDlgType kind : {MsgDlgType::Warning, MsgDlgType::Error, MsgDlgType::Information, MsgDlgType::Confirmation}) {
-      TMessageForm form("x", kind, MsgDlgBtn::OK);
+      MessageBoxDialog form("x", kind, MsgDlgBtn::OK);
       images << form.findChild<QLabel*>("lblIcon")->pixmap().toImage();
     }
     for (int i = 0; i < images.size(); ++i)
@@ -132,7 +132,7 @@ class TestMessageDialog : public QObject {
     QFETCH(MsgDlgBtn, onEscape);
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
       const MsgDlgBtn expected = key == Qt::Key_Escape ? onEscape : onEnter;
-      TMessageForm form("Question", MsgDlgType::Confirmation, buttons);
+      MessageBoxDialog form("Question", MsgDlgType::Confirmation, buttons);
       form.show();
       QVERIFY(QTest::qWaitForWindowExposed(&form));
       QTest::keyClick(&form, key);
@@ -146,7 +146,7 @@ class TestMessageDialog : public QObject {
   }
 
   void closingByTheFrameReturnsCancel() {
-    TMessageForm form("Question", MsgDlgType::Confirmation, MsgDlgBtn::OK);
+    MessageBoxDialog form("Question", MsgDlgType::Confirmation, MsgDlgBtn::OK);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QVERIFY(form.close());
@@ -154,7 +154,7 @@ class TestMessageDialog : public QObject {
   }
 
   void clickingReturnsThatButton() {
-    TMessageForm form("Question", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel);
+    MessageBoxDialog form("Question", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel);
     form.show();
     QTest::mouseClick(form.Button(MsgDlgBtn::No), Qt::LeftButton);
     QVERIFY(!form.isVisible());
@@ -163,7 +163,7 @@ class TestMessageDialog : public QObject {
 
   void modalCallReturnsThePressedButtonAndIsCentred() {
     QRect geometry;
-    WhenShown([&geometry](TMessageForm* form) {
+    WhenShown([&geometry](MessageBoxDialog* form) {
       geometry = form->frameGeometry();
       QTest::mouseClick(form->Button(MsgDlgBtn::No), Qt::LeftButton);
     });
@@ -173,10 +173,10 @@ class TestMessageDialog : public QObject {
     QVERIFY2((geometry.center() - screenCentre).manhattanLength() <= 2,
              qPrintable(QStringLiteral("%1,%2").arg(geometry.center().x()).arg(geometry.center().y())));
 
-    WhenShown([](TMessageForm* form) { form->close(); });
+    WhenShown([](MessageBoxDialog* form) { form->close(); });
     QCOMPARE(MessageDialog("Save changes?", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No), MsgDlgBtn::Cancel);
 
-    WhenShown([](TMessageForm* form) { QTest::keyClick(form, Qt::Key_Escape); });
+    WhenShown([](MessageBoxDialog* form) { QTest::keyClick(form, Qt::Key_Escape); });
     QCOMPARE(MessageDialog("Note", MsgDlgType::Error, MsgDlgBtn::OK), MsgDlgBtn::OK);
   }
 

@@ -69,7 +69,7 @@ SeamState& Seam() {
 
 }  // namespace
 
-TMessageForm::TMessageForm(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
+MessageBoxDialog::MessageBoxDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
                            QWidget* parent)
     : QDialog(parent) {
   setObjectName(QStringLiteral("MessageForm"));
@@ -141,20 +141,20 @@ TMessageForm::TMessageForm(const QString& text, MsgDlgType kind, MsgDlgButtons b
   }
 }
 
-QPushButton* TMessageForm::Button(MsgDlgBtn button) const {
+QPushButton* MessageBoxDialog::Button(MsgDlgBtn button) const {
   for (const auto& [which, b] : m_buttons) {
     if (which == button) return b;
   }
   return nullptr;
 }
 
-void TMessageForm::Press(MsgDlgBtn button) {
+void MessageBoxDialog::Press(MsgDlgBtn button) {
   m_result = button;
   m_pressed = true;
   done(QDialog::Accepted);
 }
 
-void TMessageForm::keyPressEvent(QKeyEvent* event) {
+void MessageBoxDialog::keyPressEvent(QKeyEvent* event) {
   if (event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) {
     QDialog::keyPressEvent(event);
     return;
@@ -176,12 +176,12 @@ void TMessageForm::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-void TMessageForm::closeEvent(QCloseEvent* event) {
+void MessageBoxDialog::closeEvent(QCloseEvent* event) {
   if (!m_pressed) m_result = MsgDlgBtn::Cancel;
   QDialog::closeEvent(event);
 }
 
-void TMessageForm::showEvent(QShowEvent* event) {
+void MessageBoxDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
   if (!screen) screen = this->screen();
@@ -198,7 +198,7 @@ MsgDlgBtn MessageDialog(const QString& text, MsgDlgType kind, MsgDlgButtons butt
   seam.calls.append({text, kind, buttons});
   if (!seam.answers.isEmpty()) return seam.answers.dequeue();
 
-  TMessageForm form(text, kind, buttons, parent);
+  MessageBoxDialog form(text, kind, buttons, parent);
   form.exec();
   return form.Result();
 }

@@ -41,11 +41,11 @@ MsgDlgBtn MessageDialog(const QString& text, MsgDlgType kind, MsgDlgButtons butt
 // names "btnYes", "btnNo", "btnOK", "btnCancel", "btnAbort", "btnRetry", "btnIgnore",
 // "btnAll", "btnNoToAll", "btnYesToAll", "btnHelp"; the message label is "lblMessage" and
 // the icon label "lblIcon".
-class TMessageForm : public QDialog {
+class MessageBoxDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TMessageForm(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
+  MessageBoxDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
                QWidget* parent = nullptr);
 
   MsgDlgBtn Result() const { return m_result; }
