@@ -444,6 +444,7 @@ void AccountTable::Post() {
   if (m_state == State::Browse || m_current == kNoRow) return;
   m_state = State::Browse;
   const RowId row = m_current;
+  m_rows[row].written = false;
   for (auto* l : m_listeners) l->AfterPost(row);
   if (m_current != row) return;  // a listener moved on
   const int index = ViewIndexOf(row);
@@ -571,6 +572,11 @@ void AccountTable::SetOrder(std::vector<RowId> order) {
 }
 
 // --- marks ----------------------------------------------------------------------------
+
+void AccountTable::SetWritten(RowId row, bool on) {
+  if (row < m_rows.size()) m_rows[row].written = on;
+}
+bool AccountTable::IsWritten(RowId row) const { return row < m_rows.size() && m_rows[row].written; }
 
 void AccountTable::SetMarked(RowId row, bool on) {
   if (row < m_rows.size()) m_rows[row].marked = on;

@@ -205,6 +205,12 @@ class AccountTable {
   void Sort(const Less& less);
   void SetOrder(std::vector<RowId> order);  // a permutation of Order()
 
+  // --- Rows written for the server -------------------------------------------------------
+  // A pending row whose values are in the update file, waiting for the server to take them
+  // over; any later change of the row clears it (the file lacks that change).
+  void SetWritten(RowId row, bool on);
+  bool IsWritten(RowId row) const;
+
   // --- Marked rows (multi-selection) ----------------------------------------------------
   void SetMarked(RowId row, bool on);
   bool IsMarked(RowId row) const;
@@ -248,6 +254,7 @@ class AccountTable {
     std::uint8_t nullMask = (1u << kIntFieldCount) - 1;  // bit i: ints[i] is empty
     bool alive = true;
     bool marked = false;
+    bool written = false;
   };
   static_assert(kIntFieldCount <= 8, "nullMask holds a bit per number");
   static int TextSlot(Field f);

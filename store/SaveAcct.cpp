@@ -1,15 +1,44 @@
 #include "store/SaveAcct.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <string_view>
+#include <thread>
+#include <unordered_set>
 
 #include "store/Files.h"
 #include "store/LoadAccounts.h"
+#include "store/RemoveSections.h"
 #include "store/ScriptSyntax.h"
 
 
 namespace kov {
 
 namespace {
+
+// Where the first section starts; the header lines before it are the writer's own.
+size_t SectionsStart(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    if (text[pos] == '[') return pos;
+    const size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) return text.size();
+    pos = text.find_first_not_of("\r\n", end);
+    if (pos == std::string_view::npos) return text.size();
+  }
+  return text.size();
+}
+
+int CountSections(std::string_view text) {
+  int n = 0;
+  LineSplitter lines(text);
+  std::string_view line;
+  while (lines.Next(line))
+    if (!line.empty() && line[0] == '[' && !IsEofName(SectionName(line))) ++n;
+  return n;
+}
 
 const Field kWrittenFields[] = {dbaccount, dbplevel,   dbpriv,  dbpasswort,
                                 dbchatname, dblanguage, dbemail, dbcommend};
@@ -101,7 +130,26 @@ SaveResult WriteAccountUpdates(AccountTable& table, const std::string& accountDi
     result.written.push_back(r);
   }
 
-  const std::string bytes = BuildUpdateFile(table, result.written);
+  std::string bytes = BuildUpdateFile(table, result.written);
+  // What the server has not taken over yet stays: a second save while it is busy must not
+  // drop the first one's sections. Rows written now replace their own old sections.
+  std::string old;
+  if (ReadAllBytes(updateFile, old)) {
+    old.resize(std::min(old.find('\0'), old.size()));  // the text ends at a NUL
+    std::vector<std::string> names;
+    for (RowId r : result.written) names.emplace_back(table.Text(r, dbaccount));
+    RemoveAccountSectionsFrom(old, names);
+    const size_t firstSection = SectionsStart(old);
+    if (firstSection < old.size()) {
+      result.kept = CountSections(std::string_view(old).substr(firstSection));
+      bytes.append(old, firstSection, std::string::npos);
+    }
+  } else if (errno != ENOENT) {
+    // Unreadable: replacing it could drop what it holds.
+    result.status = SaveResult::Status::WriteFailed;
+    result.message = "Cannot read " + updateFile + ": " + std::strerror(errno);
+    return result;
+  }
   std::string error;
   const bool written = options.writeFile ? options.writeFile(updateFile, bytes, error)
                                          : WriteFileAtomically(updateFile, bytes, error);
@@ -111,22 +159,75 @@ SaveResult WriteAccountUpdates(AccountTable& table, const std::string& accountDi
     return result;
   }
   result.status = SaveResult::Status::Written;
-  if (!result.live) return result;
+  for (RowId r : result.written) table.SetWritten(r, true);
+  if (!result.live) {
+    result.waiting = static_cast<int>(result.written.size());
+    return result;
+  }
 
   std::string why;
   result.told = options.tellServer && options.tellServer(why);
   if (!result.told) {
     result.consoleMessage = why;
+    result.waiting = static_cast<int>(result.written.size());
     return result;  // the rows stay pending: the server has not taken them over
   }
-  for (RowId r : result.written) {
+  // Typed is not taken over: the rows become stored once their sections left the file.
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    result.takenOver += MarkTakenOver(table, updateFile);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+    if (result.takenOver >= static_cast<int>(result.written.size()) ||
+        elapsed >= options.takeOverWaitMs)
+      break;
+    const int step = static_cast<int>(std::min<long long>(50, options.takeOverWaitMs - elapsed));
+    if (options.pause)
+      options.pause(step);
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(step));
+  }
+  result.waiting = static_cast<int>(result.written.size()) - result.takenOver;
+  return result;
+}
+
+std::optional<std::vector<std::string>> UpdateFileSections(const std::string& updateFile) {
+  std::string bytes;
+  if (!ReadAllBytes(updateFile, bytes)) {
+    if (errno == ENOENT) return std::vector<std::string>{};  // taken over and removed
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  const size_t end = std::min(bytes.find('\0'), bytes.size());
+  LineSplitter lines(std::string_view(bytes).substr(0, end));
+  std::string_view line;
+  while (lines.Next(line))
+    if (!line.empty() && line[0] == '[' && !IsEofName(SectionName(line)))
+      names.emplace_back(SectionName(line));
+  return names;
+}
+
+int MarkTakenOver(AccountTable& table, const std::string& updateFile) {
+  const auto sections = UpdateFileSections(updateFile);
+  if (!sections) return 0;
+  const std::unordered_set<std::string_view> inFile(sections->begin(), sections->end());
+  std::vector<RowId> taken;
+  for (RowId r : table.Order())
+    if (table.IsWritten(r) && !inFile.count(table.Text(r, dbaccount))) taken.push_back(r);
+  if (taken.empty()) return 0;
+  const RowId current = table.Current();
+  int marked = 0;
+  for (RowId r : taken) {
     table.SetCurrent(r);
-    if (table.Current() != r) continue;  // hidden by a filter the caller left on
+    if (table.Current() != r) continue;  // hidden by a filter: judged at the next look
     table.Edit();
     table.SetInt(dbstatus, StatusStored);
     table.Post();
+    ++marked;
   }
-  return result;
+  if (current != kNoRow) table.SetCurrent(current);
+  return marked;
 }
 
 }  // namespace kov

@@ -1,6 +1,7 @@
 #pragma once
 // Writes the pending rows (changed or new) as the account-update file the server takes over.
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,10 @@ struct SaveResult {
   std::string field;
   std::vector<RowId> written;  // rows in the file, in table order
   bool live = false;           // the server was to be told
-  bool told = false;           // "A" was delivered; the written rows are stored now
+  bool told = false;           // "A" was delivered
+  int takenOver = 0;           // written rows the server took over (they are stored now)
+  int waiting = 0;             // written rows still in the file when the wait ended
+  int kept = 0;                // sections of the old file kept (not yet taken over, or foreign)
   std::string consoleMessage;  // live but not delivered: what the console reported
   bool ok() const { return status == Status::Written; }
 };
@@ -40,7 +44,18 @@ struct SaveOptions {
   // Replaces the whole file, or fails leaving the old one; injectable for tests.
   std::function<bool(const std::string& path, const std::string& bytes, std::string& error)>
       writeFile;
+  // After "A" was delivered: how long to wait for the server to take the file over (0: not
+  // at all), and the pause between looks (a window keeps painting in it; the default sleeps).
+  int takeOverWaitMs = 0;
+  std::function<void(int milliseconds)> pause;
 };
+
+// The account names of the sections in an update file; nullopt when it cannot be read.
+std::optional<std::vector<std::string>> UpdateFileSections(const std::string& updateFile);
+// Rows written for the server (AccountTable::IsWritten) whose sections are gone from the
+// update file: the server took them over, so they become stored. Returns how many; none when
+// the file cannot be read.
+int MarkTakenOver(AccountTable& table, const std::string& updateFile);
 
 // The update file's bytes for the given rows (CR LF after every line).
 std::string BuildUpdateFile(const AccountTable& table, const std::vector<RowId>& rows);
@@ -48,8 +63,10 @@ std::string BuildUpdateFile(const AccountTable& table, const std::vector<RowId>&
 std::string UnwritableField(const AccountTable& table, RowId row);
 
 // Walks every row in table order (the caller has reset the filter), writes the pending ones
-// into `accountDir` + VornexAcct.scp, and when live tells the server; the written rows become
-// stored only after the file was written and "A" was delivered.
+// into `accountDir` + VornexAcct.scp, and when live tells the server. Sections already in the
+// file for accounts not written now (not yet taken over, or written by another tool) are
+// kept: no update is dropped. Written rows become stored only when the server has taken
+// their sections over; until then they stay pending, marked written.
 SaveResult WriteAccountUpdates(AccountTable& table, const std::string& accountDir,
                                const SaveOptions& options);
 

@@ -78,7 +78,7 @@ TEST_F(Save, RowsInTableOrder) {
   EXPECT_LT(f.find("[a]"), f.find("[b]"));
 }
 
-TEST_F(Save, LiveMarksStoredOnlyWhenDelivered) {
+TEST_F(Save, LiveMarksStoredOnlyWhenTakenOver) {
   AddNew("neu");
   SaveOptions o;
   o.live = true;
@@ -90,16 +90,61 @@ TEST_F(Save, LiveMarksStoredOnlyWhenDelivered) {
   ASSERT_TRUE(r.ok());
   EXPECT_FALSE(r.told);
   EXPECT_EQ(t.Int(RowNamed(t, "neu"), dbstatus), StatusNew);
+  // "A" typed but the server busy: the row stays pending, written, waiting.
   int told = 0;
   o.tellServer = [&](std::string&) { return ++told, true; };
+  o.takeOverWaitMs = 120;
   r = WriteAccountUpdates(t, dir.Path(), o);
   EXPECT_TRUE(r.told);
-  EXPECT_EQ(told, 1);
-  EXPECT_EQ(t.Int(RowNamed(t, "neu"), dbstatus), StatusStored);
-  // A second live save writes the header alone and still tells the server.
+  EXPECT_EQ(r.takenOver, 0);
+  EXPECT_EQ(r.waiting, 1);
+  EXPECT_EQ(t.Int(RowNamed(t, "neu"), dbstatus), StatusNew);
+  EXPECT_TRUE(t.IsWritten(RowNamed(t, "neu")));
+  // A server that takes the file over (empties it) makes the row stored.
+  o.tellServer = [&](std::string&) {
+    dir.Write("VornexAcct.scp", "");
+    return ++told, true;
+  };
   r = WriteAccountUpdates(t, dir.Path(), o);
-  EXPECT_EQ(dir.Read("VornexAcct.scp"), "//created with Vornex Account Manager (KOV)\r\n");
   EXPECT_EQ(told, 2);
+  EXPECT_EQ(r.takenOver, 1);
+  EXPECT_EQ(r.waiting, 0);
+  EXPECT_EQ(t.Int(RowNamed(t, "neu"), dbstatus), StatusStored);
+  EXPECT_FALSE(t.IsWritten(RowNamed(t, "neu")));
+  // A later save with nothing pending writes the header alone and still tells the server.
+  r = WriteAccountUpdates(t, dir.Path(), o);
+  EXPECT_EQ(dir.Read("VornexAcct.scp"), "");  // emptied by the stand-in above
+  EXPECT_EQ(told, 3);
+}
+
+// A second save while the server has not taken the first over keeps the first save's
+// sections, and sections another tool wrote after the load stay byte for byte.
+TEST_F(Save, SectionsNotTakenOverStayInTheFile) {
+  const std::string foreign = "[other]\r\nPASSWORD=theirs\r\n";
+  dir.Write("VornexAcct.scp", "//made by hand\r\n" + foreign);
+  SaveOptions busy;
+  busy.live = true;
+  busy.tellServer = [](std::string&) { return true; };  // typed, never taken over
+  busy.takeOverWaitMs = 60;
+  Change("old", dbpasswort, "first");
+  SaveResult r = WriteAccountUpdates(t, dir.Path(), busy);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r.kept, 1);
+  EXPECT_EQ(r.waiting, 1);
+  AddNew("neu");
+  ASSERT_TRUE(WriteAccountUpdates(t, dir.Path(), busy).ok());
+  const std::string f = dir.Read("VornexAcct.scp");
+  EXPECT_NE(f.find("[neu]"), std::string::npos) << f;
+  EXPECT_NE(f.find("PASSWORD=first"), std::string::npos) << f;
+  EXPECT_NE(f.find(foreign), std::string::npos) << f;
+  // Rewritten rows replace their own old section instead of adding a second one.
+  Change("old", dbpasswort, "second");
+  ASSERT_TRUE(WriteAccountUpdates(t, dir.Path(), busy).ok());
+  const std::string g = dir.Read("VornexAcct.scp");
+  EXPECT_EQ(g.find("PASSWORD=first"), std::string::npos) << g;
+  EXPECT_EQ(g.find("[old]"), g.rfind("[old]"));
+  EXPECT_EQ(g.find("//created"), 0u);
+  EXPECT_NE(g.find(foreign), std::string::npos) << g;
 }
 
 TEST_F(Save, RefusesValuesThatWouldSplitLines) {

@@ -1,6 +1,8 @@
 #include "StandInServer.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -142,6 +144,38 @@ void StandInServer::Execute(const std::string& rawLine) {
   std::string line = rawLine;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   Log(line);
+  const auto words = Words(line);
+  const Clock::time_point now = Clock::now();
+  if (words.size() == 2 && ServerAccounts::EqualsIgnoringCase(words[0], "BUSY")) {
+    m_busyUntil = std::max(m_busyUntil, now) + std::chrono::milliseconds(std::atoi(words[1].c_str()));
+    Say("Busy for " + words[1] + " ms");
+    return;
+  }
+  const bool takesOver = words.size() == 1 && (ServerAccounts::EqualsIgnoringCase(words[0], "A") ||
+                                               ServerAccounts::EqualsIgnoringCase(words[0], "SAVE"));
+  Clock::time_point at = std::max(m_busyUntil, now);
+  if (takesOver) at += m_takeOverDelay;
+  // Lines keep their order: none runs before one received earlier.
+  if (!m_due.empty()) at = std::max(at, m_due.back().at);
+  if (at <= now) {
+    CarryOut(line);
+  } else {
+    m_due.push_back({at, line});
+  }
+}
+
+std::chrono::milliseconds StandInServer::RunDue() {
+  while (!m_due.empty() && m_due.front().at <= Clock::now()) {
+    const std::string line = m_due.front().line;
+    m_due.pop_front();
+    CarryOut(line);
+  }
+  if (m_due.empty()) return std::chrono::milliseconds(-1);
+  return std::chrono::duration_cast<std::chrono::milliseconds>(m_due.front().at - Clock::now()) +
+         std::chrono::milliseconds(1);
+}
+
+void StandInServer::CarryOut(const std::string& line) {
   auto words = Words(line);
   if (words.empty()) return;
   const std::string& verb = words[0];
