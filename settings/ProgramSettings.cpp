@@ -1,5 +1,7 @@
 #include "settings/ProgramSettings.h"
 
+#include <algorithm>
+
 namespace kov {
 
 namespace {
@@ -19,6 +21,7 @@ void ProgramSettings::LoadSettings(const IniFile& ini) {
   LOGH = ini.ReadInteger(kSettings, "LOGH", kDefaultLogHeight);
   LANG = ini.ReadInteger(kSettings, "LANG", 0);
   ACCAUTOUPDATE = ini.ReadBool(kSettings, "ACCAUTOUPDATE", false);
+  TAKEOVERWAIT = std::clamp(ini.ReadInteger(kSettings, "TAKEOVERWAIT", kDefaultTakeOverWait), 0, 3600);
 }
 
 bool ProgramSettings::SaveSettings(IniFile& ini) const {
@@ -34,6 +37,8 @@ bool ProgramSettings::SaveSettings(IniFile& ini) const {
   ok &= ini.WriteInteger(kSettings, "LOGH", LOGH);
   ok &= ini.WriteInteger(kSettings, "LANG", LANG);
   ok &= ini.WriteBool(kSettings, "ACCAUTOUPDATE", ACCAUTOUPDATE);
+  if (TAKEOVERWAIT != kDefaultTakeOverWait || ini.HasKey(kSettings, "TAKEOVERWAIT"))
+    ok &= ini.WriteInteger(kSettings, "TAKEOVERWAIT", TAKEOVERWAIT);
   return ok;
 }
 

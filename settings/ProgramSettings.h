@@ -25,6 +25,9 @@ struct ProgramSettings {
   bool ChangesSaved = false;  // never stored in kov.ini
   std::int32_t LANG = 0;
   bool ACCAUTOUPDATE = false;
+  // Seconds to wait after "A" for the server to take the update file over (0: not at all).
+  static constexpr std::int32_t kDefaultTakeOverWait = 15;
+  std::int32_t TAKEOVERWAIT = kDefaultTakeOverWait;
 
   std::int32_t LEFT = kDefaultLeft;
   std::int32_t TOP = kDefaultTop;
@@ -36,7 +39,8 @@ struct ProgramSettings {
   // Reads the eleven keys (missing or garbage values give the defaults) and gives
   // ACCOUNTDIR and SAVEDIR their trailing separator. ChangesSaved is left alone.
   void LoadSettings(const IniFile& ini);
-  // Writes the eleven keys in their fixed order; every other line of the profile stays.
+  // Writes the eleven keys in their fixed order, and TAKEOVERWAIT when it is in the file or
+  // not the default (a profile nobody changed stays byte for byte); every other line stays.
   // False when a value could not be stored (a text holding a line break).
   bool SaveSettings(IniFile& ini) const;
 };

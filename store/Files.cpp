@@ -180,6 +180,18 @@ bool ReplaceFileWith(const std::string& from, const std::string& to, std::string
 
 FileVersion VersionOf(std::FILE* file) { return file ? VersionOf(fileno(file)) : FileVersion{}; }
 
+FileVersion VersionOfPath(const std::string& path) {
+  const int fd = OpenSharedForReading(path);
+  if (fd < 0) return {};
+  const FileVersion v = VersionOf(fd);
+#ifdef _WIN32
+  _close(fd);
+#else
+  ::close(fd);
+#endif
+  return v;
+}
+
 bool ReadAllBytes(const std::string& path, std::string& bytes) {
   bytes.clear();
   std::FILE* f = FOpenSharedForReading(path);

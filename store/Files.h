@@ -51,6 +51,8 @@ struct FileVersion {
 };
 FileVersion VersionOf(int fd);
 FileVersion VersionOf(std::FILE* file);
+// The version of the file at a path now; not known when there is none.
+FileVersion VersionOfPath(const std::string& path);
 // Text for a file whose content changed between opening and the end of its reading.
 inline const char* ChangedWhileReadingText() { return "the file changed while it was being read"; }
 

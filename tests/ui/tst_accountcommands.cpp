@@ -129,6 +129,7 @@ class TestAccountCommands : public QObject {
     explicit Setup(const QStringList& names, const QByteArray& acct = {})
         : fixture(Accounts(names), acct), scoped(console) {
       fixture.Form().Settings().VORNEXDIR = "/srv/vornex/vornexserver";
+      fixture.Form().edReloadAccExecute();  // the server of the loaded shard is the one told
       fixture.MakeCommands();
       fixture.Show();
     }

@@ -129,6 +129,7 @@ class TestDeleteE2E : public QObject {
     const std::string server = m_serverPath.toStdString();
     QTRY_VERIFY_WITH_TIMEOUT(IsServerRunning(server), 10000);
     f.Settings().VORNEXDIR = server;
+    f.edReloadAccExecute();  // the server of the loaded shard is the one told
 
     TimedConsole console;
     ScopedServerConsole scoped(console);

@@ -6,17 +6,23 @@
 #include "console/ServerConsole.h"
 #include "store/Cp1252.h"
 #include "store/LoadAccounts.h"
+#include "settings/ProgramSettings.h"
 #include "store/SaveAcct.h"
+#include "store/ScriptSyntax.h"
 
 namespace {
 
-constexpr const char* kUsage = "save ACCOUNTDIR [--server PATH] [--auto-update]";
+constexpr const char* kUsage = "save ACCOUNTDIR [--server PATH] [--auto-update] [--wait SECONDS]";
 
 int Save(const kovctl::Args& args) {
   std::string dir, server;
   bool autoUpdate = false;
+  int waitSeconds = kov::ProgramSettings::kDefaultTakeOverWait;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--server" && i + 1 < args.size()) server = args[++i];
+    else if (args[i] == "--wait" && i + 1 < args.size() && kov::ParseInteger(args[i + 1]) &&
+             *kov::ParseInteger(args[i + 1]) >= 0)
+      waitSeconds = *kov::ParseInteger(args[++i]);
     else if (args[i] == "--auto-update") autoUpdate = true;
     else if (dir.empty() && args[i].rfind("--", 0) != 0) dir = args[i];
     else {
@@ -48,6 +54,7 @@ int Save(const kovctl::Args& args) {
     if (!r.Delivered()) why = r.MessageText();
     return r.Delivered();
   };
+  options.takeOverWaitMs = waitSeconds * 1000;
   const kov::SaveResult r = kov::WriteAccountUpdates(table, dir, options);
   switch (r.status) {
     case kov::SaveResult::Status::AccountFileMissing:
@@ -75,7 +82,9 @@ int Save(const kovctl::Args& args) {
     return 4;
   }
   std::printf("Send: A (Account Update)\n");
-  return 0;
+  std::printf("Taken over by the server: %d, waiting: %d\n", r.takenOver, r.waiting);
+  // Typed is not taken over: the rows are in the file, but the server has not applied them.
+  return r.waiting > 0 ? 5 : 0;
 }
 
 kovctl::Register reg("save", kUsage, Save);

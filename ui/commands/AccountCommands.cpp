@@ -125,7 +125,8 @@ QString AccountCommands::NameRefusal(const std::string& name) {
 void AccountCommands::edDeleteAccountExecute() {
   if (m_window.busy || m_deleting) return;
   AccountTable& table = m_window.Table();
-  const std::string server = m_window.Settings().VORNEXDIR;
+  // The server of the shard that was loaded: a same-named account elsewhere is not this one.
+  const std::string server = m_window.LoadedServerPath().toStdString();
   if (!IsServerRunning(server)) {
     MessageDialog(Ui("err_Account_Delete"), MsgDlgType::Warning, MsgDlgBtn::OK, &m_window);
     return;

@@ -11,10 +11,13 @@
 #include "ui/commands/NewAccountDialog.h"
 #include "ui/commands/RevertCommand.h"
 #include "ui/commands/SaveCommand.h"
+#include "ui/commands/TakeOverWatch.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/mainwindow/InfoBox.h"
+#include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/PreferencesDialog.h"
+#include "ui/settings/UiText.h"
 #include "ui/settings/UiTextWindows.h"
 #include "ui/widgets/EditPopup.h"
 
@@ -40,8 +43,15 @@ Commands::Commands(MainWindow& window) {
   uiText->Add(UiTextWindows::DeleteConfirmation, confirmation,
               [confirmation] { confirmation->ApplyUiText(); });
   // Only the settings change; Reload Accounts reads the new folder.
-  QObject::connect(window.edSettingsForm, &QAction::triggered, preferences,
-                   &PreferencesDialog::Execute);
+  QObject::connect(window.edSettingsForm, &QAction::triggered, preferences, [&window, preferences] {
+    preferences->Execute();
+    // Save, Delete and the watching stay with the loaded shard until the next reload.
+    const ProgramSettings& s = window.Settings();
+    if (QString::fromStdString(s.ACCOUNTDIR) != window.LoadedAccountDir() ||
+        QString::fromStdString(s.VORNEXDIR) != window.LoadedServerPath())
+      window.AddLogLine(FormatText(Ui("ext_Log_OtherShard"), {window.LoadedAccountDir()}),
+                        LogPane::IconInfo);
+  });
   window.edSettingsForm->setEnabled(true);
 
   Add(std::make_unique<SaveCommand>(window));
@@ -49,6 +59,7 @@ Commands::Commands(MainWindow& window) {
   Add(std::make_unique<AccountCommands>(window, *newAccount, *infoBox, *confirmation));
   Add(std::make_unique<ExportCommands>(window));
   m_revert = Add(std::make_unique<RevertCommand>(window));
+  Add(std::make_unique<TakeOverWatch>(window));
 }
 
 Commands::~Commands() {

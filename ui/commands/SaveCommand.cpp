@@ -10,6 +10,7 @@
 #include "ui/widgets/ProgressWindow.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/widgets/Text1252.h"
+#include "ui/widgets/WaitMilliseconds.h"
 #include "ui/settings/UiText.h"
 
 namespace kov {
@@ -58,7 +59,9 @@ bool SaveCommand::Save() {
   ProgressWindow& progress = m_form.Progress();
   progress.SetRange(0, table.RowCount());
   table.First();
-  const bool live = settings.ACCAUTOUPDATE && IsServerRunning(settings.VORNEXDIR);
+  // The server of the shard that was loaded, whatever the preferences say since.
+  const std::string server = m_form.LoadedServerPath().toStdString();
+  const bool live = settings.ACCAUTOUPDATE && IsServerRunning(server);
   m_form.hide();
   progress.ShowCentered();
 
@@ -71,9 +74,15 @@ bool SaveCommand::Save() {
                                 {FromCp1252(table.Text(row, dbaccount))}));
   };
   options.tellServer = [&](std::string& why) {
-    const ConsoleResult r = SendConsoleCommand("A", settings.VORNEXDIR);
+    const ConsoleResult r = SendConsoleCommand("A", server);
     if (!r.Delivered()) why = r.MessageText();
     return r.Delivered();
+  };
+  options.takeOverWaitMs = settings.TAKEOVERWAIT * 1000;
+  options.pause = [&](int milliseconds) {
+    const QString waiting = Ui("ext_Wait_TakeOver");
+    if (progress.Text() != waiting) progress.SetText(waiting);
+    WaitMilliseconds(milliseconds);
   };
   const SaveResult result = WriteAccountUpdates(table, accountDir, options);
   m_form.show();
@@ -108,6 +117,8 @@ bool SaveCommand::Save() {
     ShowNotice(&m_form, NoticeKind::Information, Ui("msg_Acc_Update"));
   } else if (result.told) {
     m_form.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
+    m_form.AddLogLine(FormatText(Ui("ext_Log_TakenOver"), {result.takenOver, result.waiting}),
+                      result.waiting ? LogPane::IconInfo : LogPane::IconOut);
   } else {
     // The file holds the rows; they stay pending until the server is told.
     ShowNotice(&m_form, NoticeKind::Warning, QString::fromStdString(result.consoleMessage));

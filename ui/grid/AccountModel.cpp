@@ -78,6 +78,7 @@ QVariant AccountModel::data(const QModelIndex& index, int role) const {
       return CellText(row, index.column());
     case Qt::ToolTipRole:
       if (index.column() == ColStatus) {
+        if (m_table.IsWritten(row)) return Ui("ext_Grid_Hint_Sent");
         auto v = m_table.Int(row, dbstatus);
         return v ? StatusWord(*v) : QString();
       }

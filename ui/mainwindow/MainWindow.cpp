@@ -248,6 +248,7 @@ bool MainWindow::LoadSequence(const QString& logText) {
   m_loadComplete = false;
   const std::string dir = m_settings.ACCOUNTDIR;
   m_loadedAccountDir = FromLocal(dir);
+  m_loadedServerPath = FromLocal(m_settings.VORNEXDIR);
   ReadOptions options;
   options.progress = [this](std::uint64_t pos, std::uint64_t max) {
     m_progress->SetRange(0, static_cast<qint64>(max));

@@ -53,6 +53,8 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QString LanguageFolder() const { return m_languageFolder; }
   // The account folder the table was loaded from; saving writes there.
   QString LoadedAccountDir() const { return m_loadedAccountDir; }
+  // The server path in force when the table was loaded; Save, Delete and their "A" use it.
+  QString LoadedServerPath() const { return m_loadedServerPath; }
   // False after a reader stopped on an error: the table is incomplete then.
   bool LoadComplete() const { return m_loadComplete; }
 
@@ -134,6 +136,7 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   AccountTable m_table;
   ProgramSettings m_settings;
   QString m_loadedAccountDir;
+  QString m_loadedServerPath;
   bool m_loadComplete = false;
   bool m_closing = false;
 

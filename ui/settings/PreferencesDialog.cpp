@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QSpinBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -147,7 +148,18 @@ PreferencesDialog::PreferencesDialog(ProgramSettings& settings, QString language
   autoRow->addWidget(m_autoUpdate);
   autoRow->addStretch(1);
   grid->addLayout(autoRow, 7, 0, 1, 2);
-  grid->setRowStretch(8, 1);
+  m_takeOverWaitLabel = new QLabel(page);
+  m_takeOverWaitLabel->setObjectName(QStringLiteral("lblTakeOverWait"));
+  m_takeOverWait = new QSpinBox(page);
+  m_takeOverWait->setObjectName(QStringLiteral("seTakeOverWait"));
+  m_takeOverWait->setRange(0, 3600);
+  m_takeOverWaitLabel->setBuddy(m_takeOverWait);
+  auto* waitRow = new QHBoxLayout;
+  waitRow->addWidget(m_takeOverWaitLabel);
+  waitRow->addWidget(m_takeOverWait);
+  waitRow->addStretch(1);
+  grid->addLayout(waitRow, 8, 0, 1, 2);
+  grid->setRowStretch(9, 1);
 
   m_use = new QPushButton(this);
   m_use->setObjectName(QStringLiteral("btnUse"));
@@ -182,6 +194,8 @@ void PreferencesDialog::ApplyUiText() {
   m_languageLabel->setText(Ui("Language"));
   m_pages->setTabText(0, Ui("f1_Action_SettingsForm"));
   m_autoUpdate->setChecked(m_settings.ACCAUTOUPDATE);
+  m_takeOverWaitLabel->setText(Ui("ext_Prefs_TakeOverWait"));
+  m_takeOverWait->setSuffix(Ui("ext_Prefs_Seconds"));
   const QString folder = Ui("prefs_Ordner");
   m_vornexLabel->setText(FormatText(QStringLiteral("Vornex %s"), {folder}));
   m_accountLabel->setText(FormatText(QStringLiteral("Account %s"), {folder}));
@@ -194,6 +208,7 @@ void PreferencesDialog::LoadFields() {
   m_saveDir->setText(FromSetting(m_settings.SAVEDIR));
   m_language->setCurrentIndex(m_settings.LANG == 0 || m_settings.LANG == 1 ? m_settings.LANG : -1);
   m_autoUpdate->setChecked(m_settings.ACCAUTOUPDATE);
+  m_takeOverWait->setValue(m_settings.TAKEOVERWAIT);
   // setText does not signal when the text is unchanged, but the file may have come or gone.
   CheckField(m_vornexDir, nullptr);
   CheckField(m_accountDir, kAccountFileName);
@@ -225,6 +240,7 @@ void PreferencesDialog::btnUseClick() {
   m_settings.SAVEDIR = AppendPathSeparator(ToSetting(m_saveDir->text()));
   if (m_language->currentIndex() >= 0) m_settings.LANG = m_language->currentIndex();
   m_settings.ACCAUTOUPDATE = m_autoUpdate->isChecked();
+  m_settings.TAKEOVERWAIT = m_takeOverWait->value();
   accept();
 }
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QSpinBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -84,6 +85,8 @@ class PreferencesDialog : public QDialog {
   QComboBox* m_language = nullptr;
   QLabel* m_autoUpdateLabel = nullptr;
   QCheckBox* m_autoUpdate = nullptr;
+  QLabel* m_takeOverWaitLabel = nullptr;
+  QSpinBox* m_takeOverWait = nullptr;
   QPushButton* m_use = nullptr;
   QPushButton* m_cancel = nullptr;
   QString m_selectDirTitle;

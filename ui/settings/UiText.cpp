@@ -131,6 +131,14 @@ constexpr Entry kEntries[] = {
     {u"ext_Review_Revert", u"Revert Selected"},
     {u"ext_Review_Close", u"Close"},
     {u"ext_Review_NotInFile", u"not in the server's file"},
+    {u"ext_Prefs_TakeOverWait", u"Wait for the server's take-over"},
+    {u"ext_Prefs_Seconds", u" s"},
+    {u"ext_Wait_TakeOver", u"Waiting for the server to take the updates over..."},
+    {u"ext_Log_TakenOver", u"The server took over %d account(s); %d still waiting"},
+    {u"ext_Log_TakenOverLater", u"The server took over %d account(s) from the update file"},
+    {u"ext_Log_WorldSave", u"The server saved its accounts; Reload Accounts shows them"},
+    {u"ext_Log_OtherShard", u"The new settings take effect at the next Reload Accounts; until then Save and Delete use %s"},
+    {u"ext_Grid_Hint_Sent", u"Sent to the server, not yet taken over"},
 };
 static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);
 
