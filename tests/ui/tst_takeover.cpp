@@ -1,0 +1,135 @@
+// Save against a live server: rows become stored only when the server has taken their
+// sections out of the update file; rows it has not taken over stay pending and are kept in
+// the file; a later take-over (a world save) is noticed; the server of the loaded shard is the
+// one told, whatever the preferences say since.
+#include <QFile>
+#include <QTest>
+
+#include "console/ServerConsole.h"
+#include "store/SaveAcct.h"
+#include "support/MainWindowFixture.h"
+#include "ui/commands/TakeOverWatch.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/mainwindow/LogPane.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/settings/UiText.h"
+
+using namespace kov;
+using kovtest::AccountFile;
+using kovtest::MainWindowFixture;
+
+namespace {
+
+// A server console that records where "A" went and, when asked, takes the update file over
+// as the server does (empties it).
+class ServerStandIn : public IServerConsole {
+ public:
+  QString updateFile;
+  bool takesOver = true;
+  std::vector<std::string> told;  // the server paths commands were typed to
+
+  bool IsServerRunning(const std::string&) override { return true; }
+  ConsoleResult SendConsoleCommand(const std::string&, const std::string& server) override {
+    told.push_back(server);
+    if (takesOver) {
+      QFile f(updateFile);
+      f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    }
+    return ConsoleResult::Make(ConsoleStatus::Delivered);
+  }
+};
+
+bool LogHas(MainWindow& w, const QString& text) {
+  QStringList lines;
+  for (int i = 0; i < w.Log()->LineCount(); ++i) {
+    if (w.Log()->LineText(i).endsWith(text)) return true;
+    lines << w.Log()->LineText(i);
+  }
+  qWarning() << "not in the log:" << text << "log:" << lines;
+  return false;
+}
+
+}  // namespace
+
+class TestTakeOver : public QObject {
+  Q_OBJECT
+
+  struct Live {
+    Live() : fixture(AccountFile({"[bob]", "PASSWORD=old", "[EOF]"}), QByteArray("\r\n")), scoped(server) {
+      server.updateFile = fixture.accountFolder + "/VornexAcct.scp";
+      MainWindow& w = fixture.Form();
+      w.Settings().VORNEXDIR = "/srv/shard-one/server";
+      w.Settings().ACCAUTOUPDATE = true;
+      w.Settings().TAKEOVERWAIT = 0;
+      w.edReloadAccExecute();
+      fixture.MakeCommands();
+    }
+    void ChangeBob(const char* password) {
+      AccountTable& t = fixture.Form().Table();
+      QVERIFY(t.Locate("bob"));
+      t.Edit();
+      t.SetText(dbpasswort, password);
+      t.SetInt(dbstatus, StatusChanged);
+      t.Post();
+    }
+    RowId Bob() {
+      AccountTable& t = fixture.Form().Table();
+      return t.Locate("bob") ? t.Current() : kNoRow;
+    }
+    QByteArray UpdateFile() {
+      QFile f(server.updateFile);
+      f.open(QIODevice::ReadOnly);
+      return f.readAll();
+    }
+    MainWindowFixture fixture;
+    ServerStandIn server;
+    ScopedServerConsole scoped;
+  };
+
+ private slots:
+  void rowsBecomeStoredWhenTheServerTookThemOver() {
+    Live l;
+    l.server.takesOver = true;
+    l.fixture.Form().Settings().TAKEOVERWAIT = 5;
+    l.ChangeBob("new");
+    l.fixture.Form().edLiveUpdate->trigger();
+    AccountTable& t = l.fixture.Form().Table();
+    QCOMPARE(t.IntOr0(l.Bob(), dbstatus), StatusStored);
+    QVERIFY(!t.IsWritten(l.Bob()));
+    QVERIFY(LogHas(l.fixture.Form(), FormatText(Ui("ext_Log_TakenOver"), {1, 0})));
+  }
+
+  void rowsNotTakenOverWaitAndAreNoticedLater() {
+    Live l;
+    l.server.takesOver = false;  // busy: "A" typed, nothing taken over
+    l.ChangeBob("first");
+    MainWindow& w = l.fixture.Form();
+    w.edLiveUpdate->trigger();
+    AccountTable& t = w.Table();
+    QCOMPARE(t.IntOr0(l.Bob(), dbstatus), StatusChanged);
+    QVERIFY(t.IsWritten(l.Bob()));
+    QVERIFY(LogHas(w, FormatText(Ui("ext_Log_TakenOver"), {0, 1})));
+    const QModelIndex status = w.Model().index(t.ViewIndexOf(l.Bob()), AccountModel::ColStatus);
+    QCOMPARE(w.Model().data(status, Qt::ToolTipRole).toString(), Ui("ext_Grid_Hint_Sent"));
+    // A second save while the server is busy still holds the first one's change.
+    w.edLiveUpdate->trigger();
+    QVERIFY(l.UpdateFile().contains("PASSWORD=first"));
+    // The server wakes and takes the file over (a world save): the row becomes stored.
+    QFile(l.server.updateFile).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QTRY_COMPARE_WITH_TIMEOUT(t.IntOr0(l.Bob(), dbstatus), StatusStored, 5000);
+    QVERIFY(LogHas(w, FormatText(Ui("ext_Log_TakenOverLater"), {1})));
+  }
+
+  void theLoadedShardsServerIsTheOneTold() {
+    Live l;
+    MainWindow& w = l.fixture.Form();
+    // The preferences now name another server; the table is still the first shard's.
+    w.Settings().VORNEXDIR = "/srv/shard-two/server";
+    l.ChangeBob("new");
+    w.edLiveUpdate->trigger();
+    QCOMPARE(l.server.told, (std::vector<std::string>{"/srv/shard-one/server"}));
+  }
+};
+
+QTEST_MAIN(TestTakeOver)
+#include "tst_takeover.moc"
