@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "store/LoadAccounts.h"
+#include "store/RemoveSections.h"
 #include "store/ReadAcc.h"
 #include "ui/commands/ReviewDialog.h"
 #include "ui/grid/AccountGrid.h"
@@ -90,6 +91,20 @@ int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {
     if (s == StatusNew) added.push_back(row);
   }
   int done = 0;
+  // A reverted row's section must leave the update file too, or the server would still
+  // apply it (and the next load would bring it back); when it cannot, the row stays marked.
+  const std::string updateFile =
+      JoinPath(QDir::toNativeSeparators(m_form.LoadedAccountDir()).toStdString(), kUpdateFileName);
+  auto takeOut = [&](const std::vector<RowId>& of) {
+    std::vector<std::string> names;
+    for (RowId row : of) names.emplace_back(table.Text(row, dbaccount));
+    const RemoveSectionsResult r = RemoveAccountSections(updateFile, names);
+    if (!r.ok)
+      ShowNotice(&m_form, NoticeKind::Error,
+                 QStringLiteral("Nothing was reverted: %1").arg(QString::fromStdString(r.error)));
+    return r.ok;
+  };
+  if (!changed.empty() && !takeOut(changed)) changed.clear();
   if (!changed.empty()) {
     ServerAccounts server;
     QString error;
@@ -133,6 +148,7 @@ int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {
         MessageDialog(FormatText(Ui("ext_Revert_Confirm_New"), {name}), MsgDlgType::Confirmation,
                       MsgDlgBtn::Yes | MsgDlgBtn::No, &m_form) != MsgDlgBtn::Yes)
       continue;
+    if (!takeOut({row})) continue;
     table.SetCurrent(row);
     table.Delete();
     ++done;
