@@ -27,6 +27,13 @@ std::string ConsoleResult::MessageText() const {
   return {};
 }
 
+std::string ConsoleResult::NoticeText() const {
+  if (status == ConsoleStatus::EditFieldNotFound && !reason.empty()) {
+    return MessageText() + "\n" + reason;
+  }
+  return MessageText();
+}
+
 std::optional<std::string> CommandRefusal(const std::string& command) {
   for (unsigned char c : command) {
     if (c < 0x20 || c == 0x7F) {

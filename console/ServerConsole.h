@@ -23,13 +23,17 @@ enum class ConsoleStatus {
 
 struct ConsoleResult {
   ConsoleStatus status = ConsoleStatus::HandleNotFound;
-  // Refused: why, for the operator. Otherwise a hint for diagnostics (which tool failed).
+  // Refused: why, for the operator. Otherwise why nothing was typed (the server is stopped,
+  // another program has its terminal, which tool failed), shown below the fixed text.
   std::string reason;
 
   bool Delivered() const { return status == ConsoleStatus::Delivered; }
   // What a message box shows: the fixed texts above, the reason for a refusal, empty
   // when delivered.
   std::string MessageText() const;
+  // What the operator is told: MessageText, and below the fixed "Edit field handle not
+  // found!" the reason when there is one.
+  std::string NoticeText() const;
 
   static ConsoleResult Make(ConsoleStatus status, std::string reason = {});
 };

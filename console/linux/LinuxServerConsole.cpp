@@ -39,6 +39,29 @@ bool IsTerminalPath(const std::string& path) {
   return path.rfind("/dev/pts/", 0) == 0 || path.rfind("/dev/tty", 0) == 0;
 }
 
+std::string TrimLineEnds(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+// Why the server itself would not read a line written to its input now.
+std::optional<std::string> ServerInputRefusal(const ProcessEntry& server, bool terminal) {
+  auto stat = procfs::Stat(server.pid);
+  if (!stat) return "the server has ended";
+  std::optional<std::uint64_t> device;
+  if (terminal) {
+    struct stat st;
+    std::string fd0 = "/proc/" + std::to_string(server.pid) + "/fd/0";
+    if (::stat(fd0.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+      return "the server's terminal cannot be examined";
+    }
+    device = st.st_rdev;
+  }
+  return procfs::InputRefusal(*stat, device);
+}
+
 std::vector<std::string> TmuxSockets(const std::vector<std::string>& serverEnv) {
   std::vector<std::string> sockets;
   if (auto tmux = procfs::EnvironmentValue(serverEnv, "TMUX")) {
@@ -120,12 +143,18 @@ ConsoleResult LinuxServerConsole::SendConsoleCommand(const std::string& command,
   Attempt attempt;
   auto stdinPath = StdinPath(server->pid);
   if (stdinPath) {
+    const bool terminal = IsTerminalPath(*stdinPath);
+    // A stopped or background server leaves its terminal to another program, usually the
+    // shell that started it, which would run the line as a shell command.
+    const InputCheck inputCheck = [&] { return ServerInputRefusal(*server, terminal); };
     auto env = procfs::Environment(server->pid);
     std::string line = kLineKill + command + "\n";
-    if (IsTerminalPath(*stdinPath)) {
-      attempt = TryTmux(*stdinPath, env, line, deadline);
+    if (auto refusal = inputCheck()) {
+      attempt = {Outcome::Failed, *refusal};
+    } else if (terminal) {
+      attempt = TryTmux(*stdinPath, env, line, inputCheck, deadline);
       if (attempt.outcome == Outcome::NotThisWay) {
-        attempt = TryScreen(env, line, deadline);
+        attempt = TryScreen(env, line, inputCheck, deadline);
       }
     } else {
       attempt = TryPipe(*server, command);
@@ -147,11 +176,13 @@ ConsoleResult LinuxServerConsole::SendConsoleCommand(const std::string& command,
 
 LinuxServerConsole::Attempt LinuxServerConsole::TryTmux(
     const std::string& stdinPath, const std::vector<std::string>& serverEnv,
-    const std::string& line, ToolRunner::Clock::time_point deadline) const {
+    const std::string& line, const InputCheck& inputCheck,
+    ToolRunner::Clock::time_point deadline) const {
   const std::string& tmux = m_options.tmuxProgram;
   for (const auto& socket : TmuxSockets(serverEnv)) {
     auto panes = ToolRunner::Run(
-        {tmux, "-S", socket, "list-panes", "-a", "-F", "#{pane_id} #{pane_tty}"}, {}, deadline);
+        {tmux, "-S", socket, "list-panes", "-a", "-F", "#{pane_id} #{pane_in_mode} #{pane_tty}"},
+        {}, deadline);
     if (!panes.started) return {Outcome::NotThisWay, "tmux cannot be run"};
     if (panes.timedOut) return {Outcome::Failed, "tmux did not answer in time"};
     if (panes.exitStatus != 0) continue;  // a stale socket or a server we may not use
@@ -161,10 +192,24 @@ LinuxServerConsole::Attempt LinuxServerConsole::TryTmux(
       if (end == std::string::npos) end = panes.output.size();
       std::string row = panes.output.substr(start, end - start);
       start = end + 1;
-      auto blank = row.find(' ');
-      if (blank == std::string::npos || row.substr(blank + 1) != stdinPath) continue;
+      auto first = row.find(' ');
+      auto second = first == std::string::npos ? first : row.find(' ', first + 1);
+      if (second == std::string::npos || row.substr(second + 1) != stdinPath) continue;
       // The pane id, never a session name: a name could be ambiguous or look like an option.
-      std::string pane = row.substr(0, blank);
+      std::string pane = row.substr(0, first);
+      if (row.substr(first + 1, second - first - 1) != "0") {
+        // The operator scrolling back (or a tree or view mode) hides what the server
+        // answers: end every mode of the pane, as its own keys would.
+        ToolRunner::Run({tmux, "-S", socket, "copy-mode", "-q", "-t", pane}, {}, deadline);
+        auto mode = ToolRunner::Run(
+            {tmux, "-S", socket, "display-message", "-p", "-t", pane, "#{pane_in_mode}"}, {},
+            deadline);
+        if (!mode.Succeeded() || TrimLineEnds(mode.output) != "0") {
+          return {Outcome::Failed, "the server's tmux pane " + pane +
+                                       " could not be taken out of copy mode"};
+        }
+      }
+      if (auto refusal = inputCheck()) return {Outcome::Failed, *refusal};
       std::string buffer = "kov-console-" + std::to_string(::getpid());
       auto load =
           ToolRunner::Run({tmux, "-S", socket, "load-buffer", "-b", buffer, "-"}, line, deadline);
@@ -182,25 +227,58 @@ LinuxServerConsole::Attempt LinuxServerConsole::TryTmux(
 
 LinuxServerConsole::Attempt LinuxServerConsole::TryScreen(
     const std::vector<std::string>& serverEnv, const std::string& line,
-    ToolRunner::Clock::time_point deadline) const {
+    const InputCheck& inputCheck, ToolRunner::Clock::time_point deadline) const {
   auto sty = procfs::EnvironmentValue(serverEnv, "STY");
   if (!sty || sty->empty()) return {};
   std::string window = procfs::EnvironmentValue(serverEnv, "WINDOW").value_or("0");
-  const std::string& screen = m_options.screenProgram;
   auto env = ScreenEnvironment(serverEnv);
+  auto screen = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {m_options.screenProgram, "-S", *sty, "-p", window});
+    return ToolRunner::Run(args, {}, deadline, env);
+  };
 
   // "stuff" would expand "$" and "^" sequences; a register read from a file arrives as is.
   TempFile file(line);
   if (file.Path().empty()) return {Outcome::Failed, "no temporary file for screen"};
-  auto read = ToolRunner::Run({screen, "-S", *sty, "-p", window, "-X", "readreg", "k", file.Path()},
-                              {}, deadline, env);
-  if (!read.started) return {Outcome::Failed, "screen cannot be run"};
+
+  // Copy mode and screen's own prompts lie over the window and would take the pasted line
+  // for keys. Only "copy" tells whether one is there: on a bare window it enters copy mode,
+  // otherwise it complains; its message (on an attached display) says which. A window no
+  // display shows takes the copy mode without a word, and a detached session has no
+  // messages at all; the marker tells "no message" from an old one.
+  const std::string marker = "kov-console-check-" + std::to_string(::getpid());
+  auto mark = screen({"-Q", "echo", marker});
+  if (!mark.started) return {Outcome::Failed, "screen cannot be run"};
+  if (!mark.Succeeded()) return {Outcome::Failed, "screen session " + *sty + " did not answer"};
+  if (!screen({"-X", "copy"}).Succeeded()) return {Outcome::Failed, "screen copy failed"};
+  auto said = screen({"-Q", "lastmsg"});
+  const std::string message = said.Succeeded() ? TrimLineEnds(said.output) : marker;
+  const bool entered = message.rfind("Copy mode - ", 0) == 0;
+  if (!entered && message != marker) {
+    return {Outcome::Failed,
+            "the server's screen window " + window +
+                " is in copy mode or shows a prompt of screen; leave it and send again"};
+  }
+  // Escape ends the copy mode just entered, or one kept from before a detach. On a bare
+  // window it reaches the server, and the Ctrl-U in front of the line throws it away.
+  if (!screen({"-X", "stuff", "\x1b"}).Succeeded()) {
+    return {Outcome::Failed, "screen stuff failed"};
+  }
+  if (entered) {
+    auto left = screen({"-Q", "lastmsg"});
+    if (!left.Succeeded() || TrimLineEnds(left.output) != "Copy mode aborted") {
+      return {Outcome::Failed,
+              "the server's screen window " + window + " could not be taken out of copy mode"};
+    }
+  }
+  if (auto refusal = inputCheck()) return {Outcome::Failed, *refusal};
+
+  auto read = screen({"-X", "readreg", "k", file.Path()});
   if (!read.Succeeded()) return {Outcome::Failed, "screen readreg failed"};
-  auto paste =
-      ToolRunner::Run({screen, "-S", *sty, "-p", window, "-X", "paste", "k"}, {}, deadline, env);
+  auto paste = screen({"-X", "paste", "k"});
   // screen -X returns before the session has acted; a query is answered only after the
   // commands before it were carried out, so the file is not removed under screen's feet.
-  ToolRunner::Run({screen, "-S", *sty, "-Q", "number"}, {}, deadline, env);
+  screen({"-Q", "number"});
   if (!paste.Succeeded()) return {Outcome::Failed, "screen paste failed"};
   return {Outcome::Delivered, "screen session " + *sty};
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +19,9 @@ class LinuxServerConsole : public IServerConsole {
   struct Options {
     std::string tmuxProgram = "tmux";
     std::string screenProgram = "screen";
-    // For the whole command: every tool run of one send shares it.
-    std::chrono::milliseconds timeout{3000};
+    // For the whole command: every tool run of one send shares it. Taking a screen window
+    // out of copy mode costs about a second: screen shows each message that long.
+    std::chrono::milliseconds timeout{5000};
   };
 
   LinuxServerConsole() = default;
@@ -35,10 +38,14 @@ class LinuxServerConsole : public IServerConsole {
     std::string note;
   };
 
+  // Asked again right before the line is typed: why the server itself would not read it.
+  using InputCheck = std::function<std::optional<std::string>()>;
+
   Attempt TryTmux(const std::string& stdinPath, const std::vector<std::string>& serverEnv,
-                  const std::string& line, ToolRunner::Clock::time_point deadline) const;
+                  const std::string& line, const InputCheck& inputCheck,
+                  ToolRunner::Clock::time_point deadline) const;
   Attempt TryScreen(const std::vector<std::string>& serverEnv, const std::string& line,
-                    ToolRunner::Clock::time_point deadline) const;
+                    const InputCheck& inputCheck, ToolRunner::Clock::time_point deadline) const;
   static Attempt TryPipe(const ProcessEntry& server, const std::string& command);
 
   Options m_options;

@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <memory>
 
 namespace kov {
@@ -73,19 +75,74 @@ std::optional<std::string> ExecutablePath(std::uint32_t pid) {
   return path;
 }
 
-std::optional<std::uint64_t> StartTime(std::uint32_t pid) {
-  auto stat = ReadWhole(ProcFile(pid, "stat"));
-  if (!stat) return std::nullopt;
-  // The command name in parentheses may hold blanks and ")": fields count from the last ")".
-  auto close = stat->rfind(')');
-  if (close == std::string::npos) return std::nullopt;
-  std::size_t pos = close + 1;
-  // Field 3 (state) follows the name; the start time is field 22.
-  for (int field = 3; field < 22; ++field) {
-    pos = stat->find(' ', pos + 1);
-    if (pos == std::string::npos) return std::nullopt;
+std::optional<ProcessStat> ParseStat(std::string_view text) {
+  auto open = text.find('(');
+  auto close = text.rfind(')');
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
+    return std::nullopt;
   }
-  return std::strtoull(stat->c_str() + pos + 1, nullptr, 10);
+  // Fields 3 onwards, one blank apart; the last may end with a line end.
+  std::vector<std::string_view> fields;
+  std::size_t pos = close + 1;
+  while (pos < text.size() && fields.size() < 20) {
+    if (text[pos] != ' ') return std::nullopt;
+    auto end = text.find_first_of(" \n", pos + 1);
+    if (end == std::string_view::npos) end = text.size();
+    fields.push_back(text.substr(pos + 1, end - pos - 1));
+    pos = end;
+    if (pos < text.size() && text[pos] == '\n') break;
+  }
+  if (fields.size() < 20 || fields[0].size() != 1) return std::nullopt;
+  auto number = [](std::string_view field, auto& value) {
+    auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    return error == std::errc() && end == field.data() + field.size() && !field.empty();
+  };
+  ProcessStat stat;
+  stat.state = fields[0][0];
+  // fields[i] is field i + 3.
+  if (!number(fields[2], stat.pgrp) || !number(fields[4], stat.ttyNr) ||
+      !number(fields[5], stat.tpgid) || !number(fields[19], stat.startTime)) {
+    return std::nullopt;
+  }
+  return stat;
+}
+
+std::optional<ProcessStat> Stat(std::uint32_t pid) {
+  auto text = ReadWhole(ProcFile(pid, "stat"));
+  if (!text) return std::nullopt;
+  return ParseStat(*text);
+}
+
+std::optional<std::uint64_t> StartTime(std::uint32_t pid) {
+  auto stat = Stat(pid);
+  if (!stat) return std::nullopt;
+  return stat->startTime;
+}
+
+std::optional<std::string> InputRefusal(const ProcessStat& stat,
+                                        std::optional<std::uint64_t> terminalDevice) {
+  if (stat.state == 'T') {
+    return "the server is stopped (suspended with Ctrl-Z or a stop signal); continue it and "
+           "send again";
+  }
+  if (stat.state == 't') return "the server is stopped by a debugger";
+  if (!terminalDevice) return std::nullopt;  // a pipe: nothing else reads it
+  // tty_nr packs the device number as the kernel does: minor in bits 0-7 and 20-31,
+  // major in bits 8-19.
+  const auto tty = static_cast<std::uint64_t>(stat.ttyNr);
+  const unsigned ttyMajor = (tty >> 8) & 0xfff;
+  const unsigned ttyMinor = (tty & 0xff) | ((tty >> 12) & 0xfff00);
+  if (stat.ttyNr == 0 || ttyMajor != ::major(*terminalDevice) ||
+      ttyMinor != ::minor(*terminalDevice)) {
+    // Then its foreground group cannot be read here, and a shell may be the one reading.
+    return "the terminal the server reads is not its controlling terminal, so it cannot be "
+           "told whether the server or another program would read the command";
+  }
+  if (stat.tpgid != stat.pgrp) {
+    return "another program is in the foreground of the server's terminal (the server runs "
+           "in the background or was suspended)";
+  }
+  return std::nullopt;
 }
 
 std::string CommandName(std::uint32_t pid) {
@@ -121,15 +178,10 @@ std::optional<std::string> EnvironmentValue(const std::vector<std::string>& env,
 }
 
 bool StillRunning(const ProcessEntry& process) {
-  auto stat = ReadWhole(ProcFile(process.pid, "stat"));
-  if (!stat) return false;
+  auto stat = Stat(process.pid);
   // A zombie has ended; only its parent has not collected it yet.
-  auto close = stat->rfind(')');
-  if (close == std::string::npos || close + 2 >= stat->size()) return false;
-  char state = (*stat)[close + 2];
-  if (state == 'Z' || state == 'X') return false;
-  auto start = StartTime(process.pid);
-  return start && *start == process.startTime;
+  if (!stat || stat->state == 'Z' || stat->state == 'X') return false;
+  return stat->startTime == process.startTime;
 }
 
 std::optional<ProcessEntry> FindServerProcess(const std::string& serverPath) {

@@ -13,12 +13,14 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
 #include "console/ServerConsole.h"
 #include "console/linux/LinuxServerConsole.h"
+#include "console/linux/ProcFs.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -38,15 +40,34 @@ void WriteScript(const fs::path& path, const std::string& body) {
   fs::permissions(path, fs::perms::owner_all);
 }
 
+// How a child on a terminal holds it.
+enum class Tty {
+  Controlling,  // a session of its own with the terminal as its controlling terminal, in
+                // the foreground, as tmux and screen start a program
+  Borrowed,     // opened in our session without becoming its controlling terminal
+};
+
 // A process started from a file of our choosing, killed at the end of the test.
 class Child {
  public:
   // stdinPath: a file to open as standard input (O_RDWR for terminals, O_RDONLY otherwise).
   Child(const fs::path& program, const std::string& stdinPath, const fs::path& stdoutPath,
-        const std::vector<std::string>& extraEnv = {}, std::vector<std::string> args = {}) {
+        const std::vector<std::string>& extraEnv = {}, std::vector<std::string> args = {},
+        Tty tty = Tty::Controlling) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    int inFlags = stdinPath.rfind("/dev/pts/", 0) == 0 ? (O_RDWR | O_NOCTTY) : O_RDONLY;
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    int inFlags = O_RDONLY;
+    if (stdinPath.rfind("/dev/pts/", 0) == 0) {
+      inFlags = O_RDWR;
+      if (tty == Tty::Controlling) {
+        // The session leader's first terminal opened becomes its controlling terminal.
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+      } else {
+        inFlags |= O_NOCTTY;
+      }
+    }
     posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(), inFlags, 0);
     posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
@@ -64,15 +85,18 @@ class Child {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    int rc = ::posix_spawn(&m_pid, name.c_str(), &actions, nullptr, argv.data(), envp.data());
+    int rc = ::posix_spawn(&m_pid, name.c_str(), &actions, &attr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
     if (rc != 0) m_pid = -1;
-    // Until the child has exec'd, its path is ours.
+    // Until the child has exec'd, its path is ours; while the new program is being loaded,
+    // its environment reads empty.
     for (int i = 0; i < 200 && m_pid > 0; ++i) {
       char buffer[4096];
       std::string link = "/proc/" + std::to_string(m_pid) + "/exe";
       ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
-      if (n > 0 && std::string(buffer, n).find(program.filename().string()) != std::string::npos) {
+      if (n > 0 && std::string(buffer, n).find(program.filename().string()) != std::string::npos &&
+          !kov::procfs::Environment(static_cast<std::uint32_t>(m_pid)).empty()) {
         break;
       }
       std::this_thread::sleep_for(5ms);
@@ -93,6 +117,16 @@ class Child {
  private:
   pid_t m_pid = -1;
 };
+
+// Waits until the process's /proc/PID/stat fulfils the condition.
+bool WaitForStat(pid_t pid, const std::function<bool(const kov::procfs::ProcessStat&)>& done) {
+  for (int i = 0; i < 500; ++i) {
+    auto stat = kov::procfs::Stat(static_cast<std::uint32_t>(pid));
+    if (stat && done(*stat)) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
 
 class LinuxServerConsoleTest : public ::testing::Test {
  protected:
@@ -243,6 +277,25 @@ TEST_F(LinuxServerConsoleTest, InputThatIsNoConsoleGivesEditFieldNotFound) {
   EXPECT_EQ(result.MessageText(), "Edit field handle not found!");
 }
 
+TEST_F(LinuxServerConsoleTest, StoppedServerOnAPipeGetsNothingWritten) {
+  Child server(m_server, m_fifo, m_dir / "out.txt");
+  ASSERT_GT(server.Pid(), 0);
+  ::kill(server.Pid(), SIGSTOP);
+  ASSERT_TRUE(WaitForStat(server.Pid(), [](const auto& s) { return s.state == 'T'; }));
+
+  auto result =
+      kov::PlatformServerConsole().SendConsoleCommand("ACCOUNT bob DELETE", m_server.string());
+  EXPECT_EQ(result.status, ConsoleStatus::EditFieldNotFound);
+  EXPECT_NE(result.reason.find("stopped"), std::string::npos) << result.reason;
+  EXPECT_EQ(result.NoticeText(), "Edit field handle not found!\n" + result.reason);
+
+  ::kill(server.Pid(), SIGCONT);
+  ASSERT_TRUE(WaitForStat(server.Pid(), [](const auto& s) { return s.state != 'T'; }));
+  EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand("SAVE", m_server.string()).Delivered());
+  // The refused line would have waited in the pipe and come first.
+  EXPECT_EQ(WaitForOutput(m_dir / "out.txt", 5), "SAVE\n");
+}
+
 class TerminalServerTest : public LinuxServerConsoleTest {
  protected:
   void SetUp() override {
@@ -255,7 +308,15 @@ class TerminalServerTest : public LinuxServerConsoleTest {
   }
   void TearDown() override {
     ::close(m_master);
+    for (int fd : m_moreMasters) ::close(fd);
     LinuxServerConsoleTest::TearDown();
+  }
+  // Another terminal, for a server of its own.
+  std::string NewTerminal() {
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return {};
+    m_moreMasters.push_back(master);
+    return ::ptsname(master);
   }
   kov::LinuxServerConsole ConsoleWith(const std::string& tmux, const std::string& screen,
                                       std::chrono::milliseconds timeout) {
@@ -268,6 +329,7 @@ class TerminalServerTest : public LinuxServerConsoleTest {
 
   int m_master = -1;
   std::string m_tty;
+  std::vector<int> m_moreMasters;
 };
 
 TEST_F(TerminalServerTest, MissingOrHangingToolsGiveEditFieldNotFoundInTime) {
@@ -314,6 +376,74 @@ TEST_F(TerminalServerTest, ServerEndingWhileTheConsoleIsSoughtGivesHandleNotFoun
   auto console = ConsoleWith((m_dir / "tmux").string(), (m_dir / "missing").string(), 2s);
   auto result = console.SendConsoleCommand("A", m_server.string());
   EXPECT_EQ(result.status, ConsoleStatus::HandleNotFound) << result.reason;
+}
+
+TEST_F(TerminalServerTest, ServerThatWouldNotReadItsTerminalIsNeverTypedInto) {
+  // Tools that note each call: for such a server not even the console may be looked up.
+  const fs::path calls = m_dir / "tool-calls.txt";
+  WriteScript(m_dir / "tool", "echo \"$0 $*\" >>'" + calls.string() + "'; exit 1");
+  const fs::path shell = m_dir / "Server" / "Shell";
+  fs::copy_file("/bin/bash", shell);
+  std::ofstream(m_dir / "sock") << "";
+  const std::vector<std::string> env = {"TMUX=" + (m_dir / "sock").string() + ",1,0",
+                                        "TMUX_PANE=%0", "STY=1.srv", "WINDOW=0"};
+  auto console = ConsoleWith((m_dir / "tool").string(), (m_dir / "tool").string(), 2s);
+
+  enum class Kind { Foreground, Stopped, ChildInForeground, NotControllingTerminal };
+  struct Case {
+    std::string what;
+    Kind kind;
+    std::string refusal;  // a part of the reason; empty: the tools are asked
+  };
+  const std::vector<Case> cases = {
+      {"stopped with SIGSTOP", Kind::Stopped, "stopped"},
+      // As a shell running a program in the foreground, or a server suspended with Ctrl-Z
+      // whose shell took the terminal back.
+      {"another process group in the foreground", Kind::ChildInForeground,
+       "another program is in the foreground"},
+      {"terminal opened without becoming the controlling one", Kind::NotControllingTerminal,
+       "not its controlling terminal"},
+      {"in the foreground (the tools are asked)", Kind::Foreground, ""},
+  };
+  for (const auto& c : cases) {
+    fs::remove(calls);
+    const std::string tty = NewTerminal();
+    ASSERT_FALSE(tty.empty());
+    fs::path program = m_server;
+    std::vector<std::string> args;
+    Tty mode = Tty::Controlling;
+    if (c.kind == Kind::ChildInForeground) {
+      program = shell;
+      // An interactive shell puts sleep into a group of its own and gives it the terminal.
+      args = {"--norc", "--noprofile", "-i", "-c", "sleep 30; :"};
+    } else if (c.kind == Kind::NotControllingTerminal) {
+      mode = Tty::Borrowed;
+    }
+    Child server(program, tty, m_dir / "out.txt", env, args, mode);
+    ASSERT_GT(server.Pid(), 0) << c.what;
+    if (c.kind == Kind::Stopped) {
+      ::kill(server.Pid(), SIGSTOP);
+      ASSERT_TRUE(WaitForStat(server.Pid(), [](const auto& s) { return s.state == 'T'; }));
+    } else if (c.kind == Kind::ChildInForeground) {
+      // Until sleep has replaced the shell's copy of itself in the child, that copy would
+      // be taken for the most recently started server.
+      ASSERT_TRUE(WaitForStat(server.Pid(), [&](const auto& s) {
+        return s.tpgid > 0 && s.tpgid != s.pgrp &&
+               kov::procfs::ExecutablePath(static_cast<std::uint32_t>(s.tpgid)) !=
+                   shell.string();
+      })) << c.what;
+    }
+
+    auto result = console.SendConsoleCommand("touch pwned", program.string());
+    EXPECT_EQ(result.status, ConsoleStatus::EditFieldNotFound) << c.what << ": " << result.reason;
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(fs::exists(calls)) << c.what;
+    } else {
+      EXPECT_NE(result.reason.find(c.refusal), std::string::npos) << c.what << ": "
+                                                                   << result.reason;
+      EXPECT_FALSE(fs::exists(calls)) << c.what << ": " << ReadFile(calls);
+    }
+  }
 }
 
 }  // namespace

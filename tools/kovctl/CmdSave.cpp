@@ -51,7 +51,7 @@ int Save(const kovctl::Args& args) {
   options.live = autoUpdate && kov::IsServerRunning(server);
   options.tellServer = [&](std::string& why) {
     const kov::ConsoleResult r = kov::SendConsoleCommand("A", server);
-    if (!r.Delivered()) why = r.MessageText();
+    if (!r.Delivered()) why = r.NoticeText();
     return r.Delivered();
   };
   options.takeOverWaitMs = waitSeconds * 1000;

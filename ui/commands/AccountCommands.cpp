@@ -167,7 +167,7 @@ void AccountCommands::edDeleteAccountExecute() {
         deleted.push_back(name);
       }
     } else {
-      ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.MessageText()));
+      ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.NoticeText()));
     }
     WaitMilliseconds(kCommandPause);
   }
@@ -197,7 +197,7 @@ void AccountCommands::edDeleteAccountExecute() {
     const ConsoleResult sent = SendConsoleCommand("A", server);
     m_window.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
     if (!sent.Delivered())
-      ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.MessageText()));
+      ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.NoticeText()));
   }
   if (!refusals.isEmpty())
     ShowNotice(&m_window, NoticeKind::Warning, refusals.join(QStringLiteral("\n")));

@@ -75,7 +75,7 @@ bool SaveCommand::Save() {
   };
   options.tellServer = [&](std::string& why) {
     const ConsoleResult r = SendConsoleCommand("A", server);
-    if (!r.Delivered()) why = r.MessageText();
+    if (!r.Delivered()) why = r.NoticeText();
     return r.Delivered();
   };
   options.takeOverWaitMs = settings.TAKEOVERWAIT * 1000;
