@@ -205,8 +205,8 @@ LinuxServerConsole::Attempt LinuxServerConsole::TryTmux(
             {tmux, "-S", socket, "display-message", "-p", "-t", pane, "#{pane_in_mode}"}, {},
             deadline);
         if (!mode.Succeeded() || TrimLineEnds(mode.output) != "0") {
-          return {Outcome::Failed, "the server's tmux pane " + pane +
-                                       " could not be taken out of copy mode"};
+          return {Outcome::Failed,
+                  "the server's tmux pane " + pane + " could not be taken out of copy mode"};
         }
       }
       if (auto refusal = inputCheck()) return {Outcome::Failed, *refusal};

@@ -1,5 +1,4 @@
 #include "console/linux/ProcFs.h"
-#include "store/LetterCase.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,6 +10,8 @@
 #include <cerrno>
 #include <charconv>
 #include <memory>
+
+#include "store/LetterCase.h"
 
 namespace kov {
 

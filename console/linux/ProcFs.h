@@ -17,11 +17,11 @@ namespace kov::procfs {
 std::optional<std::string> ExecutablePath(std::uint32_t pid);
 // What the console bridge uses of /proc/PID/stat.
 struct ProcessStat {
-  char state = '?';            // field 3: R, S, D, T (stopped), t (tracing stop), Z, ...
-  std::int64_t pgrp = 0;       // field 5: process group
-  std::int64_t ttyNr = 0;      // field 7: controlling terminal, 0 for none
-  std::int64_t tpgid = -1;     // field 8: foreground process group of that terminal
-  std::uint64_t startTime = 0; // field 22: clock ticks after boot
+  char state = '?';             // field 3: R, S, D, T (stopped), t (tracing stop), Z, ...
+  std::int64_t pgrp = 0;        // field 5: process group
+  std::int64_t ttyNr = 0;       // field 7: controlling terminal, 0 for none
+  std::int64_t tpgid = -1;      // field 8: foreground process group of that terminal
+  std::uint64_t startTime = 0;  // field 22: clock ticks after boot
 };
 // The fields of the text of /proc/PID/stat, counted from the last ")" (the command name in
 // parentheses may hold blanks and ")"); nullopt when the text is cut short or malformed.

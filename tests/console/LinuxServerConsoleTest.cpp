@@ -13,8 +13,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -291,7 +291,8 @@ TEST_F(LinuxServerConsoleTest, StoppedServerOnAPipeGetsNothingWritten) {
 
   ::kill(server.Pid(), SIGCONT);
   ASSERT_TRUE(WaitForStat(server.Pid(), [](const auto& s) { return s.state != 'T'; }));
-  EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand("SAVE", m_server.string()).Delivered());
+  EXPECT_TRUE(
+      kov::PlatformServerConsole().SendConsoleCommand("SAVE", m_server.string()).Delivered());
   // The refused line would have waited in the pipe and come first.
   EXPECT_EQ(WaitForOutput(m_dir / "out.txt", 5), "SAVE\n");
 }
@@ -429,8 +430,7 @@ TEST_F(TerminalServerTest, ServerThatWouldNotReadItsTerminalIsNeverTypedInto) {
       // be taken for the most recently started server.
       ASSERT_TRUE(WaitForStat(server.Pid(), [&](const auto& s) {
         return s.tpgid > 0 && s.tpgid != s.pgrp &&
-               kov::procfs::ExecutablePath(static_cast<std::uint32_t>(s.tpgid)) !=
-                   shell.string();
+               kov::procfs::ExecutablePath(static_cast<std::uint32_t>(s.tpgid)) != shell.string();
       })) << c.what;
     }
 
@@ -439,8 +439,8 @@ TEST_F(TerminalServerTest, ServerThatWouldNotReadItsTerminalIsNeverTypedInto) {
     if (c.refusal.empty()) {
       EXPECT_TRUE(fs::exists(calls)) << c.what;
     } else {
-      EXPECT_NE(result.reason.find(c.refusal), std::string::npos) << c.what << ": "
-                                                                   << result.reason;
+      EXPECT_NE(result.reason.find(c.refusal), std::string::npos)
+          << c.what << ": " << result.reason;
       EXPECT_FALSE(fs::exists(calls)) << c.what << ": " << ReadFile(calls);
     }
   }

@@ -44,21 +44,20 @@ TEST(ParseStat, FieldsCountFromTheLastParenthesis) {
   };
   const long pts3 = TtyNr(136, 3);
   const std::vector<Case> cases = {
-      {"sleeping in the foreground", StatLine("VornexServer", 'S', 4242, pts3, 4242, 9876543),
-       true, 'S', 4242, pts3, 4242},
+      {"sleeping in the foreground", StatLine("VornexServer", 'S', 4242, pts3, 4242, 9876543), true,
+       'S', 4242, pts3, 4242},
       {"name with blanks and parentheses",
-       StatLine("my (vornex) server", 'R', 4242, pts3, 4242, 9876543), true, 'R', 4242, pts3,
-       4242},
+       StatLine("my (vornex) server", 'R', 4242, pts3, 4242, 9876543), true, 'R', 4242, pts3, 4242},
       // A name crafted to look like other fields: read from its first ")" the server would
       // seem stopped, in another group.
       {"name holding \") T 1 99\"", StatLine("x) T 1 99 99 0 99 ", 'S', 4242, pts3, 4242, 9876543),
        true, 'S', 4242, pts3, 4242},
       {"name that is only \")\"", StatLine(")", 'S', 4242, pts3, 4242, 9876543), true, 'S', 4242,
        pts3, 4242},
-      {"stopped", StatLine("VornexServer", 'T', 4242, pts3, 4100, 9876543), true, 'T', 4242,
-       pts3, 4100},
-      {"tracing stop", StatLine("VornexServer", 't', 4242, pts3, 4242, 9876543), true, 't',
-       4242, pts3, 4242},
+      {"stopped", StatLine("VornexServer", 'T', 4242, pts3, 4100, 9876543), true, 'T', 4242, pts3,
+       4100},
+      {"tracing stop", StatLine("VornexServer", 't', 4242, pts3, 4242, 9876543), true, 't', 4242,
+       pts3, 4242},
       {"in the background", StatLine("VornexServer", 'S', 4242, pts3, 4100, 9876543), true, 'S',
        4242, pts3, 4100},
       {"no controlling terminal", StatLine("VornexServer", 'S', 4242, 0, -1, 9876543), true, 'S',
@@ -66,9 +65,8 @@ TEST(ParseStat, FieldsCountFromTheLastParenthesis) {
       {"cut short", "4242 (VornexServer) S 1 4242 4242 34819", false},
       {"cut in the name", "4242 (Vornex", false},
       {"no parentheses", "4242 VornexServer S 1 4242 4242 34819 4242", false},
-      {"state of two letters", StatLine("VornexServer", 'S', 4242, pts3, 4242, 9876543)
-                                   .replace(20, 1, "SS"),
-       false},
+      {"state of two letters",
+       StatLine("VornexServer", 'S', 4242, pts3, 4242, 9876543).replace(20, 1, "SS"), false},
       {"empty", "", false},
   };
   for (const auto& c : cases) {
@@ -112,8 +110,7 @@ TEST(InputRefusal, OnlyARunningServerInItsTerminalsForegroundReadsTheLine) {
       {"foreground, sleeping", stat('S', TtyNr(136, 3), 4242), pts3, ""},
       {"foreground, running", stat('R', TtyNr(136, 3), 4242), pts3, ""},
       {"foreground, disk wait", stat('D', TtyNr(136, 3), 4242), pts3, ""},
-      {"foreground on a terminal numbered above 255", stat('S', TtyNr(136, 300), 4242), pts300,
-       ""},
+      {"foreground on a terminal numbered above 255", stat('S', TtyNr(136, 300), 4242), pts300, ""},
       {"stopped (Ctrl-Z, SIGSTOP)", stat('T', TtyNr(136, 3), 4100), pts3, "stopped"},
       {"stopped, still the foreground group", stat('T', TtyNr(136, 3), 4242), pts3, "stopped"},
       {"tracing stop", stat('t', TtyNr(136, 3), 4242), pts3, "debugger"},

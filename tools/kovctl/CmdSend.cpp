@@ -42,9 +42,11 @@ int Send(const kovctl::Args& args) {
   return kEditFieldNotFound;
 }
 
-kovctl::Register reg("send",
-                     "send PATH COMMAND   type COMMAND into the console of the server running "
-                     "from PATH (exit 0 sent, 3 not running, 4 no console, 5 refused)",
-                     Send);
+kovctl::Register reg(
+    "send",
+    "send PATH COMMAND   type COMMAND into the console of the server running "
+    "from PATH (exit 0 sent, 3 not running, 4 no console or the server does not read "
+    "it now, e.g. stopped or in the background; 5 refused)",
+    Send);
 
 }  // namespace
