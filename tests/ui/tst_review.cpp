@@ -11,7 +11,6 @@
 #include "support/MainWindowFixture.h"
 #include "ui/grid/AccountGrid.h"
 #include "ui/commands/RevertCommand.h"
-#include "ui/commands/RevertCommand.h"
 #include "ui/commands/ReviewDialog.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
@@ -152,6 +151,24 @@ class TestReview : public QObject {
     QCOMPARE(t.IntOr0(t.Current(), dbstatus), StatusChanged);
     QCOMPARE(f.notices.size(), 1);
     QVERIFY(f.notices.first().contains("bob"));
+  }
+
+  // A row already in the update file: reverting it takes its section out, so the server does
+  // not apply it and the next load does not bring it back; other sections stay.
+  void revertTakesTheSectionOutOfTheUpdateFile() {
+    const QByteArray pending = "[bob]\r\nPASSWORD=written\r\n\r\n[Alice]\r\nPASSWORD=alice-new\r\n";
+    MainWindowFixture f(Accounts(), pending);
+    f.MakeCommands();
+    AccountTable& t = f.Form().Table();
+    SelectAccount(f.Form(), "bob");
+    QCOMPARE(t.IntOr0(t.Current(), dbstatus), StatusChanged);
+    f.commands->Revert().Action()->trigger();
+    QCOMPARE(t.IntOr0(t.Current(), dbstatus), StatusStored);
+    QFile file(f.accountFolder + "/VornexAcct.scp");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray left = file.readAll();
+    QVERIFY2(!left.contains("[bob]"), left.constData());
+    QVERIFY2(left.contains("PASSWORD=alice-new"), left.constData());
   }
 };
 
