@@ -78,11 +78,16 @@ bool StringOutput::Write(const std::uint8_t* data, std::size_t size) {
 
 const char* HuffmanStatusText(HuffmanStatus status) {
   switch (status) {
-    case HuffmanStatus::Ok: return "ok";
-    case HuffmanStatus::ReadError: return "read error";
-    case HuffmanStatus::WriteError: return "write error";
-    case HuffmanStatus::TooLarge: return "input too large: a byte value occurs 2^31 times or more";
-    case HuffmanStatus::NoStream: return "no input or output stream";
+    case HuffmanStatus::Ok:
+      return "ok";
+    case HuffmanStatus::ReadError:
+      return "read error";
+    case HuffmanStatus::WriteError:
+      return "write error";
+    case HuffmanStatus::TooLarge:
+      return "input too large: a byte value occurs 2^31 times or more";
+    case HuffmanStatus::NoStream:
+      return "no input or output stream";
   }
   return "unknown error";
 }
@@ -202,10 +207,14 @@ class BitWriter {
   // beside the at most 7 pending bits in 63 bits.
   bool PutAll(const std::uint8_t* p, std::size_t n, const CodeTable& table, int group) {
     switch (group) {
-      case 4: return PutGroups<4>(p, n, table);
-      case 3: return PutGroups<3>(p, n, table);
-      case 2: return PutGroups<2>(p, n, table);
-      default: return PutGroups<1>(p, n, table);
+      case 4:
+        return PutGroups<4>(p, n, table);
+      case 3:
+        return PutGroups<3>(p, n, table);
+      case 2:
+        return PutGroups<2>(p, n, table);
+      default:
+        return PutGroups<1>(p, n, table);
     }
   }
 
@@ -255,9 +264,8 @@ class BitWriter {
       bits += table.length[p[j]];
     };
     for (; i + G <= n; i += G) {
-      [&]<std::size_t... K>(std::index_sequence<K...>) {
-        (put(i + K), ...);
-      }(std::make_index_sequence<G>{});
+      [&]<std::size_t... K>(std::index_sequence<K...>) { (put(i + K), ...); }
+      (std::make_index_sequence<G>{});
       Store64(out, acc);
       out += bits >> 3;
       acc >>= (bits & ~7u);
@@ -353,8 +361,8 @@ HuffmanStatus THuffmanEncoder::Encode() {
     } else {
       for (std::size_t i = 0; i < n; ++i) {
         const THuffmanCode& code = codes[buffer[i]];
-        const bool ok = code.size() > 56 ? writer.PutLong(code)
-                                         : writer.PutAll(&buffer[i], 1, table, 1);
+        const bool ok =
+            code.size() > 56 ? writer.PutLong(code) : writer.PutAll(&buffer[i], 1, table, 1);
         if (!ok) return HuffmanStatus::WriteError;
       }
     }
@@ -564,8 +572,8 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     // Rounds of two table entries (at most 2 * kTableBits = 24 bits, 3 bytes, and four
     // symbols) while every load stays 8 bytes clear of the buffer's end.
     if ((bitPos >> 3) + 8 <= avail) {
-      std::size_t rounds = std::min((avail - 8 - (bitPos >> 3)) / 3 + 1,
-                                    static_cast<std::size_t>(outEnd - o) / 4);
+      std::size_t rounds =
+          std::min((avail - 8 - (bitPos >> 3)) / 3 + 1, static_cast<std::size_t>(outEnd - o) / 4);
       if (static_cast<std::uint64_t>(remaining / 4) < rounds) {
         rounds = static_cast<std::size_t>(remaining / 4);
       }

@@ -1,12 +1,12 @@
 #include "backup/Huffman_Work.h"
 
-#include "store/Files.h"
-
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+
+#include "store/Files.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -27,7 +27,6 @@ namespace kov {
 namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
-
 
 }  // namespace
 
@@ -72,7 +71,8 @@ std::ptrdiff_t FileInput::Read(std::uint8_t* data, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
 #ifdef _WIN32
-    const int n = _read(m_fd, data + done, static_cast<unsigned>(std::min<std::size_t>(size - done, 1u << 30)));
+    const int n = _read(m_fd, data + done,
+                        static_cast<unsigned>(std::min<std::size_t>(size - done, 1u << 30)));
 #else
     const ssize_t n = ::read(m_fd, data + done, size - done);
     if (n < 0 && errno == EINTR) continue;
@@ -143,7 +143,8 @@ HuffmanFileResult HuffmanDecompressFile(const std::string& source, const std::st
   const HuffmanStatus status = decoder.Decode();
   result.status = status;
   if (status == HuffmanStatus::ReadError) {
-    result.error = "Cannot read " + source + ": " + ErrnoText(input.LastErrno() ? input.LastErrno() : EIO);
+    result.error =
+        "Cannot read " + source + ": " + ErrnoText(input.LastErrno() ? input.LastErrno() : EIO);
     return result;
   }
   if (status == HuffmanStatus::WriteError) {

@@ -30,7 +30,9 @@ class FileInput final : public HuffmanInput {
 class AtomicFileOutput final : public HuffmanOutput {
  public:
   bool Open(const std::string& target, std::string& error);
-  bool Write(const std::uint8_t* data, std::size_t size) override { return m_file.Write(data, size); }
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    return m_file.Write(data, size);
+  }
   bool Commit(std::string& error) { return m_file.Commit(error); }
   void Discard() { m_file.Discard(); }
   std::string WriteErrorText() const { return m_file.WriteErrorText(); }
@@ -42,11 +44,11 @@ class AtomicFileOutput final : public HuffmanOutput {
 struct HuffmanFileResult {
   bool ok = false;
   HuffmanStatus status = HuffmanStatus::Ok;
-  std::string error;      // for the operator: what failed, with the file and the reason
-  bool complete = true;   // decoding: the stream held its whole header and every symbol
-  bool headerComplete = true;  // decoding: the stream is at least as long as its header
-  std::int64_t symbols = 0;       // decoding: symbols the stream's header promised
-  std::int64_t symbolsOut = 0;    // decoding: symbols written
+  std::string error;            // for the operator: what failed, with the file and the reason
+  bool complete = true;         // decoding: the stream held its whole header and every symbol
+  bool headerComplete = true;   // decoding: the stream is at least as long as its header
+  std::int64_t symbols = 0;     // decoding: symbols the stream's header promised
+  std::int64_t symbolsOut = 0;  // decoding: symbols written
 };
 
 // Compresses one file into another (an existing destination is replaced).

@@ -1,6 +1,5 @@
 #include "chars/CharacterFile.h"
 
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>

@@ -33,8 +33,7 @@ ExportResult ExportCsv(const AccountTable& table, const std::vector<ExportColumn
   std::string buffer;
   bool ok = true;
   auto flush = [&] {
-    if (ok && !buffer.empty())
-      ok = file.Write(buffer.data(), buffer.size());
+    if (ok && !buffer.empty()) ok = file.Write(buffer.data(), buffer.size());
     buffer.clear();
   };
   auto line = [&](auto cellOf) {

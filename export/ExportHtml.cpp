@@ -96,8 +96,7 @@ bool WriteHtmlPage(const AccountTable& table, const std::vector<ExportColumn>& c
   buf.reserve(kFlushBytes + 4096);
   bool ok = true;
   auto flush = [&] {
-    if (ok && !buf.empty())
-      ok = out.Write(buf.data(), buf.size());
+    if (ok && !buf.empty()) ok = out.Write(buf.data(), buf.size());
     buf.clear();
     return ok;
   };

@@ -1,10 +1,10 @@
 // The backup decoder takes any stream; and any data survives an encode-decode round trip.
+#include "backup/Huffman.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
-#include "backup/Huffman.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kov;

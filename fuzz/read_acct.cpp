@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   AccountTable table;
   ReadOptions options;
   options.now = *Clock::FromIso("2026-12-09");
-  const std::string& path = fuzz::WriteScratch(reinterpret_cast<const std::uint8_t*>(kAccounts),
-                                               sizeof kAccounts - 1);
+  const std::string& path =
+      fuzz::WriteScratch(reinterpret_cast<const std::uint8_t*>(kAccounts), sizeof kAccounts - 1);
   if (!ReadAccountFile(table, path, options).ok()) std::abort();
   const int before = table.RowCount();
   const ReadResult r = ReadAccountUpdateFile(table, fuzz::WriteScratch(data, size), options);

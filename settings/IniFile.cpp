@@ -1,6 +1,5 @@
 #include "settings/IniFile.h"
 
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -73,7 +72,6 @@ int HexDigit(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
 
 }  // namespace
 

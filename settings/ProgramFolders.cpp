@@ -19,7 +19,8 @@ constexpr const char* kAppFolderName = "vornex-account-manager";
 
 bool HasLanguageFiles(const fs::path& dir) {
   std::error_code ec;
-  return fs::is_regular_file(dir / "english.xml", ec) || fs::is_regular_file(dir / "german.xml", ec);
+  return fs::is_regular_file(dir / "english.xml", ec) ||
+         fs::is_regular_file(dir / "german.xml", ec);
 }
 }  // namespace
 
@@ -73,9 +74,12 @@ ProgramFolders ResolveProgramFolders(const std::string& exeDir,
   f.home = PerUserFolder();
   std::error_code ec;
   fs::create_directories(f.home, ec);
-  if (HasLanguageFiles(f.home)) f.languages = f.home;
-  else if (HasLanguageFiles(share)) f.languages = share.lexically_normal().string();
-  else f.languages = exeDir;
+  if (HasLanguageFiles(f.home))
+    f.languages = f.home;
+  else if (HasLanguageFiles(share))
+    f.languages = share.lexically_normal().string();
+  else
+    f.languages = exeDir;
   return f;
 }
 

@@ -21,7 +21,8 @@ void ProgramSettings::LoadSettings(const IniFile& ini) {
   LOGH = ini.ReadInteger(kSettings, "LOGH", kDefaultLogHeight);
   LANG = ini.ReadInteger(kSettings, "LANG", 0);
   ACCAUTOUPDATE = ini.ReadBool(kSettings, "ACCAUTOUPDATE", false);
-  TAKEOVERWAIT = std::clamp(ini.ReadInteger(kSettings, "TAKEOVERWAIT", kDefaultTakeOverWait), 0, 3600);
+  TAKEOVERWAIT =
+      std::clamp(ini.ReadInteger(kSettings, "TAKEOVERWAIT", kDefaultTakeOverWait), 0, 3600);
 }
 
 bool ProgramSettings::SaveSettings(IniFile& ini) const {

@@ -118,8 +118,8 @@ class AccountTable {
   using Predicate = std::function<bool(const AccountTable&, RowId)>;
   // The same test over many rows at once: appends the accepted ones of `rows[0..n)` to
   // `out`, in their order. Must agree with the predicate row by row.
-  using BulkPredicate =
-      std::function<void(const AccountTable&, const RowId* rows, size_t n, std::vector<RowId>& out)>;
+  using BulkPredicate = std::function<void(const AccountTable&, const RowId* rows, size_t n,
+                                           std::vector<RowId>& out)>;
   using Less = std::function<bool(RowId, RowId)>;
 
   AccountTable();
@@ -140,7 +140,7 @@ class AccountTable {
 
   // --- Whole table ----------------------------------------------------------------------
   int RowCount() const { return static_cast<int>(m_order.size()); }  // all rows, filter or not
-  const std::vector<RowId>& Order() const { return m_order; }         // table order
+  const std::vector<RowId>& Order() const { return m_order; }        // table order
   void Empty();
 
   // --- The view (rows the filter lets through, in table order) ------------------------
@@ -190,7 +190,7 @@ class AccountTable {
   // Optional, set after SetFilter (which drops it); used whenever the whole view is judged
   // again, while the predicate judges single rows.
   void SetBulkFilter(BulkPredicate p);
-  void SetFiltered(bool on);    // rebuilds the view
+  void SetFiltered(bool on);  // rebuilds the view
   bool Filtered() const { return m_filtered; }
   // Judges every row again. A view that comes out with the same rows in the same order is
   // kept: the listeners hear of no reset.
@@ -283,9 +283,9 @@ class AccountTable {
   void BuildIndex();
   void SetTextRef(Field f, TextRef stored);
 
-  std::vector<Row> m_rows;            // by RowId; deleted rows stay dead until Empty
-  std::vector<RowId> m_order;         // table order
-  std::vector<RowId> m_view;          // rows the filter lets through
+  std::vector<Row> m_rows;              // by RowId; deleted rows stay dead until Empty
+  std::vector<RowId> m_order;           // table order
+  std::vector<RowId> m_view;            // rows the filter lets through
   std::vector<std::int32_t> m_viewPos;  // by RowId: index in m_view or -1
   RowId m_current = kNoRow;
   bool m_eof = true;
@@ -327,14 +327,15 @@ class AccountTable::Loader {
   bool InRow() const { return m_row != nullptr; }
   void SetText(Field f, std::string_view value) {  // cut to the field's capacity
     // Compared as addresses: a constant text lies outside the buffer.
-    const size_t off = reinterpret_cast<std::uintptr_t>(value.data()) -
-                       reinterpret_cast<std::uintptr_t>(m_base);
+    const size_t off =
+        reinterpret_cast<std::uintptr_t>(value.data()) - reinterpret_cast<std::uintptr_t>(m_base);
     if (off < m_size && value.size() <= m_size - off) {
       const auto cap = static_cast<std::uint16_t>(kFieldInfos[f].capacity);
       TextRef& t = m_row->text[SlotOf(f)];
-      t = value.empty() ? TextRef{}
-                        : TextRef{static_cast<std::uint32_t>(off), m_buf,
-                                  static_cast<std::uint16_t>(value.size() < cap ? value.size() : cap)};
+      t = value.empty()
+              ? TextRef{}
+              : TextRef{static_cast<std::uint32_t>(off), m_buf,
+                        static_cast<std::uint16_t>(value.size() < cap ? value.size() : cap)};
     } else {
       SetOutside(f, value);
     }
@@ -349,7 +350,6 @@ class AccountTable::Loader {
   void Finish();  // stores the last row; the table is back in browse state
 
  private:
-
   void Store();
   void SetOutside(Field f, std::string_view value);
   AccountTable& m_table;

@@ -1,6 +1,6 @@
-#include "store/AccountTable.h"
-
 #include <algorithm>
+
+#include "store/AccountTable.h"
 
 namespace kov {
 

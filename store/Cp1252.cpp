@@ -3,10 +3,10 @@
 namespace kov {
 
 namespace {
-const char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -54,23 +54,40 @@ std::optional<std::string> Utf8ToCp1252(std::string_view s, char32_t* bad) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     char32_t cp;
     int extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-    else { if (bad) *bad = 0xFFFD; return std::nullopt; }
+    if (c < 0x80) {
+      cp = c;
+      extra = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else {
+      if (bad) *bad = 0xFFFD;
+      return std::nullopt;
+    }
     if (i + static_cast<size_t>(extra) >= s.size()) {
       if (bad) *bad = 0xFFFD;
       return std::nullopt;
     }
     for (int k = 1; k <= extra; ++k) {
       const unsigned char cc = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-      if ((cc & 0xC0) != 0x80) { if (bad) *bad = 0xFFFD; return std::nullopt; }
+      if ((cc & 0xC0) != 0x80) {
+        if (bad) *bad = 0xFFFD;
+        return std::nullopt;
+      }
       cp = (cp << 6) | (cc & 0x3F);
     }
     i += static_cast<size_t>(extra) + 1;
     auto b = UnicodeToCp1252(cp);
-    if (!b) { if (bad) *bad = cp; return std::nullopt; }
+    if (!b) {
+      if (bad) *bad = cp;
+      return std::nullopt;
+    }
     out += static_cast<char>(*b);
   }
   return out;
@@ -80,13 +97,27 @@ std::string JsonQuoteCp1252(std::string_view bytes) {
   std::string out = "\"";
   for (unsigned char b : bytes) {
     switch (b) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default: {
         const char32_t cp = Cp1252ToUnicode(b);
         if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) {

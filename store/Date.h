@@ -17,7 +17,7 @@ std::int64_t DaysFromCivil(int y, int m, int d);
 struct Clock {
   std::int64_t day = 0;
   int secondsOfDay = 0;
-  static Clock Now();  // local time
+  static Clock Now();                                                // local time
   static std::optional<Clock> FromIso(std::string_view yyyy_mm_dd);  // at midnight
 };
 // Whole days between the date (at midnight) and now, absolute.

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <new>
 #include <filesystem>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -49,8 +49,8 @@ int ErrnoOf(DWORD error) {
 
 std::wstring Widen(const std::string& path) {
   // The C library's narrow functions take the ANSI code page; so do we.
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0)
     ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
@@ -383,7 +383,8 @@ bool AtomicFile::Open(const std::string& target, Access access, std::string& err
   if (access == Access::AsTheOldFile && m_replacing && S_ISREG(old.st_mode)) {
     // Owner and group where we may (the owner only as root), else the group alone; the mode
     // last, since a change of owner clears the set-id bits.
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+      (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
     struct stat now {};
     if (::fstat(fd, &now) != 0 || now.st_gid != old.st_gid) {
       // A server running as another user may read the file through its group only.
@@ -409,8 +410,8 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
 #ifdef _WIN32
-    const int n =
-        _write(m_fd, bytes + done, static_cast<unsigned>(std::min<std::size_t>(size - done, 1u << 30)));
+    const int n = _write(m_fd, bytes + done,
+                         static_cast<unsigned>(std::min<std::size_t>(size - done, 1u << 30)));
 #else
     const ssize_t n = ::write(m_fd, bytes + done, size - done);
     if (n < 0 && errno == EINTR) continue;

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "store/AccountTable.h"
-#include "store/ReadResult.h"
 #include "store/Date.h"
+#include "store/ReadResult.h"
 #include "store/ScriptSyntax.h"
 
 namespace kov {

@@ -13,12 +13,12 @@ struct ReadResult {
     ConversionError,  // reading stopped at `lineNumber`: `text` is not a number or a date
   };
   Status status = Status::Ok;
-  int rowsAdded = 0;    // rows appended to the table
-  int rowsUpdated = 0;  // existing rows an update section was laid over
-  int lineNumber = 0;   // 1-based, for a conversion error
-  std::string text;     // the offending value, as read (Windows-1252)
-  std::string kind;     // "integer" or "date"
-  std::string message;  // for ReadError
+  int rowsAdded = 0;       // rows appended to the table
+  int rowsUpdated = 0;     // existing rows an update section was laid over
+  int lineNumber = 0;      // 1-based, for a conversion error
+  std::string text;        // the offending value, as read (Windows-1252)
+  std::string kind;        // "integer" or "date"
+  std::string message;     // for ReadError
   bool emptyFile = false;  // 0 bytes (or no text before a NUL): nothing was shown or changed
 
   bool ok() const { return status == Status::Ok; }

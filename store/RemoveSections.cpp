@@ -8,7 +8,6 @@
 #include <unordered_set>
 
 #include "store/Files.h"
-#include "store/Files.h"
 #include "store/ScriptSyntax.h"
 
 namespace kov {

@@ -13,7 +13,6 @@
 #include "store/RemoveSections.h"
 #include "store/ScriptSyntax.h"
 
-
 namespace kov {
 
 namespace {
@@ -40,7 +39,7 @@ int CountSections(std::string_view text) {
   return n;
 }
 
-const Field kWrittenFields[] = {dbaccount, dbplevel,   dbpriv,  dbpasswort,
+const Field kWrittenFields[] = {dbaccount,  dbplevel,   dbpriv,  dbpasswort,
                                 dbchatname, dblanguage, dbemail, dbcommend};
 
 // The server and the mail program get the bare address.

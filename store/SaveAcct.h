@@ -13,16 +13,16 @@ constexpr const char* kUpdateFileHeader = "//created with Vornex Account Manager
 
 struct SaveResult {
   enum class Status {
-    Written,            // the file was replaced; see `told`
-    AccountFileMissing, // VornexAccu.scp is not in the folder: nothing written (path in `path`)
-    UpdateFileMissing,  // VornexAcct.scp is not in the folder: nothing written
-    ValueRefused,       // a value would split into several lines: nothing written
-    WriteFailed,        // the file could not be replaced; the old one is whole (`message`)
+    Written,             // the file was replaced; see `told`
+    AccountFileMissing,  // VornexAccu.scp is not in the folder: nothing written (path in `path`)
+    UpdateFileMissing,   // VornexAcct.scp is not in the folder: nothing written
+    ValueRefused,        // a value would split into several lines: nothing written
+    WriteFailed,         // the file could not be replaced; the old one is whole (`message`)
   };
   Status status = Status::WriteFailed;
-  std::string path;       // the update file (or the missing file)
-  std::string message;    // for WriteFailed
-  std::string account;    // ValueRefused: the account and the field
+  std::string path;     // the update file (or the missing file)
+  std::string message;  // for WriteFailed
+  std::string account;  // ValueRefused: the account and the field
   std::string field;
   std::vector<RowId> written;  // rows in the file, in table order
   bool live = false;           // the server was to be told

@@ -17,8 +17,7 @@ const char* FindLineEnd(const char* p, const char* end) {
   const __m128i lf = _mm_set1_epi8('\n');
   while (end - p >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int mask =
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
     if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
     p += 16;
   }
@@ -35,9 +34,12 @@ bool LineSplitter::Next(std::string_view& line) {
   const char* e = FindLineEnd(base + m_pos, base + n);
   const size_t c = static_cast<size_t>(e - base);
   line = std::string_view(base + m_pos, c - m_pos);
-  if (c >= n) m_pos = n;
-  else if (base[c] == '\r' && c + 1 < n && base[c + 1] == '\n') m_pos = c + 2;
-  else m_pos = c + 1;
+  if (c >= n)
+    m_pos = n;
+  else if (base[c] == '\r' && c + 1 < n && base[c + 1] == '\n')
+    m_pos = c + 2;
+  else
+    m_pos = c + 1;
   return true;
 }
 
@@ -67,10 +69,14 @@ std::optional<std::int32_t> ParseInteger(std::string_view s) {
   for (; i < s.size(); ++i) {
     const char c = s[i];
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return std::nullopt;
     v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
     if (v > 0xFFFFFFFFull) return std::nullopt;
   }

@@ -25,18 +25,26 @@ std::uint16_t TabClassOf(const AccountTable& table, RowId row) {
 TabTest TestOfTab(int tab, int charTab) {
   constexpr TabTest kNothing{kTabKnown, 0};
   switch (tab) {
-    case TabAll: return {};
-    case TabGuest: return {kTabGuest, kTabGuest};
-    case TabPlayer: return {kTabPlayer, kTabPlayer};
-    case TabStaff: return {kTabStaff, kTabStaff};
-    case TabBlocked: return {kTabBlocked, kTabBlocked};
-    case TabJailed: return {kTabJailed, kTabJailed};
-    case TabNotBlocked: return {kTabNotBlocked, kTabNotBlocked};
+    case TabAll:
+      return {};
+    case TabGuest:
+      return {kTabGuest, kTabGuest};
+    case TabPlayer:
+      return {kTabPlayer, kTabPlayer};
+    case TabStaff:
+      return {kTabStaff, kTabStaff};
+    case TabBlocked:
+      return {kTabBlocked, kTabBlocked};
+    case TabJailed:
+      return {kTabJailed, kTabJailed};
+    case TabNotBlocked:
+      return {kTabNotBlocked, kTabNotBlocked};
     case TabCharCount:
       if (charTab < 0 || charTab >= kCharTabCount) return kNothing;
       return {static_cast<std::uint16_t>(0x7 << kTabCharShift),
               static_cast<std::uint16_t>(charTab << kTabCharShift)};
-    default: return kNothing;
+    default:
+      return kNothing;
   }
 }
 

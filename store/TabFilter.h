@@ -30,7 +30,7 @@ enum TabClassBit : std::uint16_t {
   kTabBlocked = 0x08,
   kTabJailed = 0x10,
   kTabNotBlocked = 0x20,
-  kTabCharShift = 8,  // the character count, 0..7, in bits 8 to 10
+  kTabCharShift = 8,   // the character count, 0..7, in bits 8 to 10
   kTabKnown = 0x8000,  // always set: a class of 0 means "not worked out yet"
 };
 std::uint16_t TabClassOf(const AccountTable& table, RowId row);

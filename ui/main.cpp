@@ -6,8 +6,9 @@
 #include <QTimer>
 
 #ifndef _WIN32
-#include <csignal>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 #include "settings/ProgramFolders.h"
@@ -57,8 +58,10 @@ int main(int argc, char** argv) {
   parser.setApplicationDescription("Manages the accounts of a VornexServer game server.");
   parser.addHelpOption();
   parser.addVersionOption();
-  QCommandLineOption home("home", "Use DIR instead of the program's folder for kov.ini, "
-                                  "the language files and backups.", "DIR");
+  QCommandLineOption home("home",
+                          "Use DIR instead of the program's folder for kov.ini, "
+                          "the language files and backups.",
+                          "DIR");
   parser.addOption(home);
   parser.process(app);
 
@@ -76,7 +79,7 @@ int main(int argc, char** argv) {
 
   // The main window runs the whole start-up before any other window exists.
   kov::MainWindow window(QString::fromStdString(folders.home), nullptr,
-                    QString::fromStdString(folders.languages));
+                         QString::fromStdString(folders.languages));
   kov::Commands commands(window);
   window.show();
 #ifndef _WIN32

@@ -41,7 +41,8 @@ THuffmanTree TreeOf(const std::string& data) {
 
 std::string Header(std::int64_t symbols, const std::vector<std::pair<int, std::int32_t>>& counts) {
   std::string h(kHuffmanHeaderSize, '\0');
-  for (int k = 0; k < 8; ++k) h[k] = static_cast<char>(static_cast<std::uint64_t>(symbols) >> (8 * k));
+  for (int k = 0; k < 8; ++k)
+    h[k] = static_cast<char>(static_cast<std::uint64_t>(symbols) >> (8 * k));
   for (auto [symbol, count] : counts) {
     for (int k = 0; k < 4; ++k) {
       h[8 + 4 * symbol + k] = static_cast<char>(static_cast<std::uint32_t>(count) >> (8 * k));
@@ -166,8 +167,8 @@ TEST(HuffmanRoundTrip, RandomInputs) {
     double skew;
   };
   const std::vector<Case> cases = {
-      {1, 256, 0},       {2, 2, 0},          {100, 3, 1},        {65535, 256, 0},
-      {65536, 40, 1.2},  {200000, 256, 1.5}, {300001, 95, 0.8},  {131070, 2, 0},
+      {1, 256, 0},       {2, 2, 0},          {100, 3, 1},         {65535, 256, 0},
+      {65536, 40, 1.2},  {200000, 256, 1.5}, {300001, 95, 0.8},   {131070, 2, 0},
       {70000, 256, 3.0}, {1000, 1, 0},       {65535 * 3, 256, 2},
   };
   for (const auto& c : cases) {
@@ -247,14 +248,14 @@ TEST(HuffmanDecoder, DegenerateHeaders) {
   const std::vector<std::string> streams = {
       "",
       std::string(10, '\x01'),
-      Header(100, {}) + bits,                         // a count but no byte occurs
-      Header(100, {{'a', -5}, {'b', 0}}) + bits,      // only non-positive counts
-      Header(0, {{'a', 3}, {'b', 4}}) + bits,         // no symbols
-      Header(-7, {{'a', 3}, {'b', 4}}) + bits,        // negative symbol count
-      Header(1000000, {{'a', 1}, {'b', 2}}) + bits,   // count beyond the data
-      Header(1000000, {{'q', 9}}) + bits,             // single leaf: one symbol per bit
-      Header(5, {{'q', 9}}),                          // single leaf, no data byte
-      Header(5, {{'a', 1}, {'b', 1}}) + "\x01",       // last code ends at the last bit
+      Header(100, {}) + bits,                        // a count but no byte occurs
+      Header(100, {{'a', -5}, {'b', 0}}) + bits,     // only non-positive counts
+      Header(0, {{'a', 3}, {'b', 4}}) + bits,        // no symbols
+      Header(-7, {{'a', 3}, {'b', 4}}) + bits,       // negative symbol count
+      Header(1000000, {{'a', 1}, {'b', 2}}) + bits,  // count beyond the data
+      Header(1000000, {{'q', 9}}) + bits,            // single leaf: one symbol per bit
+      Header(5, {{'q', 9}}),                         // single leaf, no data byte
+      Header(5, {{'a', 1}, {'b', 1}}) + "\x01",      // last code ends at the last bit
       Header(1000000, full) + bits,
   };
   for (const auto& stream : streams) {

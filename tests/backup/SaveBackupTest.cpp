@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <csignal>
-#include <optional>
-#include <random>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,9 +31,9 @@ class TempDir {
  public:
   TempDir() {
     static int counter = 0;
-    m_path = fs::temp_directory_path() /
-             ("kov-backup-test-" + std::to_string(std::random_device{}()) + "-" +
-              std::to_string(counter++));
+    m_path =
+        fs::temp_directory_path() / ("kov-backup-test-" + std::to_string(std::random_device{}()) +
+                                     "-" + std::to_string(counter++));
     fs::remove_all(m_path);
     fs::create_directories(m_path);
   }
@@ -45,7 +45,8 @@ class TempDir {
   std::string File(const std::string& name) const { return (m_path / name).string(); }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(m_path)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(m_path))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -130,7 +131,8 @@ TEST(BackupDump, HeaderAndOneBlockPerRow) {
                 Block("alice", "pw1", "a@x.org", "$0002", "1", "2"));
 
   std::vector<std::pair<std::size_t, std::size_t>> calls;
-  BuildBackupDump(table, "x", [&](std::size_t row, std::size_t count) { calls.emplace_back(row, count); });
+  BuildBackupDump(table, "x",
+                  [&](std::size_t row, std::size_t count) { calls.emplace_back(row, count); });
   EXPECT_EQ(calls, (std::vector<std::pair<std::size_t, std::size_t>>{{0, 2}, {1, 2}}));
 }
 
@@ -150,7 +152,8 @@ TEST(BackupFile, DecodesToTheDumpAndLeavesNoPlainCopy) {
   TempDir dir;
   AccountTable table;
   for (int i = 0; i < 500; ++i) {
-    AddRow(table, {"acc" + std::to_string(i), "pw" + std::to_string(i * 7919), "m@x", "$1", i % 3, 1});
+    AddRow(table,
+           {"acc" + std::to_string(i), "pw" + std::to_string(i * 7919), "m@x", "$1", i % 3, 1});
   }
   const std::string path = dir.File(BackupFileName("09/12/2026"));
   const BackupResult result = WriteBackup(table, path, "09/12/2026");
@@ -186,8 +189,8 @@ TEST(BackupFile, FailuresAreReportedAndLeaveNothingBehind) {
 
   // A folder that does not exist, and a "folder" that is a file.
   WriteAll(dir.File("plain"), "x");
-  for (const std::string& path : {dir.File("missing/Kov_a.bak"), dir.File("plain/Kov_a.bak"),
-                                  dir.Path().string()}) {
+  for (const std::string& path :
+       {dir.File("missing/Kov_a.bak"), dir.File("plain/Kov_a.bak"), dir.Path().string()}) {
     const BackupResult r = WriteBackup(table, path, "a");
     EXPECT_FALSE(r.ok) << path;
     EXPECT_NE(r.error.find(path), std::string::npos) << r.error;

@@ -10,10 +10,10 @@
 #include <regex>
 
 #include "ZipEntry.h"
-#include "store/TabFilter.h"
 #include "export/ExportHtml.h"
 #include "export/ExportXlsx.h"
 #include "export/MailLink.h"
+#include "store/TabFilter.h"
 
 namespace fs = std::filesystem;
 using namespace kov;

@@ -2,10 +2,10 @@
 // existing export stays whole and nothing is left beside it.
 #include <gtest/gtest.h>
 
-#include "tests/FaultFs.h"
 #include "export/ExportColumns.h"
 #include "export/ExportHtml.h"
 #include "export/ExportXlsx.h"
+#include "tests/FaultFs.h"
 
 namespace kov {
 namespace {

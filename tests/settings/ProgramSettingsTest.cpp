@@ -102,7 +102,7 @@ TEST(ProgramSettings, FoldersEndWithASeparator) {
   for (const Case& c : cases) {
     EXPECT_EQ(kov::AppendPathSeparator(c.in), c.out) << c.in;
     const ProgramSettings s = LoadFrom("[SETTINGS]\r\nACCOUNTDIR=" + c.in + "\r\nSAVEDIR=" + c.in +
-                                    "\r\nVORNEXDIR=" + c.in + "\r\n");
+                                       "\r\nVORNEXDIR=" + c.in + "\r\n");
     EXPECT_EQ(s.ACCOUNTDIR, c.out) << c.in;
     EXPECT_EQ(s.SAVEDIR, c.out) << c.in;
     EXPECT_EQ(s.VORNEXDIR, c.in);

@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include "StoreTestUtil.h"
-#include "tests/FaultFs.h"
 #include "store/Files.h"
 #include "store/RemoveSections.h"
+#include "tests/FaultFs.h"
 
 namespace kov {
 namespace {

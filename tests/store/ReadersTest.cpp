@@ -52,8 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"comment one quote", "[a]\nTAG.COMMENT=\"\n", "a", dbcommend, ""},
         ReadCase{"empty comment keeps earlier", "[a]\nTAG.COMMENT=x\nTAG.COMMENT=\n", "a",
                  dbcommend, "x"},
-        ReadCase{"tag email keeps quotes", "[a]\nTAG.EMAIL=\"a@b.c\"\n", "a", dbemail,
-                 "\"a@b.c\""},
+        ReadCase{"tag email keeps quotes", "[a]\nTAG.EMAIL=\"a@b.c\"\n", "a", dbemail, "\"a@b.c\""},
         ReadCase{"later email wins", "[a]\nTAG.EMAIL=x\nEMAIL=y\n", "a", dbemail, "y"},
         ReadCase{"plevel code", "[a]\nPLEVEL=4\n", "a", dbplevel, "GM"},
         ReadCase{"plevel other", "[a]\nPLEVEL=10\n", "a", dbplevel, "10"},
@@ -63,17 +62,20 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"priv default", "[a]\n", "a", dbpriv, "$0"},
         ReadCase{"priv cut to 20", "[a]\nPRIV=0123456789ABCDEF0123\n", "a", dbpriv,
                  "$0123456789ABCDEF012"},
-        ReadCase{"comment cut to 100", "[a]\nTAG.COMMENT=ccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc\n",
+        ReadCase{"comment cut to 100",
+                 "[a]\nTAG.COMMENT="
+                 "ccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc"
+                 "cccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc\n",
                  "a", dbcommend,
-                 "cccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc"},
+                 "ccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc"
+                 "ccccccccccccccccccc"},
         ReadCase{"block value", "[a]\nBLOCK=2\n", "a", dbblock, "2"},
         ReadCase{"block hex", "[a]\nBLOCK=$1\n", "a", dbblock, "1"},
         ReadCase{"sixth charuid ignored",
                  "[a]\nCHARUID=1\nCHARUID=2\nCHARUID=3\nCHARUID=4\nCHARUID=5\nCHARUID=6\n", "a",
                  dbcharuid5, "5"},
         ReadCase{"days today", "[a]\nLASTCONNECTDATE=2026-12-09 10:22\n", "a", dbcounter, "0"},
-        ReadCase{"days past, slashes", "[a]\nLASTCONNECTDATE=2026/12/01\n", "a", dbcounter,
-                 "8"},
+        ReadCase{"days past, slashes", "[a]\nLASTCONNECTDATE=2026/12/01\n", "a", dbcounter, "8"},
         ReadCase{"days without date", "[a]\n", "a", dbcounter, "-1"},
         ReadCase{"CR only line ends", "[a]\rCHATNAME=x\r[b]\r", "a", dbchatname, "x"},
         ReadCase{"no line end at the end", "[a]\nCHATNAME=x", "a", dbchatname, "x"},
@@ -113,8 +115,7 @@ TEST(ReadAccountFile, RowsAndStopRules) {
     EXPECT_EQ(r.lineNumber, c.line) << c.file;
   }
   AccountTable t;
-  EXPECT_EQ(ReadAccountFile(t, dir.File("missing.scp")).status,
-            ReadResult::Status::FileNotFound);
+  EXPECT_EQ(ReadAccountFile(t, dir.File("missing.scp")).status, ReadResult::Status::FileNotFound);
 }
 
 TEST(ReadAccountFile, ConversionErrorQuotesTheText) {
@@ -200,7 +201,8 @@ TEST_F(UpdateFile, ExactNameOnly) {
 
 TEST_F(UpdateFile, CommentKeptAsReadAndRepeatedSections) {
   Load("[a]\nTAG.COMMENT=old\n[b]\nTAG.COMMENT=keep\n",
-       "[a]\nTAG.COMMENT=\n[b]\nTAG.COMMENT=\"q\"\n[n]\nPASSWORD=1\n[n]\nPASSWORD=2\n[a]\nBLOCK=1\n");
+       "[a]\nTAG.COMMENT=\n[b]\nTAG.COMMENT=\"q\"\n[n]\nPASSWORD=1\n[n]\nPASSWORD=2\n[a]\nBLOCK="
+       "1\n");
   EXPECT_EQ(At("a", dbcommend), "");
   EXPECT_EQ(At("b", dbcommend), "\"q\"");
   EXPECT_EQ(At("a", dbblock), "1");

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,8 +35,10 @@ class Save : public ::testing::Test {
   void Change(const char* name, Field f, const std::string& v) {
     t.SetCurrent(RowNamed(t, name));
     t.Edit();
-    if (FieldInfoOf(f).isInteger) t.SetInt(f, std::stoi(v));
-    else t.SetText(f, v);
+    if (FieldInfoOf(f).isInteger)
+      t.SetInt(f, std::stoi(v));
+    else
+      t.SetText(f, v);
     t.SetInt(dbstatus, StatusChanged);
     t.Post();
   }
@@ -148,8 +149,8 @@ TEST_F(Save, SectionsNotTakenOverStayInTheFile) {
 }
 
 TEST_F(Save, RefusesValuesThatWouldSplitLines) {
-  for (const std::string& bad : {std::string("x\r\nPLEVEL=7"), std::string("x\ny"),
-                                std::string("x\0y", 3)}) {
+  for (const std::string& bad :
+       {std::string("x\r\nPLEVEL=7"), std::string("x\ny"), std::string("x\0y", 3)}) {
     AccountTable fresh;
     LoadAccountFolder(fresh, dir.Path());
     fresh.SetCurrent(RowNamed(fresh, "old"));

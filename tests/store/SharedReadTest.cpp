@@ -22,7 +22,6 @@ extern char** environ;
 
 #include "StoreTestUtil.h"
 #include "store/Files.h"
-#include "store/Files.h"
 #include "store/ReadAcc.h"
 #include "store/ReadAcct.h"
 

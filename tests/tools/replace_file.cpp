@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     const bool ok = std::fwrite(argv[3], 1, n, f) == n;
     return std::fclose(f) == 0 && ok ? 0 : 1;
   }
-  std::fprintf(stderr,
-               "usage: kov-test-replace rename FROM TO [RETRY_MS] | delete PATH | write PATH TEXT\n");
+  std::fprintf(
+      stderr,
+      "usage: kov-test-replace rename FROM TO [RETRY_MS] | delete PATH | write PATH TEXT\n");
   return 2;
 }

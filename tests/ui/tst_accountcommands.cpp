@@ -21,13 +21,13 @@
 #include "store/GeneratePassword.h"
 #include "support/MainWindowFixture.h"
 #include "ui/commands/AccountCommands.h"
-#include "ui/grid/AccountModel.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
+#include "ui/commands/NewAccountDialog.h"
 #include "ui/editor/EditorPanel.h"
+#include "ui/grid/AccountModel.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
-#include "ui/commands/NewAccountDialog.h"
 #include "ui/settings/MessageDialog.h"
-#include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;
@@ -115,7 +115,9 @@ QStringList LogLines(MainWindow& f) {
 
 QStringList SendLines(MainWindow& f) { return LogLines(f).filter(QRegularExpression("^Send: ")); }
 
-DeleteConfirmationDialog* Confirmation(MainWindow& f) { return f.findChild<DeleteConfirmationDialog*>(QStringLiteral("Form6")); }
+DeleteConfirmationDialog* Confirmation(MainWindow& f) {
+  return f.findChild<DeleteConfirmationDialog*>(QStringLiteral("Form6"));
+}
 NewAccountDialog* FindNewAccountDialog(MainWindow& f) {
   return f.findChild<NewAccountDialog*>(QStringLiteral("Form2"));
 }

@@ -13,8 +13,8 @@
 #include "ui/commands/BackupCommand.h"
 #include "ui/grid/FilterTabs.h"
 #include "ui/mainwindow/LogPane.h"
-#include "ui/widgets/ProgressWindow.h"
 #include "ui/mainwindow/MainWindow.h"
+#include "ui/widgets/ProgressWindow.h"
 
 using namespace kov;
 using kovtest::AccountFile;
@@ -24,9 +24,19 @@ namespace {
 
 QByteArray Accounts() {
   return AccountFile({
-      "[alpha]", "PASSWORD=one", "PLEVEL=1", "PRIV=0", "BLOCK=1",
-      "[bravo]", "PASSWORD=two", "PLEVEL=4", "PRIV=2", "TAG.EMAIL=\"b@example.org\"",
-      "[charlie]", "PASSWORD=three", "PLEVEL=0",
+      "[alpha]",
+      "PASSWORD=one",
+      "PLEVEL=1",
+      "PRIV=0",
+      "BLOCK=1",
+      "[bravo]",
+      "PASSWORD=two",
+      "PLEVEL=4",
+      "PRIV=2",
+      "TAG.EMAIL=\"b@example.org\"",
+      "[charlie]",
+      "PASSWORD=three",
+      "PLEVEL=0",
       "[EOF]",
   });
 }

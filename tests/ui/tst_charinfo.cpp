@@ -18,8 +18,8 @@
 #include "support/MainWindowFixture.h"
 #include "ui/chars/CharacterWindow.h"
 #include "ui/editor/EditorPanel.h"
-#include "ui/widgets/Notice.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/Notice.h"
 
 using namespace kov;
 

@@ -16,10 +16,10 @@
 
 #include "console/ServerConsole.h"
 #include "support/MainWindowFixture.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/grid/AccountModel.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
-#include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;

@@ -12,15 +12,15 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "store/PrivFlags.h"
 #include "support/MainWindowFixture.h"
+#include "ui/editor/EditorPanel.h"
 #include "ui/grid/AccountGrid.h"
 #include "ui/grid/AccountModel.h"
-#include "ui/widgets/EditPopup.h"
-#include "ui/editor/EditorPanel.h"
 #include "ui/grid/FilterTabs.h"
-#include "store/PrivFlags.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/EditPopup.h"
 
 using namespace kov;
 using kovtest::AccountFile;
@@ -30,21 +30,48 @@ namespace {
 
 QByteArray Accounts() {
   return AccountFile({
-      "[gmuser]", "PASSWORD=secret", "PLEVEL=4", "PRIV=0", "EMAIL=gm@example.org",
-      "[lower]", "PLEVEL=1", "PRIV=1a",
-      "[high]", "PLEVEL=1", "PRIV=8000",
-      "[seven]", "PLEVEL=1", "PRIV=1234567",
-      "[blockedNoBit]", "PLEVEL=1", "BLOCK=1", "PRIV=0",
-      "[jailed]", "PLEVEL=1", "JAIL=1", "PRIV=800",
-      "[gaps]", "PLEVEL=1", "PRIV=0",
-      "[badflags]", "PLEVEL=1", "PRIV=xyz",
-      "[dev]", "PLEVEL=Developer", "LANG=DEU", "TOTALCONNECTTIME=77", "LASTIP=10.0.0.9",
-      "[seer]", "PLEVEL=5",
+      "[gmuser]",
+      "PASSWORD=secret",
+      "PLEVEL=4",
+      "PRIV=0",
+      "EMAIL=gm@example.org",
+      "[lower]",
+      "PLEVEL=1",
+      "PRIV=1a",
+      "[high]",
+      "PLEVEL=1",
+      "PRIV=8000",
+      "[seven]",
+      "PLEVEL=1",
+      "PRIV=1234567",
+      "[blockedNoBit]",
+      "PLEVEL=1",
+      "BLOCK=1",
+      "PRIV=0",
+      "[jailed]",
+      "PLEVEL=1",
+      "JAIL=1",
+      "PRIV=800",
+      "[gaps]",
+      "PLEVEL=1",
+      "PRIV=0",
+      "[badflags]",
+      "PLEVEL=1",
+      "PRIV=xyz",
+      "[dev]",
+      "PLEVEL=Developer",
+      "LANG=DEU",
+      "TOTALCONNECTTIME=77",
+      "LASTIP=10.0.0.9",
+      "[seer]",
+      "PLEVEL=5",
       "[EOF]",
   });
 }
 
-QString Str(std::string_view v) { return QString::fromLatin1(v.data(), static_cast<int>(v.size())); }
+QString Str(std::string_view v) {
+  return QString::fromLatin1(v.data(), static_cast<int>(v.size()));
+}
 
 struct Editor {
   explicit Editor(MainWindow& f) : form(f), panel(*f.Editor()), table(f.Table()) {}
@@ -127,11 +154,21 @@ class TestEditor : public QObject {
     QTest::addColumn<QString>("account");
     QTest::addColumn<QString>("toggle");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("GM Privs on $0") << "gmuser" << "cbGMPrivs" << "$00002";
-    QTest::newRow("lower-case digits") << "lower" << "cbAdminPriv" << "$0001B";
-    QTest::newRow("bit 0x8000 kept") << "high" << "cbHearAll" << "$08010";
-    QTest::newRow("seven digits kept") << "seven" << "cbHearGMPages" << "$123456F";
-    QTest::newRow("untick") << "lower" << "cbGMPrivs" << "$00018";
+    QTest::newRow("GM Privs on $0") << "gmuser"
+                                    << "cbGMPrivs"
+                                    << "$00002";
+    QTest::newRow("lower-case digits") << "lower"
+                                       << "cbAdminPriv"
+                                       << "$0001B";
+    QTest::newRow("bit 0x8000 kept") << "high"
+                                     << "cbHearAll"
+                                     << "$08010";
+    QTest::newRow("seven digits kept") << "seven"
+                                       << "cbHearGMPages"
+                                       << "$123456F";
+    QTest::newRow("untick") << "lower"
+                            << "cbGMPrivs"
+                            << "$00018";
   }
   void toggleWritesFlagText() {
     QFETCH(QString, account);
@@ -175,7 +212,8 @@ class TestEditor : public QObject {
     e.Go("lower");  // $1a: Admin, GM, Hear GM Pages, Hear All
     for (int i = 0; i < 15; ++i) {
       if (i == EditorPanel::BlockedToggle || i == EditorPanel::JailedToggle) continue;
-      QCOMPARE(e.Box(i)->isChecked(), (0x1Au & EditorPanel::kToggles[static_cast<size_t>(i)].bit) != 0);
+      QCOMPARE(e.Box(i)->isChecked(),
+               (0x1Au & EditorPanel::kToggles[static_cast<size_t>(i)].bit) != 0);
     }
     // Blocked follows dbblock, not the bit; moving between rows with equal flag texts
     // updates it.
@@ -212,7 +250,8 @@ class TestEditor : public QObject {
   }
 
   void blockedUnderBlockedEmptiesTheView() {
-    MainWindowFixture fx(AccountFile({"[a]", "PLEVEL=1", "[b]", "PLEVEL=1", "BLOCK=1", "PRIV=2000", "CHARUID=0x5"}));
+    MainWindowFixture fx(
+        AccountFile({"[a]", "PLEVEL=1", "[b]", "PLEVEL=1", "BLOCK=1", "PRIV=2000", "CHARUID=0x5"}));
     fx.Show();
     Editor e(fx.Form());
     QTabBar* tabs = fx.Form().Tabs()->FilterTabBar();
@@ -238,7 +277,8 @@ class TestEditor : public QObject {
   }
 
   void jailedUnderJailedKeepsTheNewFlagText() {
-    MainWindowFixture fx(AccountFile({"[a]", "PLEVEL=1", "[j]", "PLEVEL=1", "JAIL=1", "PRIV=0801"}));
+    MainWindowFixture fx(
+        AccountFile({"[a]", "PLEVEL=1", "[j]", "PLEVEL=1", "JAIL=1", "PRIV=0801"}));
     fx.Show();
     Editor e(fx.Form());
     QTabBar* tabs = fx.Form().Tabs()->FilterTabBar();
@@ -485,15 +525,18 @@ class TestEditor : public QObject {
     QWidget* w = e.Box(14);
     QCOMPARE(w->nextInFocusChain(), e.panel.CharacterList());
     QStringList after;
-    for (QWidget* n = e.panel.CharacterList()->nextInFocusChain(); after.size() < 5; n = n->nextInFocusChain())
+    for (QWidget* n = e.panel.CharacterList()->nextInFocusChain(); after.size() < 5;
+         n = n->nextInFocusChain())
       if (n->focusPolicy() & Qt::TabFocus) after << n->objectName();
     QCOMPARE(after, (QStringList{"DBEdit2", "DBEdit3", "DBComboBox1", "DBEdit4", "DBComboBox2"}));
     QVERIFY(!(e.Edit("DBEdit6")->focusPolicy() & Qt::TabFocus));
-    QCOMPARE(e.panel.CharacterList()->toolTip(), QStringLiteral("Right Click to get more informations about character"));
+    QCOMPARE(e.panel.CharacterList()->toolTip(),
+             QStringLiteral("Right Click to get more informations about character"));
     auto* balloon = f.findChild<QWidget*>("BalloonHint");
     QVERIFY(balloon);
     QCOMPARE(balloon->findChild<QLabel*>("BalloonHeader")->text(), QStringLiteral("Tip"));
-    QCOMPARE(balloon->findChild<QLabel*>("BalloonText")->text(), e.panel.CharacterList()->toolTip());
+    QCOMPARE(balloon->findChild<QLabel*>("BalloonText")->text(),
+             e.panel.CharacterList()->toolTip());
     QVERIFY(balloon->findChild<QWidget*>("BalloonClose"));
     QTRY_VERIFY_WITH_TIMEOUT(!f.findChild<QWidget*>("BalloonHint"), 7000);
   }

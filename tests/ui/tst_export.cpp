@@ -14,16 +14,16 @@
 #include "../export/ZipEntry.h"
 #include "store/TabFilter.h"
 #include "support/MainWindowFixture.h"
+#include "ui/commands/ExportCommands.h"
 #include "ui/grid/AccountGrid.h"
 #include "ui/grid/AccountModel.h"
-#include "ui/commands/ExportCommands.h"
 #include "ui/grid/FilterTabs.h"
 #include "ui/mainwindow/LogPane.h"
-#include "ui/widgets/Notice.h"
-#include "ui/widgets/ProgressWindow.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/ProgressWindow.h"
 
 using namespace kov;
 using kovtest::AccountFile;

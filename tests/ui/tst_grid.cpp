@@ -25,17 +25,37 @@ namespace {
 QByteArray Accounts() {
   return AccountFile({
       "// test accounts",
-      "[Alice]", "PASSWORD=pw1", "PLEVEL=4", "EMAIL=alice@example.org", "CHARUID=0x1",
+      "[Alice]",
+      "PASSWORD=pw1",
+      "PLEVEL=4",
+      "EMAIL=alice@example.org",
+      "CHARUID=0x1",
       "CHARUID=0x2",
-      "[bob]", "PASSWORD=pw2", "PLEVEL=1", "BLOCK=1", "PRIV=2000",
-      "[Carl]", "PLEVEL=counselor", "JAIL=1", "CHARUID=0x3",
-      "[dave]", "PLEVEL=0",
-      "[remoteadmin]", "PLEVEL=1",
-      "[Olga]", "PLEVEL=7", "BLOCK=2",
-      "[Adam]", "PLEVEL=ADMIN", "BLOCK=0",
-      "[Dan]", "PLEVEL=Developer",
-      "[Num]", "PLEVEL=12",
-      "[Boss]", "PLEVEL=Administrator",
+      "[bob]",
+      "PASSWORD=pw2",
+      "PLEVEL=1",
+      "BLOCK=1",
+      "PRIV=2000",
+      "[Carl]",
+      "PLEVEL=counselor",
+      "JAIL=1",
+      "CHARUID=0x3",
+      "[dave]",
+      "PLEVEL=0",
+      "[remoteadmin]",
+      "PLEVEL=1",
+      "[Olga]",
+      "PLEVEL=7",
+      "BLOCK=2",
+      "[Adam]",
+      "PLEVEL=ADMIN",
+      "BLOCK=0",
+      "[Dan]",
+      "PLEVEL=Developer",
+      "[Num]",
+      "PLEVEL=12",
+      "[Boss]",
+      "PLEVEL=Administrator",
       "[EOF]",
   });
 }
@@ -80,7 +100,8 @@ class TestGrid : public QObject {
   void startShowsAllRowsInLoadOrder() {
     MainWindowFixture fx(Accounts());
     MainWindow& f = fx.Form();
-    QAbstractItemModelTester tester(&f.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(&f.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(Names(f), (QStringList{"Alice", "bob", "Carl", "dave", "remoteadmin", "Olga", "Adam",
                                     "Dan", "Num", "Boss"}));
     QCOMPARE(EntryText(f), QStringLiteral("Entry: 10"));
@@ -113,8 +134,8 @@ class TestGrid : public QObject {
     QVERIFY(!(f.Grid()->focusPolicy() & Qt::TabFocus));
     // Titles and their hints follow the texts; the flags column keeps its fixed title.
     const QStringList titles{"S", "Account", "Password", "PLevel", "EMail", "Priv Flags", "Days"};
-    const QStringList hints{"Status", "Account Name", "Password", "User Level", "EMail", "",
-                            "Last Login x days ago"};
+    const QStringList hints{"Status", "Account Name",         "Password", "User Level", "EMail",
+                            "",       "Last Login x days ago"};
     for (int c = 0; c < 7; ++c) {
       QCOMPARE(f.Model().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), titles[c]);
       QCOMPARE(f.Model().headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString(), hints[c]);
@@ -124,8 +145,8 @@ class TestGrid : public QObject {
   void tabsFilterRows_data() {
     QTest::addColumn<int>("tab");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("All") << 0 << QStringList{"Alice", "bob", "Carl", "dave", "remoteadmin", "Olga",
-                                             "Adam", "Dan", "Num", "Boss"};
+    QTest::newRow("All") << 0 << QStringList{"Alice", "bob",  "Carl", "dave", "remoteadmin",
+                                             "Olga",  "Adam", "Dan",  "Num",  "Boss"};
     QTest::newRow("Guest") << 1 << QStringList{"dave"};
     QTest::newRow("Player") << 2 << QStringList{"bob", "remoteadmin"};
     // Any letter case; "Developer" holds DEV, "Administrator" holds ADMIN; a bare number only
@@ -133,9 +154,11 @@ class TestGrid : public QObject {
     QTest::newRow("Staff") << 3 << QStringList{"Alice", "Carl", "Olga", "Adam", "Dan", "Boss"};
     QTest::newRow("Blocked") << 4 << QStringList{"bob"};
     QTest::newRow("Jailed") << 5 << QStringList{"Carl"};
-    QTest::newRow("Char Count 0") << 6 << QStringList{"bob", "dave", "remoteadmin", "Olga", "Adam", "Dan", "Num", "Boss"};
+    QTest::newRow("Char Count 0") << 6 << QStringList{"bob",  "dave", "remoteadmin", "Olga",
+                                                      "Adam", "Dan",  "Num",         "Boss"};
     // BLOCK=2 is neither blocked nor not blocked.
-    QTest::newRow("Not blocked") << 7 << QStringList{"Alice", "Carl", "dave", "remoteadmin", "Adam", "Dan", "Num", "Boss"};
+    QTest::newRow("Not blocked") << 7 << QStringList{"Alice", "Carl", "dave", "remoteadmin",
+                                                     "Adam",  "Dan",  "Num",  "Boss"};
   }
   void tabsFilterRows() {
     QFETCH(int, tab);
@@ -143,7 +166,8 @@ class TestGrid : public QObject {
     MainWindowFixture fx(Accounts());
     fx.Show();
     MainWindow& f = fx.Form();
-    QAbstractItemModelTester tester(&f.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(&f.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
     ClickTab(f.Tabs()->FilterTabBar(), tab);
     QCOMPARE(f.Tabs()->FilterTabBar()->currentIndex(), tab);
     QCOMPARE(Names(f), names);
@@ -233,7 +257,8 @@ class TestGrid : public QObject {
   void levelsSortAlphabetically() {
     QStringList lines;
     const QStringList levels{"Owner", "Guest", "Seer", "Admin", "GM", "Player", "Dev", "Counselor"};
-    for (int i = 0; i < levels.size(); ++i) lines << QStringLiteral("[acc%1]").arg(i) << "PLEVEL=" + levels[i];
+    for (int i = 0; i < levels.size(); ++i)
+      lines << QStringLiteral("[acc%1]").arg(i) << "PLEVEL=" + levels[i];
     MainWindowFixture fx(AccountFile(lines));
     fx.Show();
     MainWindow& f = fx.Form();
@@ -242,8 +267,11 @@ class TestGrid : public QObject {
     QCOMPARE(f.Grid()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
     QStringList shown;
     for (int r = 0; r < f.Model().rowCount(); ++r)
-      shown << f.Model().data(f.Model().index(r, AccountModel::ColPLevel), Qt::DisplayRole).toString();
-    QCOMPARE(shown, (QStringList{"Admin", "Counselor", "Dev", "GM", "Guest", "Owner", "Player", "Seer"}));
+      shown << f.Model()
+                   .data(f.Model().index(r, AccountModel::ColPLevel), Qt::DisplayRole)
+                   .toString();
+    QCOMPARE(shown,
+             (QStringList{"Admin", "Counselor", "Dev", "GM", "Guest", "Owner", "Player", "Seer"}));
   }
 
   void equalKeysKeepAddOrderReversedWhenDescending() {
@@ -259,7 +287,8 @@ class TestGrid : public QObject {
   }
 
   void textsSortByLocaleCollationIntegersNumerically() {
-    MainWindowFixture fx(AccountFile({"[zeta]", QString::fromLatin1("[\xC4rger]"), "[alpha]", "[Beta]", "[beta]"}));
+    MainWindowFixture fx(
+        AccountFile({"[zeta]", QString::fromLatin1("[\xC4rger]"), "[alpha]", "[Beta]", "[beta]"}));
     fx.Show();
     MainWindow& f = fx.Form();
     ClickTitle(f, AccountModel::ColAccount);
@@ -289,7 +318,8 @@ class TestGrid : public QObject {
     ClickTitle(f, AccountModel::ColDays);
     QStringList shown;
     for (int r = 0; r < f.Model().rowCount(); ++r)
-      shown << f.Model().data(f.Model().index(r, AccountModel::ColDays), Qt::DisplayRole).toString();
+      shown
+          << f.Model().data(f.Model().index(r, AccountModel::ColDays), Qt::DisplayRole).toString();
     QCOMPARE(shown, (QStringList{"", "-1", "5", "9", "20", "100"}));
   }
 
@@ -374,8 +404,8 @@ class TestGrid : public QObject {
     };
     QCOMPARE(iconOf("remoteadmin"), AccountIcon::RemoteAdmin);  // by name, whatever the level
     QCOMPARE(iconOf("Olga"), AccountIcon::Owner);
-    QCOMPARE(iconOf("Adam"), AccountIcon::Admin);     // "ADMIN" in any case
-    QCOMPARE(iconOf("Boss"), AccountIcon::None);      // "Administrator" is not "Admin"
+    QCOMPARE(iconOf("Adam"), AccountIcon::Admin);  // "ADMIN" in any case
+    QCOMPARE(iconOf("Boss"), AccountIcon::None);   // "Administrator" is not "Admin"
     QCOMPARE(iconOf("Alice"), AccountIcon::None);
 
     auto* grid = f.GridView();
@@ -406,9 +436,15 @@ class TestGrid : public QObject {
     const QImage shot = grid->viewport()->grab().toImage();
     const QRect s = cell(0, 0);
     const QColor ball = shot.pixelColor(s.left() + s.height() / 2, s.center().y());
-    QVERIFY2(ball.green() > ball.red() + 40 && ball.green() > ball.blue() + 40, qPrintable(ball.name()));
-    QVERIFY(f.Model().data(f.Model().index(0, AccountModel::ColEMail), Qt::FontRole).value<QFont>().underline());
-    QCOMPARE(f.Model().data(f.Model().index(0, AccountModel::ColEMail), Qt::ForegroundRole).value<QColor>(),
+    QVERIFY2(ball.green() > ball.red() + 40 && ball.green() > ball.blue() + 40,
+             qPrintable(ball.name()));
+    QVERIFY(f.Model()
+                .data(f.Model().index(0, AccountModel::ColEMail), Qt::FontRole)
+                .value<QFont>()
+                .underline());
+    QCOMPARE(f.Model()
+                 .data(f.Model().index(0, AccountModel::ColEMail), Qt::ForegroundRole)
+                 .value<QColor>(),
              QGuiApplication::palette().color(QPalette::Link));
   }
 

@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ui/mainwindow/InfoBox.h"
 #include "ui/commands/DeleteConfirmationDialog.h"
+#include "ui/mainwindow/InfoBox.h"
 #include "ui/settings/UiText.h"
 
 using namespace kov;

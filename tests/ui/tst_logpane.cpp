@@ -8,9 +8,9 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "ui/widgets/EditPopup.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/EditPopup.h"
 
 using namespace kov;
 
@@ -33,7 +33,8 @@ class TestLogPane : public QObject {
  private slots:
   void initTestCase() { UiText::Instance().RegisterUiTextKeys(); }
   void init() {
-    for (const QString& key : UiText::Instance().Keys()) UiText::Instance().SetText(key, UiText::DefaultText(key));
+    for (const QString& key : UiText::Instance().Keys())
+      UiText::Instance().SetText(key, UiText::DefaultText(key));
   }
 
   void lineIsIconBlankText() {
@@ -85,11 +86,13 @@ class TestLogPane : public QObject {
     QCOMPARE(log->palette().color(QPalette::Base), QColor(Qt::black));
     QCOMPARE(log->palette().color(QPalette::Text), QColor(Qt::yellow));
     QCOMPARE(log->font().pixelSize(), 13);
-    QCOMPARE(log->font().family(), QStringLiteral("Tahoma"));  // resolved to a sans font where missing
+    QCOMPARE(log->font().family(),
+             QStringLiteral("Tahoma"));  // resolved to a sans font where missing
     QCOMPARE(log->font().styleHint(), QFont::SansSerif);
 
     pane.resize(400, 120);
-    pane.AddLogLine("A long line that runs on to the right without ever wrapping into a second line at all", 0);
+    pane.AddLogLine(
+        "A long line that runs on to the right without ever wrapping into a second line at all", 0);
     pane.show();
     QVERIFY(QTest::qWaitForWindowExposed(&pane));
     QCOMPARE(log->document()->firstBlock().layout()->lineCount(), 1);
@@ -131,7 +134,8 @@ class TestLogPane : public QObject {
     const QImage longer = bar->grab().toImage();
     QCOMPARE(DarkPixels(empty, QRect(5, 3, 250, 14)), 0);
     QVERIFY(DarkPixels(english, QRect(5, 3, 80, 14)) > 20);
-    QCOMPARE(DarkPixels(english, QRect(0, 0, 4, 20)), DarkPixels(empty, QRect(0, 0, 4, 20)));  // starts at x = 5
+    QCOMPARE(DarkPixels(english, QRect(0, 0, 4, 20)),
+             DarkPixels(empty, QRect(0, 0, 4, 20)));  // starts at x = 5
     QVERIFY(DarkPixels(longer, QRect(5, 3, 250, 14)) > DarkPixels(english, QRect(5, 3, 250, 14)));
   }
 
@@ -151,8 +155,8 @@ class TestLogPane : public QObject {
     const int gridBefore = grid->height();
 
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(50, 10));
-    QMouseEvent up(QEvent::MouseMove, QPointF(50, -30), bar->mapToGlobal(QPointF(50, -30)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent up(QEvent::MouseMove, QPointF(50, -30), bar->mapToGlobal(QPointF(50, -30)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(bar, &up);
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(50, -30));
     QCOMPARE(pane->LogHeight(), 140);
@@ -162,16 +166,16 @@ class TestLogPane : public QObject {
 
     // Dragging far down stops short of closing the pane.
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(50, 10));
-    QMouseEvent down(QEvent::MouseMove, QPointF(50, 500), bar->mapToGlobal(QPointF(50, 500)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent down(QEvent::MouseMove, QPointF(50, 500), bar->mapToGlobal(QPointF(50, 500)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(bar, &down);
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(50, 500));
     QCOMPARE(pane->LogHeight(), 30);
     QVERIFY(pane->Logfile()->isVisible());
 
     // Moving without a press does nothing.
-    QMouseEvent stray(QEvent::MouseMove, QPointF(50, -100), bar->mapToGlobal(QPointF(50, -100)), Qt::NoButton,
-                      Qt::NoButton, Qt::NoModifier);
+    QMouseEvent stray(QEvent::MouseMove, QPointF(50, -100), bar->mapToGlobal(QPointF(50, -100)),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(bar, &stray);
     QCOMPARE(pane->LogHeight(), 30);
   }
@@ -225,8 +229,8 @@ class TestLogPane : public QObject {
       keys << a->shortcut().toString(QKeySequence::PortableText);
     }
     QCOMPARE(captions, (QStringList{QString::fromUtf8("Rückgängig"), "-", "Ausscheiden", "Kopieren",
-                                    QString::fromUtf8("Einfügen"), QString::fromUtf8("Löschen"), "-",
-                                    "Alles markieren"}));
+                                    QString::fromUtf8("Einfügen"), QString::fromUtf8("Löschen"),
+                                    "-", "Alles markieren"}));
     QCOMPARE(keys, (QStringList{"Ctrl+Z", "", "Ctrl+X", "Ctrl+C", "Ctrl+V", "Del", "", "Ctrl+A"}));
     UiText::Instance().SetText(u"pop_log_Cut", QStringLiteral("Cut"));
     popup.ApplyUiText();
@@ -258,7 +262,8 @@ class TestLogPane : public QObject {
     QVERIFY(!popup.EditCut()->isEnabled());
     popup.EditCopy()->trigger();
     popup.close();
-    QVERIFY(QApplication::clipboard()->text().endsWith(QStringLiteral(" Send: A (Account Update)")));
+    QVERIFY(
+        QApplication::clipboard()->text().endsWith(QStringLiteral(" Send: A (Account Update)")));
     popup.EditPaste()->trigger();  // even if forced, the read-only pane stays as it was
     popup.EditDelete()->trigger();
     QCOMPARE(pane.LineCount(), 1);

@@ -8,12 +8,12 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "ui/widgets/EditPopup.h"
 #include "ui/mainwindow/LogPane.h"
-#include "ui/widgets/Notice.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/widgets/Notice.h"
 
 using namespace kov;
 
@@ -32,8 +32,9 @@ struct Folder {
     }
     QFile ini(program + "/kov.ini");
     if (!ini.open(QIODevice::WriteOnly)) qFatal("cannot write kov.ini");
-    ini.write("[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=800\r\nHEIGHT=600\r\n[SETTINGS]\r\nACCOUNTDIR=" +
-              QDir::toNativeSeparators(dir.filePath("accounts")).toLocal8Bit() + "\r\n" + settings);
+    ini.write(
+        "[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=800\r\nHEIGHT=600\r\n[SETTINGS]\r\nACCOUNTDIR=" +
+        QDir::toNativeSeparators(dir.filePath("accounts")).toLocal8Bit() + "\r\n" + settings);
   }
   QByteArray Ini() const {
     QFile f(program + "/kov.ini");
@@ -49,7 +50,8 @@ QString StatusText(MainWindow& form, const char* name) {
 }
 
 QStringList MenuTitles(MainWindow& form) {
-  return {form.MenuFile()->title(), form.MenuEdit()->title(), form.MenuView()->title(), form.MenuHelp()->title()};
+  return {form.MenuFile()->title(), form.MenuEdit()->title(), form.MenuView()->title(),
+          form.MenuHelp()->title()};
 }
 
 }  // namespace
@@ -60,7 +62,8 @@ class TestMainWindowText : public QObject {
  private slots:
   void init() {
     UiText::Instance().RegisterUiTextKeys();
-    for (const QString& key : UiText::Instance().Keys()) UiText::Instance().SetText(key, UiText::DefaultText(key));
+    for (const QString& key : UiText::Instance().Keys())
+      UiText::Instance().SetText(key, UiText::DefaultText(key));
     MessageDialogSeam::Clear();
     SetNoticeHandler([](NoticeKind, const QString&) {});
   }
@@ -116,7 +119,8 @@ class TestMainWindowText : public QObject {
     QCOMPARE(form.edNewAccount->text(), QStringLiteral("New Account"));
     QCOMPARE(MenuTitles(form), (QStringList{"File", "Edit", "View", "Help"}));
     // The edit menu keeps its built-in (German) captions.
-    QCOMPARE(form.findChild<EditPopup*>("Popup_Log")->EditUndo()->text(), QString::fromUtf8("Rückgängig"));
+    QCOMPARE(form.findChild<EditPopup*>("Popup_Log")->EditUndo()->text(),
+             QString::fromUtf8("Rückgängig"));
     form.Settings().ChangesSaved = true;
   }
 
@@ -125,7 +129,8 @@ class TestMainWindowText : public QObject {
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
     MainWindow form(folder.program);
     QCOMPARE(MessageDialogSeam::Calls().size(), 1);
-    QVERIFY(MessageDialogSeam::Calls()[0].text.endsWith(QDir::separator() + QStringLiteral("english.xml")));
+    QVERIFY(MessageDialogSeam::Calls()[0].text.endsWith(QDir::separator() +
+                                                        QStringLiteral("english.xml")));
     form.Settings().ChangesSaved = true;
   }
 
@@ -145,7 +150,8 @@ class TestMainWindowText : public QObject {
       QVERIFY(form.mViewLog->isChecked());
       QVERIFY(form.Log()->Logfile()->isVisible());
       QVERIFY(form.Log()->TitleBar()->isVisible());
-      QVERIFY(form.Log()->TitleBar()->geometry().bottom() < form.Log()->Logfile()->geometry().top());
+      QVERIFY(form.Log()->TitleBar()->geometry().bottom() <
+              form.Log()->Logfile()->geometry().top());
       QCOMPARE(form.Log()->LineText(form.Log()->LineCount() - 1), QStringLiteral(" while hidden"));
       form.Log()->SetLogHeight(90);
       form.Settings().ChangesSaved = true;

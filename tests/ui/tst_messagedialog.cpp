@@ -38,7 +38,8 @@ class TestMessageDialog : public QObject {
  private slots:
   void initTestCase() { UiText::Instance().RegisterUiTextKeys(); }
   void init() {
-    for (const QString& key : UiText::Instance().Keys()) UiText::Instance().SetText(key, UiText::DefaultText(key));
+    for (const QString& key : UiText::Instance().Keys())
+      UiText::Instance().SetText(key, UiText::DefaultText(key));
     MessageDialogSeam::Clear();
   }
 
@@ -48,14 +49,16 @@ class TestMessageDialog : public QObject {
     t.SetText(u"dlg_no", QStringLiteral("Nein"));
     t.SetText(u"dlg_ok", QStringLiteral("Gut"));
     t.SetText(u"dlg_cancel", QStringLiteral("Abbrechen"));
-    const MsgDlgButtons all = MsgDlgBtn::Help | MsgDlgBtn::YesToAll | MsgDlgBtn::NoToAll | MsgDlgBtn::All |
-                              MsgDlgBtn::Ignore | MsgDlgBtn::Retry | MsgDlgBtn::Abort | MsgDlgBtn::Cancel |
-                              MsgDlgBtn::OK | MsgDlgBtn::No | MsgDlgBtn::Yes;
+    const MsgDlgButtons all = MsgDlgBtn::Help | MsgDlgBtn::YesToAll | MsgDlgBtn::NoToAll |
+                              MsgDlgBtn::All | MsgDlgBtn::Ignore | MsgDlgBtn::Retry |
+                              MsgDlgBtn::Abort | MsgDlgBtn::Cancel | MsgDlgBtn::OK | MsgDlgBtn::No |
+                              MsgDlgBtn::Yes;
     MessageBoxDialog form("Text", MsgDlgType::Information, all);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const QStringList order = {"btnYes",    "btnNo",  "btnOK",      "btnCancel",   "btnAbort", "btnRetry",
-                               "btnIgnore", "btnAll", "btnNoToAll", "btnYesToAll", "btnHelp"};
+    const QStringList order = {"btnYes",     "btnNo",       "btnOK",     "btnCancel",
+                               "btnAbort",   "btnRetry",    "btnIgnore", "btnAll",
+                               "btnNoToAll", "btnYesToAll", "btnHelp"};
     int lastX = -1;
     for (const QString& name : order) {
       auto* b = form.findChild<QPushButton*>(name);
@@ -101,7 +104,8 @@ class TestMessageDialog : public QObject {
 
   void iconsDifferByKind() {
     QList<QImage> images;
-    for (MsgDlgType kind : {MsgDlgType::Warning, MsgDlgType::Error, MsgDlgType::Information, MsgDlgType::Confirmation}) {
+    for (MsgDlgType kind : {MsgDlgType::Warning, MsgDlgType::Error, MsgDlgType::Information,
+                            MsgDlgType::Confirmation}) {
       MessageBoxDialog form("x", kind, MsgDlgBtn::OK);
       images << form.findChild<QLabel*>("lblIcon")->pixmap().toImage();
     }
@@ -111,20 +115,23 @@ class TestMessageDialog : public QObject {
 
   void enterAndEscape_data() {
     QTest::addColumn<MsgDlgButtons>("buttons");
-    QTest::addColumn<MsgDlgBtn>("onEnter");   // None: the dialog stays open
+    QTest::addColumn<MsgDlgBtn>("onEnter");  // None: the dialog stays open
     QTest::addColumn<MsgDlgBtn>("onEscape");
     QTest::newRow("OK alone") << MsgDlgButtons(MsgDlgBtn::OK) << MsgDlgBtn::OK << MsgDlgBtn::OK;
-    QTest::newRow("Yes No Cancel") << (MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel) << MsgDlgBtn::Yes
-                                   << MsgDlgBtn::Cancel;
+    QTest::newRow("Yes No Cancel") << (MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel)
+                                   << MsgDlgBtn::Yes << MsgDlgBtn::Cancel;
     QTest::newRow("Yes No") << (MsgDlgBtn::Yes | MsgDlgBtn::No) << MsgDlgBtn::Yes << MsgDlgBtn::No;
-    QTest::newRow("OK Cancel") << (MsgDlgBtn::OK | MsgDlgBtn::Cancel) << MsgDlgBtn::OK << MsgDlgBtn::Cancel;
-    QTest::newRow("OK before Yes") << (MsgDlgBtn::Yes | MsgDlgBtn::OK | MsgDlgBtn::No) << MsgDlgBtn::OK
-                                   << MsgDlgBtn::No;
-    QTest::newRow("Retry Cancel") << (MsgDlgBtn::Retry | MsgDlgBtn::Cancel) << MsgDlgBtn::Retry << MsgDlgBtn::Cancel;
-    QTest::newRow("Abort Retry Ignore") << (MsgDlgBtn::Abort | MsgDlgBtn::Retry | MsgDlgBtn::Ignore)
-                                        << MsgDlgBtn::Retry << kNone;
+    QTest::newRow("OK Cancel") << (MsgDlgBtn::OK | MsgDlgBtn::Cancel) << MsgDlgBtn::OK
+                               << MsgDlgBtn::Cancel;
+    QTest::newRow("OK before Yes")
+        << (MsgDlgBtn::Yes | MsgDlgBtn::OK | MsgDlgBtn::No) << MsgDlgBtn::OK << MsgDlgBtn::No;
+    QTest::newRow("Retry Cancel") << (MsgDlgBtn::Retry | MsgDlgBtn::Cancel) << MsgDlgBtn::Retry
+                                  << MsgDlgBtn::Cancel;
+    QTest::newRow("Abort Retry Ignore")
+        << (MsgDlgBtn::Abort | MsgDlgBtn::Retry | MsgDlgBtn::Ignore) << MsgDlgBtn::Retry << kNone;
     // Without a default button, Enter presses the focused one.
-    QTest::newRow("Cancel alone") << MsgDlgButtons(MsgDlgBtn::Cancel) << MsgDlgBtn::Cancel << MsgDlgBtn::Cancel;
+    QTest::newRow("Cancel alone") << MsgDlgButtons(MsgDlgBtn::Cancel) << MsgDlgBtn::Cancel
+                                  << MsgDlgBtn::Cancel;
   }
   void enterAndEscape() {
     QFETCH(MsgDlgButtons, buttons);
@@ -154,7 +161,8 @@ class TestMessageDialog : public QObject {
   }
 
   void clickingReturnsThatButton() {
-    MessageBoxDialog form("Question", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel);
+    MessageBoxDialog form("Question", MsgDlgType::Confirmation,
+                          MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel);
     form.show();
     QTest::mouseClick(form.Button(MsgDlgBtn::No), Qt::LeftButton);
     QVERIFY(!form.isVisible());
@@ -167,14 +175,18 @@ class TestMessageDialog : public QObject {
       geometry = form->frameGeometry();
       QTest::mouseClick(form->Button(MsgDlgBtn::No), Qt::LeftButton);
     });
-    QCOMPARE(MessageDialog("Save changes?", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel),
+    QCOMPARE(MessageDialog("Save changes?", MsgDlgType::Confirmation,
+                           MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::Cancel),
              MsgDlgBtn::No);
     const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
-    QVERIFY2((geometry.center() - screenCentre).manhattanLength() <= 2,
-             qPrintable(QStringLiteral("%1,%2").arg(geometry.center().x()).arg(geometry.center().y())));
+    QVERIFY2(
+        (geometry.center() - screenCentre).manhattanLength() <= 2,
+        qPrintable(QStringLiteral("%1,%2").arg(geometry.center().x()).arg(geometry.center().y())));
 
     WhenShown([](MessageBoxDialog* form) { form->close(); });
-    QCOMPARE(MessageDialog("Save changes?", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No), MsgDlgBtn::Cancel);
+    QCOMPARE(
+        MessageDialog("Save changes?", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No),
+        MsgDlgBtn::Cancel);
 
     WhenShown([](MessageBoxDialog* form) { QTest::keyClick(form, Qt::Key_Escape); });
     QCOMPARE(MessageDialog("Note", MsgDlgType::Error, MsgDlgBtn::OK), MsgDlgBtn::OK);
@@ -184,7 +196,8 @@ class TestMessageDialog : public QObject {
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::Cancel);
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::Yes);
     QCOMPARE(MessageDialogSeam::PendingAnswers(), 2);
-    QCOMPARE(MessageDialog("first", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::Cancel), MsgDlgBtn::Cancel);
+    QCOMPARE(MessageDialog("first", MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::Cancel),
+             MsgDlgBtn::Cancel);
     QCOMPARE(MessageDialog("second", MsgDlgType::Warning, MsgDlgBtn::Yes), MsgDlgBtn::Yes);
     QCOMPARE(MessageDialogSeam::PendingAnswers(), 0);
     const auto calls = MessageDialogSeam::Calls();

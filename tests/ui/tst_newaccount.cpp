@@ -10,9 +10,9 @@
 
 #include "store/AccountTable.h"
 #include "store/GeneratePassword.h"
-#include "ui/widgets/Notice.h"
 #include "ui/commands/NewAccountDialog.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/Notice.h"
 
 using namespace kov;
 

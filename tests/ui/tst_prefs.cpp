@@ -22,15 +22,15 @@
 #include "settings/ProgramSettings.h"
 #include "support/MainWindowFixture.h"
 #include "ui/chars/CharacterWindow.h"
-#include "ui/widgets/EditPopup.h"
-#include "ui/widgets/Notice.h"
-#include "ui/commands/NewAccountDialog.h"
-#include "ui/settings/MessageDialog.h"
-#include "ui/mainwindow/InfoBox.h"
 #include "ui/commands/DeleteConfirmationDialog.h"
+#include "ui/commands/NewAccountDialog.h"
+#include "ui/mainwindow/InfoBox.h"
+#include "ui/settings/MessageDialog.h"
 #include "ui/settings/PreferencesDialog.h"
 #include "ui/settings/UiText.h"
 #include "ui/settings/UiTextWindows.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/widgets/Notice.h"
 
 using namespace kov;
 
@@ -89,8 +89,8 @@ class TestPrefs : public QObject {
   std::unique_ptr<PreferencesDialog> m_prefs;
 
   PreferencesDialog& Prefs() {
-    m_prefs = std::make_unique<PreferencesDialog>(m_settings, QString(KOV_SOURCE_DIR "/lang"), m_windows,
-                                           nullptr);
+    m_prefs = std::make_unique<PreferencesDialog>(m_settings, QString(KOV_SOURCE_DIR "/lang"),
+                                                  m_windows, nullptr);
     return *m_prefs;
   }
 
@@ -441,9 +441,11 @@ class TestPrefs : public QObject {
     };
     QCOMPARE(f.Form().edSettingsForm->text(), QStringLiteral("Einstellungen"));
     QCOMPARE(f.Form().edNewAccount->text(), QStringLiteral("Neues Konto"));
-    QCOMPARE(f.Form().findChild<NewAccountDialog*>("Form2")->windowTitle(), QStringLiteral("Neues Konto"));
+    QCOMPARE(f.Form().findChild<NewAccountDialog*>("Form2")->windowTitle(),
+             QStringLiteral("Neues Konto"));
     QVERIFY(hasText(f.Form().findChild<InfoBox*>(), QStringLiteral("Schließen")));
-    QCOMPARE(f.Form().findChild<DeleteConfirmationDialog*>("Form6")->windowTitle(), QStringLiteral("Konten löschen"));
+    QCOMPARE(f.Form().findChild<DeleteConfirmationDialog*>("Form6")->windowTitle(),
+             QStringLiteral("Konten löschen"));
     QVERIFY(hasText(f.Form().findChild<CharacterWindow*>(), QStringLiteral("Charakter-Info")));
     QCOMPARE(MessageDialogSeam::Calls().size(), 0);
     // Neither opening nor the switch read the accounts again.

@@ -3,16 +3,16 @@
 // their width.
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QVBoxLayout>
 #include <QStyleOptionViewItem>
 #include <QTabBar>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "support/MainWindowFixture.h"
+#include "ui/editor/EditorPanel.h"
 #include "ui/grid/AccountGrid.h"
 #include "ui/grid/AccountModel.h"
 #include "ui/grid/CachedTabBar.h"
-#include "ui/editor/EditorPanel.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/widgets/ValueLabel.h"
 
@@ -107,9 +107,19 @@ class TestRepaint : public QObject {
   // Going back over rows already shown re-lays out nothing in the editor panel.
   void EditorPanelKeepsItsLayoutBetweenRows() {
     MainWindowFixture fx(AccountFile({
-        "[a]", "PLEVEL=1", "LASTIP=10.0.0.1", "FIRSTIP=192.168.100.200", "CHARUID=0x1",
-        "[b]", "PLEVEL=1", "LASTIP=1.2.3.4", "TOTALCONNECTTIME=123456",
-        "[c]", "PLEVEL=1", "LASTCONNECTDATE=2025-09-22 07:34", "CHARUID=0x10766",
+        "[a]",
+        "PLEVEL=1",
+        "LASTIP=10.0.0.1",
+        "FIRSTIP=192.168.100.200",
+        "CHARUID=0x1",
+        "[b]",
+        "PLEVEL=1",
+        "LASTIP=1.2.3.4",
+        "TOTALCONNECTTIME=123456",
+        "[c]",
+        "PLEVEL=1",
+        "LASTCONNECTDATE=2025-09-22 07:34",
+        "CHARUID=0x10766",
         "CHARUID=0x10767",
         "[EOF]",
     }));

@@ -1,17 +1,17 @@
 // Review Changes and Revert Account against the server's account file.
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <QFile>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "support/MainWindowFixture.h"
-#include "ui/grid/AccountGrid.h"
 #include "ui/commands/RevertCommand.h"
 #include "ui/commands/ReviewDialog.h"
+#include "ui/grid/AccountGrid.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
@@ -22,8 +22,8 @@ using kovtest::MainWindowFixture;
 
 namespace {
 QByteArray Accounts() {
-  return AccountFile({"[Alice]", "PASSWORD=old-pw", "PLEVEL=1", "EMAIL=alice@example.org",
-                      "[bob]", "PASSWORD=bobpw", "PLEVEL=1", "[Alice]", "PASSWORD=second"});
+  return AccountFile({"[Alice]", "PASSWORD=old-pw", "PLEVEL=1", "EMAIL=alice@example.org", "[bob]",
+                      "PASSWORD=bobpw", "PLEVEL=1", "[Alice]", "PASSWORD=second"});
 }
 
 void EditCurrent(AccountTable& t, Field f, const char* value) {

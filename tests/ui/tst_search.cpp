@@ -17,11 +17,28 @@ using kovtest::MainWindowFixture;
 namespace {
 QByteArray Accounts() {
   return AccountFile({
-      "[Alice]", "PASSWORD=a", "PLEVEL=4", "EMAIL=alice@Staff.example.org", "LASTIP=10.0.0.1",
-      "[bob]", "PASSWORD=b", "PLEVEL=1", "EMAIL=bob@staff.example.org",
-      "[Carl]", "PASSWORD=c", "PLEVEL=2", "EMAIL=carl@home.example.net", "CHATNAME=Staffer",
-      "[Dora]", "PASSWORD=d", "PLEVEL=5", "EMAIL=dora@home.example.net", "FIRSTIP=192.168.7.7",
-      QString::fromUtf8("[\xc3\x84rger]"), "PASSWORD=e", "PLEVEL=1",
+      "[Alice]",
+      "PASSWORD=a",
+      "PLEVEL=4",
+      "EMAIL=alice@Staff.example.org",
+      "LASTIP=10.0.0.1",
+      "[bob]",
+      "PASSWORD=b",
+      "PLEVEL=1",
+      "EMAIL=bob@staff.example.org",
+      "[Carl]",
+      "PASSWORD=c",
+      "PLEVEL=2",
+      "EMAIL=carl@home.example.net",
+      "CHATNAME=Staffer",
+      "[Dora]",
+      "PASSWORD=d",
+      "PLEVEL=5",
+      "EMAIL=dora@home.example.net",
+      "FIRSTIP=192.168.7.7",
+      QString::fromUtf8("[\xc3\x84rger]"),
+      "PASSWORD=e",
+      "PLEVEL=1",
   });
 }
 

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "support/MainWindowFixture.h"
 #include "export/ExportCsv.h"
+#include "support/MainWindowFixture.h"
 #include "ui/grid/SearchField.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
@@ -97,9 +97,8 @@ class TestShortcuts : public QObject {
       t.SetText(dbemail, "x@y");
       t.Post();
     }
-    t.SetFilter([](const AccountTable& table, RowId r) {
-      return table.Text(r, dbaccount) != "hidden";
-    });
+    t.SetFilter(
+        [](const AccountTable& table, RowId r) { return table.Text(r, dbaccount) != "hidden"; });
     t.SetFiltered(true);
     QTemporaryDir dir;
     const std::string path = (dir.path() + "/out.csv").toStdString();

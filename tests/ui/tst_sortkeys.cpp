@@ -19,21 +19,151 @@ namespace {
 // Windows-1252 names: letter case, digits, punctuation, spaces, accents, ligatures and
 // expansions, prefixes of one another, duplicates, letters some languages join or split.
 const char* const kNames[] = {
-    "Admin", "admin", "ADMIN", "aDmin", "Adam", "adam2", "Adam10", "adam_1", "adam-1",
-    "adam 1", "adam.1", "adam  1", "o'neil", "O'Neil", "oneil", "green", "Green12",
-    "greenhorn", "Green", "green", "test", "testing", "Test", "tester", "zed", "Zed", "zoe",
-    "z\xF6" "e", "Z\xF6" "e", "\xC4rger", "arger", "Arger", "\xE4rger", "j\xFCrgen",
-    "J\xFCrgen", "jurgen", "juergen", "m\xFCller", "muller", "mueller", "s\xF8ren", "soren",
-    "\xC5sa", "asa", "aa", "Aa", "AA", "ab", "\xE6thelred", "aethelred", "\xC6sir",
-    "stra\xDF" "e", "strasse", "strase", "fran\xE7ois", "francois", "jos\xE9", "jose",
-    "Jos\xE9", "cote", "c\xF4te", "cot\xE9", "c\xF4t\xE9", "se\xF1or", "senor", "chris",
-    "cristo", "czech", "Ch", "ch", "h", "i", "I", "\xCD", "\xED" "dolo", "idolo", "ydun",
-    "\xFD" "dun", "\xDEor", "thor", "\xF0", "d", "dz", "dzs", "dzsungel", "cs", "csak", "cz",
-    "sz", "szabo", "ny", "nyul", "n", "gy", "gyula", "v", "w", "wolf", "volf", "x", "1", "10",
-    "9", "2nd", "_jr", "-x", "x-", "!bang", "#hash", "~tilde", "a\xA0" "b", "a b", "a\xAD" "b",
-    "\x80uro", "euro", "\x8A" "arka", "sarka", "\x9A" "e", "\x8E" "iga", "\x9F", "y", "\xFF",
-    "\xBD", "1/2", "\x85", "...", "", "a\tb", "Seer", "Owner", "Dev", "GM", "Guest",
-    "Counselor", "Player",
+    "Admin",
+    "admin",
+    "ADMIN",
+    "aDmin",
+    "Adam",
+    "adam2",
+    "Adam10",
+    "adam_1",
+    "adam-1",
+    "adam 1",
+    "adam.1",
+    "adam  1",
+    "o'neil",
+    "O'Neil",
+    "oneil",
+    "green",
+    "Green12",
+    "greenhorn",
+    "Green",
+    "green",
+    "test",
+    "testing",
+    "Test",
+    "tester",
+    "zed",
+    "Zed",
+    "zoe",
+    "z\xF6"
+    "e",
+    "Z\xF6"
+    "e",
+    "\xC4rger",
+    "arger",
+    "Arger",
+    "\xE4rger",
+    "j\xFCrgen",
+    "J\xFCrgen",
+    "jurgen",
+    "juergen",
+    "m\xFCller",
+    "muller",
+    "mueller",
+    "s\xF8ren",
+    "soren",
+    "\xC5sa",
+    "asa",
+    "aa",
+    "Aa",
+    "AA",
+    "ab",
+    "\xE6thelred",
+    "aethelred",
+    "\xC6sir",
+    "stra\xDF"
+    "e",
+    "strasse",
+    "strase",
+    "fran\xE7ois",
+    "francois",
+    "jos\xE9",
+    "jose",
+    "Jos\xE9",
+    "cote",
+    "c\xF4te",
+    "cot\xE9",
+    "c\xF4t\xE9",
+    "se\xF1or",
+    "senor",
+    "chris",
+    "cristo",
+    "czech",
+    "Ch",
+    "ch",
+    "h",
+    "i",
+    "I",
+    "\xCD",
+    "\xED"
+    "dolo",
+    "idolo",
+    "ydun",
+    "\xFD"
+    "dun",
+    "\xDEor",
+    "thor",
+    "\xF0",
+    "d",
+    "dz",
+    "dzs",
+    "dzsungel",
+    "cs",
+    "csak",
+    "cz",
+    "sz",
+    "szabo",
+    "ny",
+    "nyul",
+    "n",
+    "gy",
+    "gyula",
+    "v",
+    "w",
+    "wolf",
+    "volf",
+    "x",
+    "1",
+    "10",
+    "9",
+    "2nd",
+    "_jr",
+    "-x",
+    "x-",
+    "!bang",
+    "#hash",
+    "~tilde",
+    "a\xA0"
+    "b",
+    "a b",
+    "a\xAD"
+    "b",
+    "\x80uro",
+    "euro",
+    "\x8A"
+    "arka",
+    "sarka",
+    "\x9A"
+    "e",
+    "\x8E"
+    "iga",
+    "\x9F",
+    "y",
+    "\xFF",
+    "\xBD",
+    "1/2",
+    "\x85",
+    "...",
+    "",
+    "a\tb",
+    "Seer",
+    "Owner",
+    "Dev",
+    "GM",
+    "Guest",
+    "Counselor",
+    "Player",
 };
 
 // The alphabet of the random names: ASCII and the Windows-1252 letters and signs.
@@ -109,10 +239,11 @@ class TestSortKeys : public QObject {
     QTest::addColumn<bool>("ignorePunctuation");
     QTest::addColumn<bool>("numeric");
     QTest::addColumn<bool>("caseless");
-    for (const char* name : {"en_US", "de_DE", "C", "cs_CZ", "da_DK", "sv_SE", "hu_HU", "tr_TR",
-                             "fr_CA", "es_ES"})
+    for (const char* name :
+         {"en_US", "de_DE", "C", "cs_CZ", "da_DK", "sv_SE", "hu_HU", "tr_TR", "fr_CA", "es_ES"})
       QTest::newRow(name) << QString::fromLatin1(name) << false << false << false;
-    QTest::newRow("en_US ignoring punctuation") << QStringLiteral("en_US") << true << false << false;
+    QTest::newRow("en_US ignoring punctuation")
+        << QStringLiteral("en_US") << true << false << false;
     QTest::newRow("en_US numeric") << QStringLiteral("en_US") << false << true << false;
     QTest::newRow("de_DE ignoring case") << QStringLiteral("de_DE") << false << false << true;
   }
@@ -150,7 +281,9 @@ class TestSortKeys : public QObject {
     if (ignorePunctuation || numeric) QCOMPARE(byteKeyed, 0);
     if (locale == "en_US" && !ignorePunctuation && !numeric && !caseless) {
       QVERIFY(keys.ByteKeyed("Admin") && keys.ByteKeyed("j\xFCrgen"));
-      QVERIFY(!keys.ByteKeyed("stra\xDF" "e"));  // an expansion: the collator's key
+      QVERIFY(
+          !keys.ByteKeyed("stra\xDF"
+                          "e"));  // an expansion: the collator's key
     }
   }
 
@@ -159,8 +292,8 @@ class TestSortKeys : public QObject {
     QCollator collator(QLocale(QStringLiteral("en_US")));
     collator.setCaseSensitivity(Qt::CaseSensitive);
     AccountTable table;
-    const char* const levels[] = {"Owner", "Guest", "Seer", "Admin", "GM", "Player", "Dev",
-                                  "Counselor", "\xC4rger", "guest"};
+    const char* const levels[] = {"Owner",  "Guest", "Seer",      "Admin",    "GM",
+                                  "Player", "Dev",   "Counselor", "\xC4rger", "guest"};
     for (int i = 0; i < 200; ++i) {
       table.Append();
       table.SetText(dbaccount, "acc" + std::to_string(i));

@@ -55,7 +55,9 @@ class TestTakeOver : public QObject {
   Q_OBJECT
 
   struct Live {
-    Live() : fixture(AccountFile({"[bob]", "PASSWORD=old", "[EOF]"}), QByteArray("\r\n")), scoped(server) {
+    Live()
+        : fixture(AccountFile({"[bob]", "PASSWORD=old", "[EOF]"}), QByteArray("\r\n")),
+          scoped(server) {
       server.updateFile = fixture.accountFolder + "/VornexAcct.scp";
       MainWindow& w = fixture.Form();
       w.Settings().VORNEXDIR = "/srv/shard-one/server";

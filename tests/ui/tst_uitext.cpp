@@ -35,10 +35,13 @@ QList<QPair<QString, QString>> VariablesOf(const QString& path) {
   bool inVariables = false;
   while (!r.atEnd()) {
     r.readNext();
-    if (r.isStartElement() && r.name() == u"Variables") inVariables = true;
-    else if (r.isEndElement() && r.name() == u"Variables") inVariables = false;
+    if (r.isStartElement() && r.name() == u"Variables")
+      inVariables = true;
+    else if (r.isEndElement() && r.name() == u"Variables")
+      inVariables = false;
     else if (r.isStartElement() && inVariables)
-      out.append({r.attributes().value("Name").toString(), r.attributes().value("Value").toString()});
+      out.append(
+          {r.attributes().value("Name").toString(), r.attributes().value("Value").toString()});
   }
   return r.hasError() ? QList<QPair<QString, QString>>{} : out;
 }
@@ -75,20 +78,29 @@ class TestUiText : public QObject {
   void defaults_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
-    QTest::newRow("first") << "f2_b_Insert" << "Insert";
-    QTest::newRow("format d") << "f1_panel_0" << "Entry: %d";
-    QTest::newRow("format s") << "f1_Groupbox_3" << "Priv Flags (%s)";
-    QTest::newRow("empty") << "prefs_SelectDir_Text" << "";
-    QTest::newRow("typo kept") << "err_Account_Delete"
-                               << "Accounts could only be deleted if the Vonexserver is active and the "
-                                  "Vornex Account Manager has access to the console.";
+    QTest::newRow("first") << "f2_b_Insert"
+                           << "Insert";
+    QTest::newRow("format d") << "f1_panel_0"
+                              << "Entry: %d";
+    QTest::newRow("format s") << "f1_Groupbox_3"
+                              << "Priv Flags (%s)";
+    QTest::newRow("empty") << "prefs_SelectDir_Text"
+                           << "";
+    QTest::newRow("typo kept")
+        << "err_Account_Delete"
+        << "Accounts could only be deleted if the Vonexserver is active and the "
+           "Vornex Account Manager has access to the console.";
     QTest::newRow("german undo") << "pop_log_Undo" << QString::fromUtf8("Rückgängig");
-    QTest::newRow("german cut") << "pop_log_Cut" << "Ausscheiden";
+    QTest::newRow("german cut") << "pop_log_Cut"
+                                << "Ausscheiden";
     QTest::newRow("german paste") << "pop_log_Paste" << QString::fromUtf8("Einfügen");
     QTest::newRow("german delete") << "pop_log_delete" << QString::fromUtf8("Löschen");
-    QTest::newRow("german select all") << "pop_log_selectall" << "Alles markieren";
-    QTest::newRow("log title") << "f1_Log_Title" << "KOV Info...";
-    QTest::newRow("exit") << "frg_Exit_Confirm" << "Save changes?";
+    QTest::newRow("german select all") << "pop_log_selectall"
+                                       << "Alles markieren";
+    QTest::newRow("log title") << "f1_Log_Title"
+                               << "KOV Info...";
+    QTest::newRow("exit") << "frg_Exit_Confirm"
+                          << "Save changes?";
   }
   void defaults() {
     QFETCH(QString, key);
@@ -116,12 +128,17 @@ class TestUiText : public QObject {
     QTest::addColumn<QString>("expected");
     QTest::newRow("number") << "Entry: %d" << QVariantList{42} << "Entry: 42";
     QTest::newRow("text") << "Priv Flags (%s)" << QVariantList{"$0"} << "Priv Flags ($0)";
-    QTest::newRow("in order") << "%s %s (Build %d)" << QVariantList{"Linux", "SP1", 7} << "Linux SP1 (Build 7)";
-    QTest::newRow("missing arg shows placeholder") << "Updating %s: %d" << QVariantList{"bob"} << "Updating bob: %d";
+    QTest::newRow("in order") << "%s %s (Build %d)" << QVariantList{"Linux", "SP1", 7}
+                              << "Linux SP1 (Build 7)";
+    QTest::newRow("missing arg shows placeholder")
+        << "Updating %s: %d" << QVariantList{"bob"} << "Updating bob: %d";
     QTest::newRow("extra arg dropped") << "Entry:" << QVariantList{5} << "Entry:";
-    QTest::newRow("no placeholder, arg") << "Konto aktualisieren" << QVariantList{"bob"} << "Konto aktualisieren";
-    QTest::newRow("wrong kind: %d with text") << "Eintrag: %d" << QVariantList{"bob"} << "Eintrag: bob";
-    QTest::newRow("wrong kind: %s with number") << "Eintrag: %s" << QVariantList{12} << "Eintrag: 12";
+    QTest::newRow("no placeholder, arg")
+        << "Konto aktualisieren" << QVariantList{"bob"} << "Konto aktualisieren";
+    QTest::newRow("wrong kind: %d with text")
+        << "Eintrag: %d" << QVariantList{"bob"} << "Eintrag: bob";
+    QTest::newRow("wrong kind: %s with number")
+        << "Eintrag: %s" << QVariantList{12} << "Eintrag: 12";
     QTest::newRow("printf traps stay text") << "%n%x%p%5d %" << QVariantList{1} << "%n%x%p%5d %";
     QTest::newRow("percent") << "100%% %d%%" << QVariantList{50} << "100% 50%";
     QTest::newRow("argument holding a placeholder") << "%s %s" << QVariantList{"%s", "x"} << "%s x";
@@ -134,16 +151,16 @@ class TestUiText : public QObject {
   }
 
   void variablesRules() {
-    const QByteArray doc = Doc(
-        "<Item Name=\"F1_TAB_1\" Value=\"Alle\"/>\r\n"            // key in upper case
-        "<Entry Name=\"f1_Tab_2\" Value=\"Gast\"/>\r\n"            // any element name
-        "<Item Name=\"f1_Tab_3\"/>\r\n"                            // no Value: empty text
-        "<Item Name=\"f1_Tab_4\" Value=\"one\"/>\r\n"
-        "<Item Name=\"f1_Tab_4\" Value=\"two\"/>\r\n"             // the later one wins
-        "<Item Name=\"frg_Exit_Confirm\" Value=\"a\\nb\\nc\"/>\r\n"  // every \\n converted
-        "<Item Name=\"no_such_key\" Value=\"x\"/>\r\n"
-        "<Item Value=\"nameless\"/>\r\n"
-        "<Item name=\"f1_Tab_5\" VALUE=\"Gesperrt\"/>\r\n");
+    const QByteArray doc =
+        Doc("<Item Name=\"F1_TAB_1\" Value=\"Alle\"/>\r\n"   // key in upper case
+            "<Entry Name=\"f1_Tab_2\" Value=\"Gast\"/>\r\n"  // any element name
+            "<Item Name=\"f1_Tab_3\"/>\r\n"                  // no Value: empty text
+            "<Item Name=\"f1_Tab_4\" Value=\"one\"/>\r\n"
+            "<Item Name=\"f1_Tab_4\" Value=\"two\"/>\r\n"                // the later one wins
+            "<Item Name=\"frg_Exit_Confirm\" Value=\"a\\nb\\nc\"/>\r\n"  // every \\n converted
+            "<Item Name=\"no_such_key\" Value=\"x\"/>\r\n"
+            "<Item Value=\"nameless\"/>\r\n"
+            "<Item name=\"f1_Tab_5\" VALUE=\"Gesperrt\"/>\r\n");
     QVERIFY(ApplyLanguageDocument(doc, {}));
     UiText& t = UiText::Instance();
     QCOMPARE(t.Text(u"f1_Tab_1"), QStringLiteral("Alle"));
@@ -169,7 +186,8 @@ class TestUiText : public QObject {
     QFETCH(QByteArray, declaration);
     const QByteArray doc = declaration +
                            "<Kov><Form1><Variables>"
-                           "<Item Name=\"pop_log_Undo\" Value=\"R\xfc" "ckg\xe4ngig \x80 \x93x\x94\"/>"
+                           "<Item Name=\"pop_log_Undo\" Value=\"R\xfc"
+                           "ckg\xe4ngig \x80 \x93x\x94\"/>"
                            "</Variables></Form1></Kov>";
     QVERIFY(ApplyLanguageDocument(doc, {}));
     QCOMPARE(Ui("pop_log_Undo"), QString::fromUtf8("Rückgängig € “x”"));
@@ -187,7 +205,8 @@ class TestUiText : public QObject {
     QTest::newRow("unbalanced") << Doc("<Item Name=\"f1_Tab_1\" Value=\"CHANGED\">");
     QTest::newRow("unknown entity") << Doc("<Item Name=\"f1_Tab_1\" Value=\"&bogus;\"/>");
     QByteArray laughs =
-        "<?xml version=\"1.0\"?><!DOCTYPE Kov [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
+        "<?xml version=\"1.0\"?><!DOCTYPE Kov [<!ENTITY a "
+        "\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
     const char* names = "bcdefghij";
     for (int i = 0; i < 9; ++i) {
       const char prev = i == 0 ? 'a' : names[i - 1];
@@ -195,7 +214,9 @@ class TestUiText : public QObject {
       for (int k = 0; k < 10; ++k) laughs += QByteArray("&") + prev + ";";
       laughs += "\">";
     }
-    laughs += "]><Kov><Form1><Variables><Item Name=\"f1_Tab_1\" Value=\"&j;\"/></Variables></Form1></Kov>";
+    laughs +=
+        "]><Kov><Form1><Variables><Item Name=\"f1_Tab_1\" "
+        "Value=\"&j;\"/></Variables></Form1></Kov>";
     QTest::newRow("entity expansion bomb") << laughs;
   }
   void malformedOrHostileDocumentsChangeNothing() {
@@ -221,7 +242,8 @@ class TestUiText : public QObject {
   void manyControlElementsApplyInOrder() {
     QWidget form;
     form.setObjectName("Form1");
-    for (int i = 0; i < 300; ++i) (new QPushButton(&form))->setObjectName(QStringLiteral("Button%1").arg(i));
+    for (int i = 0; i < 300; ++i)
+      (new QPushButton(&form))->setObjectName(QStringLiteral("Button%1").arg(i));
     QByteArray doc = "<Kov><Form1>";
     for (int i = 0; i < 50000; ++i) doc += "<button7 Caption=\"" + QByteArray::number(i) + "\"/>";
     doc += "</Form1></Kov>";
@@ -242,11 +264,14 @@ class TestUiText : public QObject {
             "<Item Name=\"msg_acc_Updating\" Value=\"Konto wird aktualisiert\"/>"),
         {}));
     QCOMPARE(FormatText(Ui("f1_panel_0"), {7}), QString::fromUtf8("7%s%n%d Einträge"));
-    QCOMPARE(FormatText(Ui("msg_acc_Updating"), {"bob"}), QStringLiteral("Konto wird aktualisiert"));
+    QCOMPARE(FormatText(Ui("msg_acc_Updating"), {"bob"}),
+             QStringLiteral("Konto wird aktualisiert"));
   }
 
   void noResetBetweenLoads() {
-    QVERIFY(ApplyLanguageDocument(Doc("<Item Name=\"f1_Tab_1\" Value=\"Alle\"/><Item Name=\"f1_Tab_2\" Value=\"Gast\"/>"), {}));
+    QVERIFY(ApplyLanguageDocument(
+        Doc("<Item Name=\"f1_Tab_1\" Value=\"Alle\"/><Item Name=\"f1_Tab_2\" Value=\"Gast\"/>"),
+        {}));
     QVERIFY(ApplyLanguageDocument(Doc("<Item Name=\"f1_Tab_1\" Value=\"All\"/>"), {}));
     QCOMPARE(Ui("f1_Tab_1"), QStringLiteral("All"));
     QCOMPARE(Ui("f1_Tab_2"), QStringLiteral("Gast"));  // the earlier language's text stays
@@ -271,8 +296,10 @@ class TestUiText : public QObject {
     const QByteArray doc =
         "<Kov>"
         "<FORM1>"
-        "<button1 Caption=\"Hello\\nthere\\nyou\" Hint=\"A tip\" Width=\"999999\" objectName=\"Evil\"/>"
-        "<GroupBox1 Caption=\"Gruppe\"><Label7 Caption=\"Kommentar\"/><Font Name=\"Arial\"/></GroupBox1>"
+        "<button1 Caption=\"Hello\\nthere\\nyou\" Hint=\"A tip\" Width=\"999999\" "
+        "objectName=\"Evil\"/>"
+        "<GroupBox1 Caption=\"Gruppe\"><Label7 Caption=\"Kommentar\"/><Font "
+        "Name=\"Arial\"/></GroupBox1>"
         "<edNewAccount Caption=\"Neues Konto\" ShortCut=\"Ctrl+N\"/>"
         "<NoSuchControl Caption=\"x\"/>"
         "<Variables><Item Name=\"f1_Tab_1\" Value=\"Alle\"/></Variables>"
@@ -331,8 +358,9 @@ class TestUiText : public QObject {
     UiText::Instance().SetText(u"err_file_not_Found", QStringLiteral("Datei nicht gefunden!"));
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);
     QCOMPARE(LoadLanguageFile(dir.path() + "/", 2, {}), LanguageLoad::NotFound);
-    QCOMPARE(MessageDialogSeam::Calls().first().text,
-             "Language file not found: " + QDir::toNativeSeparators(dir.path()) + QDir::separator());
+    QCOMPARE(
+        MessageDialogSeam::Calls().first().text,
+        "Language file not found: " + QDir::toNativeSeparators(dir.path()) + QDir::separator());
   }
 
   void folderNamedLikeTheFileIsNotAFile() {
@@ -357,7 +385,8 @@ class TestUiText : public QObject {
     QTemporaryDir dir;
     QFile de(dir.filePath("german.xml"));
     QVERIFY(de.open(QIODevice::WriteOnly));
-    de.write(Doc("<Item Name=\"f1_Tab_1\" Value=\"Alle\"/><Item Name=\"f1_Tab_2\" Value=\"Gast\"/>"));
+    de.write(
+        Doc("<Item Name=\"f1_Tab_1\" Value=\"Alle\"/><Item Name=\"f1_Tab_2\" Value=\"Gast\"/>"));
     de.close();
     QFile en(dir.filePath("english.xml"));
     QVERIFY(en.open(QIODevice::WriteOnly));

@@ -79,7 +79,8 @@ inline bool MakeShard(const QString& exeDir, const QString& accountDir, const QS
       if (QFile::exists(dir + "/" + lang)) QFile::copy(dir + "/" + lang, programDir + "/" + lang);
   QFile ini(programDir + "/kov.ini");
   if (!ini.open(QIODevice::WriteOnly)) return false;
-  ini.write("[SETTINGS]\r\nACCOUNTDIR=" + accountDir.toLocal8Bit() + "\r\nLANG=0\r\n"
+  ini.write("[SETTINGS]\r\nACCOUNTDIR=" + accountDir.toLocal8Bit() +
+            "\r\nLANG=0\r\n"
             "[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=900\r\nHEIGHT=700\r\n");
   kov::SetNoticeHandler([](kov::NoticeKind, const QString& text) {
     std::fprintf(stderr, "notice: %s\n", qPrintable(text));

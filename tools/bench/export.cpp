@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "store/LoadAccounts.h"
-#include "store/ReadAcc.h"
 #include "export/ExportHtml.h"
 #include "export/ExportXlsx.h"
+#include "store/LoadAccounts.h"
+#include "store/ReadAcc.h"
 
 extern char** environ;
 

@@ -28,14 +28,14 @@
 #include <string>
 #include <vector>
 
+#include "UiBench.h"
 #include "store/AccountTable.h"
 #include "store/ReadAcc.h"
 #include "ui/grid/AccountGrid.h"
 #include "ui/grid/AccountModel.h"
 #include "ui/grid/FilterTabs.h"
-#include "ui/widgets/Notice.h"
 #include "ui/mainwindow/MainWindow.h"
-#include "UiBench.h"
+#include "ui/widgets/Notice.h"
 
 namespace {
 
@@ -65,9 +65,12 @@ int main(int argc, char** argv) {
   int accounts = 100000, runs = 5;
   bool keep = false;
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--accounts") && i + 1 < argc) accounts = std::atoi(argv[++i]);
-    else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
-    else if (!std::strcmp(argv[i], "--keep")) keep = true;
+    if (!std::strcmp(argv[i], "--accounts") && i + 1 < argc)
+      accounts = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+      runs = std::max(1, std::atoi(argv[++i]));
+    else if (!std::strcmp(argv[i], "--keep"))
+      keep = true;
     else {
       std::fprintf(stderr, "usage: kov-bench-ui_grid [--accounts N] [--runs N] [--keep]\n");
       return 2;
@@ -181,17 +184,25 @@ int main(int argc, char** argv) {
   const double perStroke = Ms(k0, Clock::now()) / strokes;
   QCoreApplication::processEvents();
 
-  std::printf("accounts: %d rows, account file %lld bytes, %d runs (medians of wall-clock time, "
-              "load average %s), collation %s\n", rows, static_cast<long long>(fileBytes), runs,
-              LoadAverage().c_str(), qPrintable(QLocale().name()));
+  std::printf(
+      "accounts: %d rows, account file %lld bytes, %d runs (medians of wall-clock time, "
+      "load average %s), collation %s\n",
+      rows, static_cast<long long>(fileBytes), runs, LoadAverage().c_str(),
+      qPrintable(QLocale().name()));
   std::printf("read account file (reference): %9.2f ms\n", read);
-  std::printf("switch filter tab:             %9.2f ms  ratio %.3f  (target <= 0.1)\n", tabSwitch, tabSwitch / read);
-  std::printf("  change handler (view, model): %9.2f ms, repaint: %.2f ms; thread CPU time %.2f ms\n",
-              Median(handlers), Median(paints), Median(switchCpu));
-  std::printf("sort by account:               %9.2f ms  ratio %.3f  (target <= 1.0)\n", sort, sort / read);
-  std::printf("  first sort after loading:    %9.2f ms  ratio %.3f  (keys readied in idle time: %.2f ms, "
-              "ratio %.3f)\n", firstSort, firstSort / read, idleKeys, idleKeys / read);
-  std::printf("password keystroke:            %9.4f ms  (target <= 1 ms), view rebuilds: %d\n", perStroke, resets);
+  std::printf("switch filter tab:             %9.2f ms  ratio %.3f  (target <= 0.1)\n", tabSwitch,
+              tabSwitch / read);
+  std::printf(
+      "  change handler (view, model): %9.2f ms, repaint: %.2f ms; thread CPU time %.2f ms\n",
+      Median(handlers), Median(paints), Median(switchCpu));
+  std::printf("sort by account:               %9.2f ms  ratio %.3f  (target <= 1.0)\n", sort,
+              sort / read);
+  std::printf(
+      "  first sort after loading:    %9.2f ms  ratio %.3f  (keys readied in idle time: %.2f ms, "
+      "ratio %.3f)\n",
+      firstSort, firstSort / read, idleKeys, idleKeys / read);
+  std::printf("password keystroke:            %9.4f ms  (target <= 1 ms), view rebuilds: %d\n",
+              perStroke, resets);
   std::printf("open program until painted:    %9.2f ms  ratio %.3f\n", open, open / read);
   form.Settings().ChangesSaved = true;
   form.close();

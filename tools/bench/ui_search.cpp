@@ -20,14 +20,14 @@
 #include <string>
 #include <vector>
 
+#include "UiBench.h"
 #include "store/AccountTable.h"
 #include "store/ReadAcc.h"
-#include "ui/grid/AccountGrid.h"
 #include "ui/commands/Commands.h"
-#include "ui/widgets/Notice.h"
+#include "ui/grid/AccountGrid.h"
 #include "ui/grid/SearchField.h"
 #include "ui/mainwindow/MainWindow.h"
-#include "UiBench.h"
+#include "ui/widgets/Notice.h"
 
 namespace {
 
@@ -41,8 +41,10 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   int accounts = 100000, runs = 5;
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--accounts") && i + 1 < argc) accounts = std::atoi(argv[++i]);
-    else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+    if (!std::strcmp(argv[i], "--accounts") && i + 1 < argc)
+      accounts = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+      runs = std::max(1, std::atoi(argv[++i]));
     else {
       std::fprintf(stderr, "usage: kov-bench-ui_search [--accounts N] [--runs N]\n");
       return 2;
@@ -66,8 +68,8 @@ int main(int argc, char** argv) {
     reads.push_back(WallMs() - t0);
     const auto w0 = std::chrono::steady_clock::now();
     Run({"grep", "-ci", "example", accu}, "/dev/null");
-    greps.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - w0)
-                        .count());
+    greps.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - w0).count());
   };
   timeReferences();
 
@@ -128,8 +130,9 @@ int main(int argc, char** argv) {
               runs, uibench::LoadAverage().c_str());
   std::printf("read account file (wall): %.1f ms\n", read);
   std::printf("grep -ci over the file (wall): %.1f ms\n", grep);
-  std::printf("keystroke re-filter (wall, median of %zu): %.2f ms  (worst %.2f ms), \"%s\" shows %d\n",
-              keys.size(), key, worst, qPrintable(needle), shown);
+  std::printf(
+      "keystroke re-filter (wall, median of %zu): %.2f ms  (worst %.2f ms), \"%s\" shows %d\n",
+      keys.size(), key, worst, qPrintable(needle), shown);
   std::printf("ratio keystroke/read: %.3f (target <= 0.1), worst/read: %.3f\n", key / read,
               worst / read);
   std::printf("ratio keystroke/grep: %.2f\n", key / grep);

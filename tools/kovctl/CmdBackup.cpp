@@ -104,7 +104,8 @@ int BackupDecode(const kovctl::Args& args) {
     return 1;
   }
   if (!r.headerComplete) {
-    std::fprintf(stderr, "kovctl backup-decode: %s is too short to hold a Huffman stream\n", args[0].c_str());
+    std::fprintf(stderr, "kovctl backup-decode: %s is too short to hold a Huffman stream\n",
+                 args[0].c_str());
     return 1;
   }
   if (!r.complete) {

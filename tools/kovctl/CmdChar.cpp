@@ -4,8 +4,8 @@
 #include <string>
 
 #include "Command.h"
-#include "store/Cp1252.h"
 #include "chars/CharacterFile.h"
+#include "store/Cp1252.h"
 
 namespace {
 

@@ -93,7 +93,7 @@ int Dump(const kovctl::Args& args) {
   std::fflush(stdout);
   if (const kov::ReadResult* bad = load.failure()) {
     PrintFailure(*bad, kov::JoinPath(dir, bad == &load.account ? kov::kAccountFileName
-                                                                : kov::kUpdateFileName));
+                                                               : kov::kUpdateFileName));
     return 3;
   }
   return 0;

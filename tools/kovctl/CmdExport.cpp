@@ -5,13 +5,13 @@
 #include <string>
 
 #include "Command.h"
+#include "export/ExportCsv.h"
+#include "export/ExportHtml.h"
+#include "export/ExportXlsx.h"
 #include "store/Cp1252.h"
 #include "store/LoadAccounts.h"
 #include "store/ScriptSyntax.h"
 #include "store/TabFilter.h"
-#include "export/ExportCsv.h"
-#include "export/ExportHtml.h"
-#include "export/ExportXlsx.h"
 
 namespace {
 

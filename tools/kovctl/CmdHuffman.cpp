@@ -28,7 +28,8 @@ int Huffman(const kovctl::Args& args) {
     return 1;
   }
   if (!r.headerComplete) {
-    std::fprintf(stderr, "kovctl huffman: %s is too short to hold a Huffman stream\n", args[1].c_str());
+    std::fprintf(stderr, "kovctl huffman: %s is too short to hold a Huffman stream\n",
+                 args[1].c_str());
     return 1;
   }
   if (!r.complete) {

@@ -4,9 +4,9 @@
 
 #include "Command.h"
 #include "console/ServerConsole.h"
+#include "settings/ProgramSettings.h"
 #include "store/Cp1252.h"
 #include "store/LoadAccounts.h"
-#include "settings/ProgramSettings.h"
 #include "store/SaveAcct.h"
 #include "store/ScriptSyntax.h"
 
@@ -19,12 +19,15 @@ int Save(const kovctl::Args& args) {
   bool autoUpdate = false;
   int waitSeconds = kov::ProgramSettings::kDefaultTakeOverWait;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--server" && i + 1 < args.size()) server = args[++i];
+    if (args[i] == "--server" && i + 1 < args.size())
+      server = args[++i];
     else if (args[i] == "--wait" && i + 1 < args.size() && kov::ParseInteger(args[i + 1]) &&
              *kov::ParseInteger(args[i + 1]) >= 0)
       waitSeconds = *kov::ParseInteger(args[++i]);
-    else if (args[i] == "--auto-update") autoUpdate = true;
-    else if (dir.empty() && args[i].rfind("--", 0) != 0) dir = args[i];
+    else if (args[i] == "--auto-update")
+      autoUpdate = true;
+    else if (dir.empty() && args[i].rfind("--", 0) != 0)
+      dir = args[i];
     else {
       std::fprintf(stderr, "usage: kovctl %s\n", kUsage);
       return 2;
@@ -42,8 +45,7 @@ int Save(const kovctl::Args& args) {
   const kov::LoadResult load = kov::LoadAccountFolder(table, dir);
   if (const kov::ReadResult* bad = load.failure()) {
     // An incomplete table would replace pending changes with a part of them.
-    std::fprintf(stderr,
-                 "kovctl save: reading stopped at line %d ('%s'); nothing written\n",
+    std::fprintf(stderr, "kovctl save: reading stopped at line %d ('%s'); nothing written\n",
                  bad->lineNumber, kov::Cp1252ToUtf8(bad->text).c_str());
     return 3;
   }

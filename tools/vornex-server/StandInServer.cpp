@@ -147,12 +147,14 @@ void StandInServer::Execute(const std::string& rawLine) {
   const auto words = Words(line);
   const Clock::time_point now = Clock::now();
   if (words.size() == 2 && ServerAccounts::EqualsIgnoringCase(words[0], "BUSY")) {
-    m_busyUntil = std::max(m_busyUntil, now) + std::chrono::milliseconds(std::atoi(words[1].c_str()));
+    m_busyUntil =
+        std::max(m_busyUntil, now) + std::chrono::milliseconds(std::atoi(words[1].c_str()));
     Say("Busy for " + words[1] + " ms");
     return;
   }
-  const bool takesOver = words.size() == 1 && (ServerAccounts::EqualsIgnoringCase(words[0], "A") ||
-                                               ServerAccounts::EqualsIgnoringCase(words[0], "SAVE"));
+  const bool takesOver =
+      words.size() == 1 && (ServerAccounts::EqualsIgnoringCase(words[0], "A") ||
+                            ServerAccounts::EqualsIgnoringCase(words[0], "SAVE"));
   Clock::time_point at = std::max(m_busyUntil, now);
   if (takesOver) at += m_takeOverDelay;
   // Lines keep their order: none runs before one received earlier.

@@ -31,8 +31,7 @@ int Usage() {
 #ifdef _WIN32
   std::fprintf(stderr, "usage: vornex-server --accounts DIR [--saves DIR] [--dialog]\n");
 #else
-  std::fprintf(stderr,
-               "usage: vornex-server --accounts DIR [--saves DIR] [--takeover-delay MS]\n");
+  std::fprintf(stderr, "usage: vornex-server --accounts DIR [--saves DIR] [--takeover-delay MS]\n");
 #endif
   return 2;
 }

@@ -14,9 +14,9 @@
 #include <QVBoxLayout>
 
 #include "ui/editor/EditorPanel.h"
+#include "ui/settings/UiText.h"
 #include "ui/widgets/Notice.h"
 #include "ui/widgets/Text1252.h"
-#include "ui/settings/UiText.h"
 
 namespace kov {
 
@@ -167,7 +167,7 @@ void CharacterWindow::CharacterChoiceChange(int index) {
 }
 
 void CharacterWindow::ShowCharacter(const QStringList& choices, int index,
-                                  const std::string& saveDir) {
+                                    const std::string& saveDir) {
   m_saveDir = saveDir;
   SetCharacterChoices(choices, index);
   if (index >= 0 && index < choices.size()) ReadCharacterFile(choices[index]);
@@ -175,7 +175,7 @@ void CharacterWindow::ShowCharacter(const QStringList& choices, int index,
 }
 
 void CharacterWindow::ShowCharacter(const QString& uid, const QStringList& choices,
-                                  const std::string& saveDir) {
+                                    const std::string& saveDir) {
   const int index = static_cast<int>(choices.indexOf(uid));
   m_saveDir = saveDir;
   SetCharacterChoices(choices, index);
@@ -183,7 +183,8 @@ void CharacterWindow::ShowCharacter(const QString& uid, const QStringList& choic
   exec();
 }
 
-void CharacterWindow::ConnectCharacterList(EditorPanel& panel, std::function<std::string()> saveDir) {
+void CharacterWindow::ConnectCharacterList(EditorPanel& panel,
+                                           std::function<std::string()> saveDir) {
   connect(&panel, &EditorPanel::ShowCharInfoRequested, this,
           [this, saveDir = std::move(saveDir)](const QString&, const QStringList& uids, int index) {
             ShowCharacter(uids, index, saveDir());

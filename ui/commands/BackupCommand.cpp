@@ -6,11 +6,11 @@
 
 #include "backup/SaveBackup.h"
 #include "ui/mainwindow/LogPane.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/settings/UiText.h"
 #include "ui/widgets/Notice.h"
 #include "ui/widgets/ProgressWindow.h"
-#include "ui/mainwindow/MainWindow.h"
 #include "ui/widgets/Text1252.h"
-#include "ui/settings/UiText.h"
 
 namespace kov {
 
@@ -63,18 +63,18 @@ bool BackupCommand::MakeBackup(const QString& path) {
   progress.SetText(Ui("f1_Progressbar_Backup"));
   progress.ShowCentered();
 
-  const BackupResult result =
-      WriteBackup(table, QDir::toNativeSeparators(path).toStdString(), date,
-                  [&progress](std::size_t row, std::size_t) {
-                    progress.SetPosition(static_cast<qint64>(row));
-                  });
+  const BackupResult result = WriteBackup(table, QDir::toNativeSeparators(path).toStdString(), date,
+                                          [&progress](std::size_t row, std::size_t) {
+                                            progress.SetPosition(static_cast<qint64>(row));
+                                          });
   table.Last();
   m_form.show();
   progress.Close();
 
   if (!result.ok) {
-    ShowNotice(&m_form, NoticeKind::Warning,
-               QStringLiteral("The backup was not written.\n") + QString::fromStdString(result.error));
+    ShowNotice(
+        &m_form, NoticeKind::Warning,
+        QStringLiteral("The backup was not written.\n") + QString::fromStdString(result.error));
     return false;
   }
   m_form.AddLogLine(QString::fromLatin1(kBackupLogText) + path, LogPane::IconOut);

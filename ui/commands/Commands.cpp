@@ -32,12 +32,15 @@ Commands::Commands(MainWindow& window) {
       window.Table(), [&window] { window.FilterReset(); }, &window));
   auto* infoBox = Add(std::make_unique<InfoBox>(QCoreApplication::applicationFilePath(), &window));
   infoBox->SetSettingsFolder(window.ProgramFolder());
-  auto* preferences = Add(std::make_unique<PreferencesDialog>(
-      window.Settings(), window.LanguageFolder(), *uiText, window.findChild<EditPopup*>(), &window));
+  auto* preferences =
+      Add(std::make_unique<PreferencesDialog>(window.Settings(), window.LanguageFolder(), *uiText,
+                                              window.findChild<EditPopup*>(), &window));
   auto* characters = Add(std::make_unique<CharacterWindow>(&window));
-  characters->ConnectCharacterList(*window.Editor(), [&window] { return window.Settings().SAVEDIR; });
+  characters->ConnectCharacterList(*window.Editor(),
+                                   [&window] { return window.Settings().SAVEDIR; });
   auto* confirmation = Add(std::make_unique<DeleteConfirmationDialog>(&window));
-  uiText->Add(UiTextWindows::CharacterInfo, characters, [characters] { characters->ApplyUiText(); });
+  uiText->Add(UiTextWindows::CharacterInfo, characters,
+              [characters] { characters->ApplyUiText(); });
   uiText->Add(UiTextWindows::NewAccount, newAccount, [newAccount] { newAccount->ApplyUiText(); });
   uiText->Add(UiTextWindows::InfoBox, infoBox, [infoBox] { infoBox->ApplyUiText(); });
   uiText->Add(UiTextWindows::DeleteConfirmation, confirmation,

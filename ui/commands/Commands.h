@@ -3,10 +3,9 @@
 // and nowhere else: the dialogs they open, and the command classes that carry out the
 // actions the main window made (each connects the actions it serves). A language switch
 // re-texts the windows in the order of UiTextWindows::Place.
+#include <QObject>
 #include <memory>
 #include <vector>
-
-#include <QObject>
 
 namespace kov {
 

@@ -7,8 +7,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "ui/widgets/Text1252.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/Text1252.h"
 
 namespace kov {
 

@@ -8,18 +8,18 @@
 #include <QTableView>
 #include <QUrl>
 
-#include "ui/grid/AccountModel.h"
 #include "export/ExportCsv.h"
 #include "export/ExportHtml.h"
 #include "export/ExportXlsx.h"
-#include "ui/mainwindow/LogPane.h"
 #include "export/MailLink.h"
-#include "ui/widgets/Notice.h"
-#include "ui/widgets/ProgressWindow.h"
+#include "ui/grid/AccountModel.h"
+#include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
-#include "ui/widgets/Text1252.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/ProgressWindow.h"
+#include "ui/widgets/Text1252.h"
 
 namespace kov {
 
@@ -87,11 +87,11 @@ void ExportCommands::edExportCSVExecute() { Export(Format::Csv); }
 void ExportCommands::Export(Format format) {
   struct Kind {
     QString caption, filter, extension;
-    ExportResult (*write)(const AccountTable&, const std::vector<ExportColumn>&,
-                          const std::string&, const ExportProgressFn&);
+    ExportResult (*write)(const AccountTable&, const std::vector<ExportColumn>&, const std::string&,
+                          const ExportProgressFn&);
   };
   const Kind kind =
-      format == Format::Excel ? Kind{m_excelCaption, "Excel (*.xlsx)", "xlsx", &ExportXlsx}
+      format == Format::Excel  ? Kind{m_excelCaption, "Excel (*.xlsx)", "xlsx", &ExportXlsx}
       : format == Format::Html ? Kind{m_htmlCaption, "HTML (*.htm)", "htm", &ExportHtml}
                                : Kind{Ui("ext_Menu_CSV"), "CSV (*.csv)", "csv", &ExportCsv};
   const QString& caption = kind.caption;

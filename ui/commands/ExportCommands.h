@@ -5,8 +5,8 @@
 #include <QString>
 #include <vector>
 
-#include "store/AccountTable.h"
 #include "export/ExportColumns.h"
+#include "store/AccountTable.h"
 
 class QTableView;
 

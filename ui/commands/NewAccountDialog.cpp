@@ -12,9 +12,9 @@
 
 #include "store/AccountTable.h"
 #include "store/GeneratePassword.h"
-#include "ui/widgets/Notice.h"
-#include "ui/settings/UiText.h"
 #include "store/LetterCase.h"
+#include "ui/settings/UiText.h"
+#include "ui/widgets/Notice.h"
 
 namespace kov {
 
@@ -38,7 +38,8 @@ bool OnlyLettersAndDigits(const QString& text) {
 
 }  // namespace
 
-NewAccountDialog::NewAccountDialog(AccountTable& table, std::function<void()> filterReset, QWidget* parent)
+NewAccountDialog::NewAccountDialog(AccountTable& table, std::function<void()> filterReset,
+                                   QWidget* parent)
     : QDialog(parent), m_table(table), m_filterReset(std::move(filterReset)) {
   setObjectName(QStringLiteral("Form2"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |

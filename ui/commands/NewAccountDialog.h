@@ -21,7 +21,8 @@ class NewAccountDialog : public QDialog {
 
  public:
   // `filterReset` shows every row before the name is looked for.
-  NewAccountDialog(AccountTable& table, std::function<void()> filterReset, QWidget* parent = nullptr);
+  NewAccountDialog(AccountTable& table, std::function<void()> filterReset,
+                   QWidget* parent = nullptr);
 
   void ApplyUiText();
 

@@ -5,15 +5,15 @@
 #include <QMenu>
 
 #include "store/LoadAccounts.h"
-#include "store/RemoveSections.h"
 #include "store/ReadAcc.h"
+#include "store/RemoveSections.h"
 #include "ui/commands/ReviewDialog.h"
 #include "ui/grid/AccountGrid.h"
-#include "ui/widgets/Notice.h"
 #include "ui/mainwindow/MainWindow.h"
-#include "ui/widgets/Text1252.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/Text1252.h"
 
 namespace kov {
 
@@ -54,7 +54,6 @@ RevertCommand::RevertCommand(MainWindow& form) : m_form(form) {
 QAction* RevertCommand::Action() const { return m_form.edRevertAccount; }
 
 RevertCommand::~RevertCommand() { m_form.Table().RemoveListener(this); }
-
 
 void RevertCommand::edRevertAccountUpdate() {
   const AccountTable& t = m_form.Table();

@@ -7,11 +7,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "ui/widgets/Notice.h"
 #include "ui/commands/RevertCommand.h"
 #include "ui/mainwindow/MainWindow.h"
-#include "ui/widgets/Text1252.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/Text1252.h"
 
 namespace kov {
 
@@ -70,8 +70,8 @@ bool ReviewDialog::Refill() {
     if (status != StatusChanged && status != StatusNew) continue;
     auto* top = new QTreeWidgetItem(m_list);
     const QString name = FromCp1252(table.Text(row, dbaccount));
-    top->setText(0, name + " (" + Ui(status == StatusNew ? "f1_Grid_Hint_2" : "f1_Grid_Hint_1") +
-                        ")");
+    top->setText(0,
+                 name + " (" + Ui(status == StatusNew ? "f1_Grid_Hint_2" : "f1_Grid_Hint_1") + ")");
     top->setData(0, kRowRole, static_cast<qulonglong>(row));
     const RowId from = status == StatusChanged ? server.Find(table.Text(row, dbaccount)) : kNoRow;
     if (status == StatusChanged && from == kNoRow) top->setText(1, Ui("ext_Review_NotInFile"));
@@ -85,8 +85,7 @@ bool ReviewDialog::Refill() {
       }
       const std::string before = file.DisplayText(from, f);
       if (before == now) continue;
-      auto* item =
-          new QTreeWidgetItem(top, {FieldTitle(f), FromCp1252(before), FromCp1252(now)});
+      auto* item = new QTreeWidgetItem(top, {FieldTitle(f), FromCp1252(before), FromCp1252(now)});
       item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
     }
     top->setExpanded(true);

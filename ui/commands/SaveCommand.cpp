@@ -6,12 +6,12 @@
 #include "store/LoadAccounts.h"
 #include "store/SaveAcct.h"
 #include "ui/mainwindow/LogPane.h"
+#include "ui/mainwindow/MainWindow.h"
+#include "ui/settings/UiText.h"
 #include "ui/widgets/Notice.h"
 #include "ui/widgets/ProgressWindow.h"
-#include "ui/mainwindow/MainWindow.h"
 #include "ui/widgets/Text1252.h"
 #include "ui/widgets/WaitMilliseconds.h"
-#include "ui/settings/UiText.h"
 
 namespace kov {
 
@@ -39,8 +39,9 @@ bool SaveCommand::Save() {
   ProgramSettings& settings = m_form.Settings();
   const QString dir = m_form.LoadedAccountDir();
   if (dir != QString::fromStdString(settings.ACCOUNTDIR))
-    m_form.AddLogLine(QStringLiteral("Saving into the folder the accounts were loaded from: ") + dir,
-                      LogPane::IconInfo);
+    m_form.AddLogLine(
+        QStringLiteral("Saving into the folder the accounts were loaded from: ") + dir,
+        LogPane::IconInfo);
 
   const std::string accountDir = QDir::toNativeSeparators(dir).toStdString();
   const std::string accountFile = JoinPath(accountDir, kAccountFileName);
@@ -101,8 +102,7 @@ bool SaveCommand::Save() {
                  QStringLiteral("Nothing was saved: the account \"%1\" holds a line break or a "
                                 "NUL character in %2, which would split it into several lines "
                                 "of %3.")
-                     .arg(FromCp1252(result.account), QString::fromStdString(result.field),
-                          path));
+                     .arg(FromCp1252(result.account), QString::fromStdString(result.field), path));
       return false;
     case SaveResult::Status::WriteFailed:
       ShowNotice(&m_form, NoticeKind::Error,

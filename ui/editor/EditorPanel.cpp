@@ -17,14 +17,14 @@
 #include <QVBoxLayout>
 
 #include "store/GeneratePassword.h"
+#include "store/PrivFlags.h"
 #include "ui/grid/AccountModel.h"
+#include "ui/settings/UiText.h"
 #include "ui/widgets/BalloonTip.h"
 #include "ui/widgets/EditPopup.h"
 #include "ui/widgets/Notice.h"
-#include "store/PrivFlags.h"
 #include "ui/widgets/Text1252.h"
 #include "ui/widgets/ValueLabel.h"
-#include "ui/settings/UiText.h"
 
 namespace kov {
 
@@ -175,13 +175,15 @@ void EditorPanel::BuildLayout() {
   QWidget* editors[6] = {nullptr, m_email, m_level, m_chatName, m_language, m_comment};
   for (int i = 0; i < 6; ++i) {
     fields->addWidget(m_labels[i], i, 0);
-    if (i == 0) fields->addLayout(passwordRow, i, 1);
-    else fields->addWidget(editors[i], i, 1);
+    if (i == 0)
+      fields->addLayout(passwordRow, i, 1);
+    else
+      fields->addWidget(editors[i], i, 1);
   }
   fields->setColumnStretch(1, 1);
   grid->addLayout(fields, 0, 0);
-  m_ruledWidgets = {m_password, m_email, m_chatName, m_comment, m_level, m_language,
-                    m_generatePassword};
+  m_ruledWidgets = {m_password, m_email,    m_chatName,        m_comment,
+                    m_level,    m_language, m_generatePassword};
   for (QLabel* l : m_labels) m_ruledWidgets.append(l);
 
   // Connection data.
@@ -263,9 +265,12 @@ void EditorPanel::BuildLayout() {
     m_boxes[static_cast<size_t>(i)] = box;
     toggles->addWidget(box, i % 5, i / 5);
     auto execute = [this, i] {
-      if (i == BlockedToggle) cbBlockedExecute();
-      else if (i == JailedToggle) cbJailedExecute();
-      else cbBitExecute(i);
+      if (i == BlockedToggle)
+        cbBlockedExecute();
+      else if (i == JailedToggle)
+        cbJailedExecute();
+      else
+        cbBitExecute(i);
     };
     // clicked and triggered come from the operator only; the other side follows silently.
     connect(box, &QCheckBox::clicked, this, [action, execute](bool on) {
@@ -352,7 +357,8 @@ void EditorPanel::ShowRow() {
     }
   }
   auto showChoice = [&](QComboBox* box, Field field) {
-    const int index = box->findText(FromCp1252(m_table.Text(row, field)), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index = box->findText(FromCp1252(m_table.Text(row, field)),
+                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (box->currentIndex() != index) {
       const QSignalBlocker block(box);
       box->setCurrentIndex(index);
@@ -532,7 +538,8 @@ void EditorPanel::TextEdited(const TextField& tf) {
   m_table.Edit();
   m_table.SetText(tf.field, *bytes);
   // A paste or an undo from the menu brings no key release, so the change is marked here.
-  if (m_table.IntOr0(m_table.Current(), dbstatus) == StatusStored) m_table.SetInt(dbstatus, StatusChanged);
+  if (m_table.IntOr0(m_table.Current(), dbstatus) == StatusStored)
+    m_table.SetInt(dbstatus, StatusChanged);
   m_table.Post();
 }
 
@@ -553,7 +560,8 @@ void EditorPanel::LevelClick(int index) {
   if (m_table.Current() == kNoRow || index < 0) return;
   m_table.Edit();
   m_table.SetText(dbplevel, kPLevelNames[index]);
-  if (m_table.IntOr0(m_table.Current(), dbstatus) == StatusStored) m_table.SetInt(dbstatus, StatusChanged);
+  if (m_table.IntOr0(m_table.Current(), dbstatus) == StatusStored)
+    m_table.SetInt(dbstatus, StatusChanged);
   m_table.Post();  // under "Guest", "Player" and "Staff" the row may leave the view
   if (countVisibleRows && showEntryCount) showEntryCount(countVisibleRows());
 }

@@ -1,12 +1,13 @@
 #include "ui/grid/AccountGrid.h"
 
+#include <qdrawutil.h>
+
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
-#include <qdrawutil.h>
 
 #include "ui/grid/AccountModel.h"
 #include "ui/grid/AccountSorter.h"
@@ -67,7 +68,8 @@ void TitleHeader::paintSection(QPainter* painter, const QRect& rect, int logical
     painter->setRenderHint(QPainter::Antialiasing, false);
     textRect.setRight(x - 2);
   }
-  const QString text = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+  const QString text =
+      model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
   painter->setPen(palette().color(QPalette::ButtonText));
   painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                     fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
@@ -77,7 +79,10 @@ void TitleHeader::paintSection(QPainter* painter, const QRect& rect, int logical
 // --- grid -----------------------------------------------------------------------------
 
 AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
-    : QTableView(parent), m_model(model), m_table(model.Table()), m_sortColumn(AccountModel::ColAccount) {
+    : QTableView(parent),
+      m_model(model),
+      m_table(model.Table()),
+      m_sortColumn(AccountModel::ColAccount) {
   setObjectName(QStringLiteral("JvDBGrid1"));
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseSensitive);
@@ -129,9 +134,11 @@ AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
     const int index = m_table.CurrentIndex();
     if (index < 0) return;
     if (currentIndex().row() != index) {
-      const int column = currentIndex().isValid() ? currentIndex().column() : AccountModel::ColAccount;
-      selectionModel()->setCurrentIndex(m_model.index(index, column),
-                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+      const int column =
+          currentIndex().isValid() ? currentIndex().column() : AccountModel::ColAccount;
+      selectionModel()->setCurrentIndex(
+          m_model.index(index, column),
+          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
   });
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &AccountGrid::SyncMarks);
@@ -185,8 +192,9 @@ void AccountGrid::ClearMultiSelection() {
     return;
   }
   const int column = currentIndex().isValid() ? currentIndex().column() : AccountModel::ColAccount;
-  selectionModel()->setCurrentIndex(m_model.index(index, column),
-                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  selectionModel()->setCurrentIndex(
+      m_model.index(index, column),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 std::vector<RowId> AccountGrid::SelectedRows() const {
@@ -231,7 +239,8 @@ void AccountGrid::ScaleColumns() {
   int used = 0;
   for (int c = 0; c < last; ++c) {
     if (isColumnHidden(c)) continue;
-    const int w = std::max(1, static_cast<int>(std::lround(double(kDesignWidths[c]) * client / sum)));
+    const int w =
+        std::max(1, static_cast<int>(std::lround(double(kDesignWidths[c]) * client / sum)));
     if (columnWidth(c) != w) setColumnWidth(c, w);
     used += w;
   }

@@ -4,10 +4,10 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-#include "ui/grid/FilterTabs.h"
-#include "ui/widgets/Text1252.h"
-#include "ui/settings/UiText.h"
 #include "store/LetterCase.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/settings/UiText.h"
+#include "ui/widgets/Text1252.h"
 
 namespace kov {
 
@@ -19,10 +19,14 @@ Field AccountModel::FieldOfColumn(int column) {
 
 QString AccountModel::StatusWord(int status) {
   switch (status) {
-    case StatusStored: return Ui("f1_Grid_Hint_0");
-    case StatusChanged: return Ui("f1_Grid_Hint_1");
-    case StatusNew: return Ui("f1_Grid_Hint_2");
-    default: return {};
+    case StatusStored:
+      return Ui("f1_Grid_Hint_0");
+    case StatusChanged:
+      return Ui("f1_Grid_Hint_1");
+    case StatusNew:
+      return Ui("f1_Grid_Hint_2");
+    default:
+      return {};
   }
 }
 
@@ -38,7 +42,8 @@ AccountIcon AccountModel::IconOf(const AccountTable& table, RowId row) {
 AccountModel::AccountModel(AccountTable& table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table) {
   m_titles = {"S", "Account", "Password", "PLevel", "EMail", "Priv Flags", "Days"};
-  m_hints = {"Status", "Account Name", "Password", "User Level", "EMail", "", "Last Login x days ago"};
+  m_hints = {"Status", "Account Name",         "Password", "User Level", "EMail",
+             "",       "Last Login x days ago"};
   m_table.AddListener(this);
 }
 

@@ -49,15 +49,88 @@ std::uint64_t Head(std::string_view key) {
 
 // Short strings a contraction, an expansion or an ignorable character would show up in.
 const char* const kSamples[] = {
-    "Admin", "admin", "ADMIN", "aDmin", "Counselor", "counselor", "GM", "Gm", "gm", "Guest",
-    "guest", "Player", "player2", "Player10", "player_1", "player-1", "player 1", "player.1",
-    "Seer", "Owner", "Dev", "a b", "a-b", "a_b", "ab", "a1", "A1", "1a", "Z9", "z-9", "green",
-    "Green12", "greenhorn", "test", "testing", "tester", "Test", "TEST", "x", "X", "o'neil",
-    "O'Neil", "oneil", "j\xFCrgen", "J\xFCrgen", "jurgen", "juergen", "m\xFCller", "muller",
-    "mueller", "s\xF8ren", "soren", "S\xF8ren", "jos\xE9", "jose", "Jos\xE9", "fran\xE7ois",
-    "francois", "\xC4rger", "arger", "Arger", "z\xF6" "e", "zoe", "se\xF1or", "senor",
-    "\xE6thelred", "aethelred", "andr\xE9", "andre", "Andr\xE9", "stra\xDF" "e", "strasse",
-    "\xC5sa", "asa", "\xD8ystein", "\xC9tienne", "etienne", "c\xF4te", "cote", "cot\xE9",
+    "Admin",
+    "admin",
+    "ADMIN",
+    "aDmin",
+    "Counselor",
+    "counselor",
+    "GM",
+    "Gm",
+    "gm",
+    "Guest",
+    "guest",
+    "Player",
+    "player2",
+    "Player10",
+    "player_1",
+    "player-1",
+    "player 1",
+    "player.1",
+    "Seer",
+    "Owner",
+    "Dev",
+    "a b",
+    "a-b",
+    "a_b",
+    "ab",
+    "a1",
+    "A1",
+    "1a",
+    "Z9",
+    "z-9",
+    "green",
+    "Green12",
+    "greenhorn",
+    "test",
+    "testing",
+    "tester",
+    "Test",
+    "TEST",
+    "x",
+    "X",
+    "o'neil",
+    "O'Neil",
+    "oneil",
+    "j\xFCrgen",
+    "J\xFCrgen",
+    "jurgen",
+    "juergen",
+    "m\xFCller",
+    "muller",
+    "mueller",
+    "s\xF8ren",
+    "soren",
+    "S\xF8ren",
+    "jos\xE9",
+    "jose",
+    "Jos\xE9",
+    "fran\xE7ois",
+    "francois",
+    "\xC4rger",
+    "arger",
+    "Arger",
+    "z\xF6"
+    "e",
+    "zoe",
+    "se\xF1or",
+    "senor",
+    "\xE6thelred",
+    "aethelred",
+    "andr\xE9",
+    "andre",
+    "Andr\xE9",
+    "stra\xDF"
+    "e",
+    "strasse",
+    "\xC5sa",
+    "asa",
+    "\xD8ystein",
+    "\xC9tienne",
+    "etienne",
+    "c\xF4te",
+    "cote",
+    "cot\xE9",
 };
 
 }  // namespace
@@ -310,7 +383,8 @@ void SortKeyCache::Reserve(size_t texts) {
 }
 
 SortKeyCache::Id SortKeyCache::Find(std::string_view text, std::uint64_t hash) {
-  if (2 * (m_entries.size() + 1) > m_slots.size()) Rehash(std::max<size_t>(1024, 2 * m_slots.size()));
+  if (2 * (m_entries.size() + 1) > m_slots.size())
+    Rehash(std::max<size_t>(1024, 2 * m_slots.size()));
   const size_t mask = m_slots.size() - 1;
   const std::uint64_t tag = hash & kTagMask;
   size_t i = hash & mask;
@@ -318,7 +392,8 @@ SortKeyCache::Id SortKeyCache::Find(std::string_view text, std::uint64_t hash) {
     if ((m_slots[i] & kTagMask) != tag) continue;
     const Id id = static_cast<Id>(m_slots[i] & ~kTagMask) - 1;
     const Entry& e = m_entries[id];
-    if (e.textSize == text.size() && std::memcmp(m_text.data() + e.text, text.data(), text.size()) == 0)
+    if (e.textSize == text.size() &&
+        std::memcmp(m_text.data() + e.text, text.data(), text.size()) == 0)
       return id;
   }
   const Id id = static_cast<Id>(m_entries.size());
@@ -348,7 +423,8 @@ SortKeyCache::Id SortKeyCache::Get(std::string_view text) {
 
 SortKeyCache::Id SortKeyCache::Get(Field field, RowId row, std::string_view text) {
   std::vector<RowRef>& refs = m_rows[field];
-  if (row >= refs.size()) refs.resize(std::max<size_t>(static_cast<size_t>(row) + 1, 2 * refs.size()));
+  if (row >= refs.size())
+    refs.resize(std::max<size_t>(static_cast<size_t>(row) + 1, 2 * refs.size()));
   RowRef& ref = refs[row];
   if (ref.text && ref.text == text.data() && ref.size == text.size()) return ref.entry;
   const Id id = Get(text);
@@ -468,7 +544,8 @@ void SortKeyCache::UpdateRanks() {
       continue;
     }
     const std::string_view key(m_keyBytes.data() + e.key, e.keySize);
-    bytes.push_back({e.head, static_cast<std::uint32_t>(key.size() > 8 ? Head(key.substr(8)) >> 32 : 0), id});
+    bytes.push_back(
+        {e.head, static_cast<std::uint32_t>(key.size() > 8 ? Head(key.substr(8)) >> 32 : 0), id});
   }
   m_new.clear();
   // Spread by the first byte (the first character's primary weight), then sort each part.

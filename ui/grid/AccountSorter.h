@@ -91,8 +91,8 @@ class SortKeyCache {
   bool m_byteKeys = false;  // whether the weights passed the checks
   std::array<Weights, 256> m_weights{};
   std::vector<Entry> m_entries;
-  std::string m_text;                      // the entries' texts, back to back
-  std::string m_keyBytes;                  // the byte keys, back to back
+  std::string m_text;      // the entries' texts, back to back
+  std::string m_keyBytes;  // the byte keys, back to back
   std::vector<QCollatorSortKey> m_icuKeys;
   // Open addressing by text: the hash's high half, and the entry id + 1 (0: free).
   std::vector<std::uint64_t> m_slots;

@@ -30,8 +30,8 @@ FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), 
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   m_filterTabBar = MakeTabBar("TabControl1", this);
-  for (const char* caption : {"All", "Guest", "Player", "Staff", "Blocked", "Jailed", "Char Count",
-                              "Not blocked"})
+  for (const char* caption :
+       {"All", "Guest", "Player", "Staff", "Blocked", "Jailed", "Char Count", "Not blocked"})
     m_filterTabBar->addTab(QString::fromLatin1(caption));
   m_charCountTabBar = MakeTabBar("TabControl2", this);
   for (const char* caption : {"0 Chars", "1 Char", "2 Chars", "3 Chars", "4 Chars", "5 Chars"})

@@ -104,7 +104,8 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const AccountIcon icon = index.column() == AccountModel::ColAccount
                                  ? AccountModel::IconOf(t, row)
                                  : AccountIcon::None;
-    PaintPlain(painter, option, index, icon == AccountIcon::None ? nullptr : &AccountIconPixmap(icon));
+    PaintPlain(painter, option, index,
+               icon == AccountIcon::None ? nullptr : &AccountIconPixmap(icon));
     return;
   }
   const QRect cell = option.rect;

@@ -37,8 +37,10 @@ QPainterPath StarPath(QPointF c, double outer, double inner) {
     const double r = i % 2 ? inner : outer;
     const double a = -M_PI / 2 + i * M_PI / 5;
     const QPointF pt(c.x() + r * std::cos(a), c.y() + r * std::sin(a));
-    if (i == 0) path.moveTo(pt);
-    else path.lineTo(pt);
+    if (i == 0)
+      path.moveTo(pt);
+    else
+      path.lineTo(pt);
   }
   path.closeSubpath();
   return path;
@@ -104,10 +106,14 @@ const QPixmap& AccountIconPixmap(AccountIcon icon) {
   static const QPixmap kAdmin = Star(false), kOwner = Star(true), kRemote = RemoteAdmin();
   static const QPixmap kNone;
   switch (icon) {
-    case AccountIcon::Admin: return kAdmin;
-    case AccountIcon::Owner: return kOwner;
-    case AccountIcon::RemoteAdmin: return kRemote;
-    case AccountIcon::None: break;
+    case AccountIcon::Admin:
+      return kAdmin;
+    case AccountIcon::Owner:
+      return kOwner;
+    case AccountIcon::RemoteAdmin:
+      return kRemote;
+    case AccountIcon::None:
+      break;
   }
   return kNone;
 }

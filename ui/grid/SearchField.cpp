@@ -15,10 +15,10 @@
 #define KOV_SEARCH_AVX2 1
 #endif
 
-#include "ui/grid/FilterTabs.h"
-#include "ui/widgets/Text1252.h"
-#include "ui/settings/UiText.h"
 #include "store/LetterCase.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/settings/UiText.h"
+#include "ui/widgets/Text1252.h"
 
 namespace kov {
 
@@ -347,13 +347,15 @@ void SearchField::ApplyNow() {
     } else {
       auto search = std::make_shared<RowSearch>(*bytes);
       // A text that holds the last one matches only rows the last one matched.
-      narrowing = !m_appliedBytes.empty() &&
-                  search->Folded().find(m_appliedBytes) != std::string::npos;
+      narrowing =
+          !m_appliedBytes.empty() && search->Folded().find(m_appliedBytes) != std::string::npos;
       m_appliedBytes = search->Folded();
       m_tabs.SetExtraFilter(
           [search](const AccountTable& t, RowId row) { return search->Matches(t, row); },
           [search, index = m_index](const AccountTable&, const RowId* rows, size_t n,
-                                    std::vector<RowId>& out) { index->Filter(*search, rows, n, out); });
+                                    std::vector<RowId>& out) {
+            index->Filter(*search, rows, n, out);
+          });
     }
   }
   const SearchIndex::Applying applying(*m_index);

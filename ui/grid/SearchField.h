@@ -92,9 +92,9 @@ class SearchIndex : private AccountTable::Listener {
   // as a rule) skips the IPs.
   Part m_names;
   Part m_ips;
-  std::vector<std::uint8_t> m_stale;   // by RowId: stored since the build
-  std::vector<std::uint8_t> m_hit;     // by RowId: the last scan's answer
-  RowId m_built = 0;                   // rows below this are in the index
+  std::vector<std::uint8_t> m_stale;  // by RowId: stored since the build
+  std::vector<std::uint8_t> m_hit;    // by RowId: the last scan's answer
+  RowId m_built = 0;                  // rows below this are in the index
   size_t m_staleCount = 0;
 
   struct Answer {
@@ -126,7 +126,7 @@ class SearchField : public QLineEdit {
  private:
   FilterTabs& m_tabs;
   QTimer* m_pause = nullptr;
-  QString m_applied;  // the text the filter holds
+  QString m_applied;           // the text the filter holds
   std::string m_appliedBytes;  // folded, when the filter searches for it
   std::shared_ptr<SearchIndex> m_index;
 };

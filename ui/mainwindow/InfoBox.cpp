@@ -1,8 +1,7 @@
 #include "ui/mainwindow/InfoBox.h"
 
-#include <QDir>
-
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>

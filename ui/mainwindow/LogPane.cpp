@@ -1,7 +1,5 @@
 #include "ui/mainwindow/LogPane.h"
 
-#include <cmath>
-
 #include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,9 +11,10 @@
 #include <QTextImageFormat>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 
-#include "ui/widgets/EditPopup.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/EditPopup.h"
 
 namespace kov {
 namespace {
@@ -159,9 +158,12 @@ LogPane::LogPane(QWidget* parent) : QWidget(parent) {
 
 QImage LogPane::IconImage(int icon) {
   switch (icon) {
-    case IconIn: return DrawArrow(false);
-    case IconOut: return DrawArrow(true);
-    default: return DrawInfo();
+    case IconIn:
+      return DrawArrow(false);
+    case IconOut:
+      return DrawArrow(true);
+    default:
+      return DrawInfo();
   }
 }
 
@@ -238,7 +240,8 @@ void LogPane::DragBy(int deltaY) {
   // The bar sits above the log: dragging it up makes the log taller. It never snaps shut,
   // and it leaves the window's other parts some room.
   int maxHeight = kMaxLogHeight;
-  if (QWidget* p = parentWidget()) maxHeight = qMax(kMinDragHeight, p->height() / 2 + p->height() / 4);
+  if (QWidget* p = parentWidget())
+    maxHeight = qMax(kMinDragHeight, p->height() / 2 + p->height() / 4);
   int wanted = m_logHeight - deltaY;
   if (deltaY < 0)
     wanted = qMin(wanted, qMax(maxHeight, m_logHeight));

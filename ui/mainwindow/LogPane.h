@@ -60,8 +60,8 @@ class LogPane : public QWidget {
   QTextEdit* Logfile() const { return m_logfile; }
   LogTitleBar* TitleBar() const { return m_splitter; }
   int LineCount() const;
-  QString LineText(int line) const;   // the line as shown, without the icon
-  int LineIcon(int line) const;       // icon in front of the line, -1 when none
+  QString LineText(int line) const;  // the line as shown, without the icon
+  int LineIcon(int line) const;      // icon in front of the line, -1 when none
 
   static QImage IconImage(int icon);  // 16 x 16, on black
 

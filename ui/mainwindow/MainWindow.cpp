@@ -12,26 +12,25 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <new>
 
 #include "store/LoadAccounts.h"
 #include "store/ReadAcc.h"
 #include "store/ReadAcct.h"
+#include "ui/editor/EditorPanel.h"
 #include "ui/grid/AccountGrid.h"
 #include "ui/grid/AccountModel.h"
-#include "ui/widgets/EditPopup.h"
-#include "ui/editor/EditorPanel.h"
 #include "ui/grid/FilterTabs.h"
 #include "ui/grid/SearchField.h"
 #include "ui/mainwindow/LogPane.h"
+#include "ui/settings/LanguageFile.h"
+#include "ui/settings/MessageDialog.h"
+#include "ui/settings/UiText.h"
+#include "ui/widgets/EditPopup.h"
 #include "ui/widgets/Notice.h"
 #include "ui/widgets/ProgressWindow.h"
 #include "ui/widgets/Text1252.h"
 #include "ui/widgets/ValueLabel.h"
-#include "ui/settings/LanguageFile.h"
-#include "ui/settings/MessageDialog.h"
-#include "ui/settings/UiText.h"
 
 namespace kov {
 
@@ -107,9 +106,9 @@ void MainWindow::CreateActions() {
   mViewLog->setCheckable(true);
   mViewLog->setChecked(true);
   // Commands whose windows land later stay greyed out until their owner enables them.
-  for (QAction* a : {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount,
-                     edExportExcel, edExportHTML, edSendEmail, edHelp, edExportCSV,
-                     edReviewChanges, edRevertAccount})
+  for (QAction* a :
+       {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount, edExportExcel,
+        edExportHTML, edSendEmail, edHelp, edExportCSV, edReviewChanges, edRevertAccount})
     a->setEnabled(false);
   connect(edReloadAcc, &QAction::triggered, this, &MainWindow::edReloadAccExecute);
   connect(edSearch, &QAction::triggered, this, &MainWindow::edSearchExecute);
@@ -182,7 +181,6 @@ void MainWindow::CreateCentral() {
   statusBar()->setObjectName("StatusBar1");
   statusBar()->addWidget(m_entryPanel);
   statusBar()->addWidget(m_statePanel);
-
 }
 
 // --- start-up -------------------------------------------------------------------------
@@ -296,9 +294,8 @@ bool MainWindow::LoadSequence(const QString& logText) {
 void MainWindow::edReloadAccExecute() {
   if (busy) return;
   // Reloading would drop pending rows without a word.
-  if (!ChangesSaved() &&
-      MessageDialog(Ui("ext_Reload_Confirm"), MsgDlgType::Confirmation,
-                    MsgDlgBtn::Yes | MsgDlgBtn::No, this) != MsgDlgBtn::Yes)
+  if (!ChangesSaved() && MessageDialog(Ui("ext_Reload_Confirm"), MsgDlgType::Confirmation,
+                                       MsgDlgBtn::Yes | MsgDlgBtn::No, this) != MsgDlgBtn::Yes)
     return;
   m_table.Empty();
   FilterReset();
@@ -372,12 +369,12 @@ void MainWindow::ApplyUiText() {
   m_menuEdit->setTitle(Ui("f1_Menu_1_0"));
   m_menuView->setTitle(Ui("f1_Menu_2_0"));
   m_menuHelp->setTitle(Ui("f1_Menu_3_0"));
-  m_model->SetTitles({Ui("f1_Grid_Status"), Ui("f1_Grid_Account"), Ui("f1_Grid_Password"),
-                      Ui("f1_Grid_PLevel"), Ui("f1_Grid_EMail"), "Priv Flags",
-                      Ui("f1_Grid_LastConnect")},
-                     {Ui("f1_Grid_Status_Hint"), Ui("f1_Grid_Account_Hint"),
-                      Ui("f1_Grid_Password_Hint"), Ui("f1_Grid_PLevel_hint"),
-                      Ui("f1_Grid_EMail_Hint"), QString(), Ui("f1_Grid_LastConnect_Hint")});
+  m_model->SetTitles(
+      {Ui("f1_Grid_Status"), Ui("f1_Grid_Account"), Ui("f1_Grid_Password"), Ui("f1_Grid_PLevel"),
+       Ui("f1_Grid_EMail"), "Priv Flags", Ui("f1_Grid_LastConnect")},
+      {Ui("f1_Grid_Status_Hint"), Ui("f1_Grid_Account_Hint"), Ui("f1_Grid_Password_Hint"),
+       Ui("f1_Grid_PLevel_hint"), Ui("f1_Grid_EMail_Hint"), QString(),
+       Ui("f1_Grid_LastConnect_Hint")});
   emit UiTextApplied();
 }
 

@@ -35,7 +35,7 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   // `programFolder` holds kov.ini, the language files and the backups.
   // `languageFolder` holds english.xml and german.xml; empty means the program folder.
   explicit MainWindow(const QString& programFolder, QWidget* parent = nullptr,
-                  const QString& languageFolder = QString());
+                      const QString& languageFolder = QString());
   ~MainWindow() override;
 
   // --- What the other windows and commands use ----------------------------------------

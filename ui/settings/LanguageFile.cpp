@@ -10,7 +10,6 @@
 #include <QMetaProperty>
 #include <QWidget>
 #include <QXmlStreamReader>
-
 #include <string>
 #include <vector>
 
@@ -70,7 +69,9 @@ const QString* Attribute(const Node& node, QStringView name) {
   return nullptr;
 }
 
-QString ConvertAllLineBreaks(QString value) { return value.replace(QStringLiteral("\\n"), QStringLiteral("\n")); }
+QString ConvertAllLineBreaks(QString value) {
+  return value.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+}
 
 QString ConvertFirstLineBreak(QString value) {
   const qsizetype at = value.indexOf(QStringLiteral("\\n"));
@@ -109,10 +110,11 @@ void SetProperty(QObject* target, const QString& name, const QString& rawValue) 
   } else if (name.compare(u"Hint", Qt::CaseInsensitive) == 0) {
     property = QStringLiteral("toolTip");
   } else {
-    static const char* const kAllowed[] = {"text",      "title",     "windowTitle",    "toolTip",
+    static const char* const kAllowed[] = {"text",      "title",     "windowTitle",     "toolTip",
                                            "statusTip", "whatsThis", "placeholderText", "iconText"};
     for (const char* allowed : kAllowed) {
-      if (name.compare(QLatin1String(allowed), Qt::CaseInsensitive) == 0) property = QString::fromLatin1(allowed);
+      if (name.compare(QLatin1String(allowed), Qt::CaseInsensitive) == 0)
+        property = QString::fromLatin1(allowed);
     }
   }
   if (property.isEmpty()) return;
@@ -155,7 +157,8 @@ void ApplyWindow(QWidget* window, const Node& node) {
   for (const auto& [name, value] : node.attributes) SetProperty(window, name, value);
   for (const Node& child : node.children) {
     if (child.name.compare(u"Variables", Qt::CaseInsensitive) == 0) continue;
-    if (QObject* control = FindControl(window, child.name, index)) ApplyControl(control, child, index);
+    if (QObject* control = FindControl(window, child.name, index))
+      ApplyControl(control, child, index);
   }
 }
 
@@ -163,9 +166,12 @@ void ApplyWindow(QWidget* window, const Node& node) {
 
 QString LanguageFileName(int lang) {
   switch (lang) {
-    case 0: return QStringLiteral("english.xml");
-    case 1: return QStringLiteral("german.xml");
-    default: return {};
+    case 0:
+      return QStringLiteral("english.xml");
+    case 1:
+      return QStringLiteral("german.xml");
+    default:
+      return {};
   }
 }
 
@@ -213,16 +219,17 @@ LanguageLoad LoadLanguageFile(const QString& programDir, int lang, const QList<Q
   const QString path = LanguageFilePath(programDir, lang);
   const QFileInfo info(path);
   if (LanguageFileName(lang).isEmpty() || !info.exists() || info.isDir()) {
-    MessageDialog(QStringLiteral("Language file not found: ") + path, MsgDlgType::Error, MsgDlgBtn::OK,
-                  dialogParent);
+    MessageDialog(QStringLiteral("Language file not found: ") + path, MsgDlgType::Error,
+                  MsgDlgBtn::OK, dialogParent);
     return LanguageLoad::NotFound;
   }
   std::string bytes;
   if (info.size() > kMaxFileSize || !ReadAllBytes(QFile::encodeName(path).toStdString(), bytes) ||
       bytes.size() > static_cast<std::size_t>(kMaxFileSize))
     return LanguageLoad::Unreadable;
-  return ApplyLanguageDocument(QByteArray::fromStdString(bytes), windows) ? LanguageLoad::Loaded
-                                                                          : LanguageLoad::Unreadable;
+  return ApplyLanguageDocument(QByteArray::fromStdString(bytes), windows)
+             ? LanguageLoad::Loaded
+             : LanguageLoad::Unreadable;
 }
 
 LanguageLoad LoadLanguageFile(const QString& programDir, int lang) {

@@ -31,8 +31,8 @@ bool ApplyLanguageDocument(const QByteArray& bytes, const QList<QWidget*>& windo
 
 // Reads the language file that lang selects from the program folder. A missing file is
 // reported through MessageDialog with the fixed "Language file not found: " text.
-LanguageLoad LoadLanguageFile(const QString& programDir, int lang,
-                              const QList<QWidget*>& windows, QWidget* dialogParent = nullptr);
+LanguageLoad LoadLanguageFile(const QString& programDir, int lang, const QList<QWidget*>& windows,
+                              QWidget* dialogParent = nullptr);
 // As above, matching the element names against every top-level window that exists.
 LanguageLoad LoadLanguageFile(const QString& programDir, int lang);
 

@@ -48,11 +48,16 @@ QString PlatformCaption(const ButtonInfo& info) {
 
 QStyle::StandardPixmap KindPixmap(MsgDlgType kind) {
   switch (kind) {
-    case MsgDlgType::Warning: return QStyle::SP_MessageBoxWarning;
-    case MsgDlgType::Error: return QStyle::SP_MessageBoxCritical;
-    case MsgDlgType::Information: return QStyle::SP_MessageBoxInformation;
-    case MsgDlgType::Confirmation: return QStyle::SP_MessageBoxQuestion;
-    case MsgDlgType::Custom: break;
+    case MsgDlgType::Warning:
+      return QStyle::SP_MessageBoxWarning;
+    case MsgDlgType::Error:
+      return QStyle::SP_MessageBoxCritical;
+    case MsgDlgType::Information:
+      return QStyle::SP_MessageBoxInformation;
+    case MsgDlgType::Confirmation:
+      return QStyle::SP_MessageBoxQuestion;
+    case MsgDlgType::Custom:
+      break;
   }
   return QStyle::SP_CustomBase;
 }
@@ -70,7 +75,7 @@ SeamState& Seam() {
 }  // namespace
 
 MessageBoxDialog::MessageBoxDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
-                           QWidget* parent)
+                                   QWidget* parent)
     : QDialog(parent) {
   setObjectName(QStringLiteral("MessageForm"));
   setWindowTitle(QString::fromLatin1(kMessageDialogTitle));
@@ -105,8 +110,8 @@ MessageBoxDialog::MessageBoxDialog(const QString& text, MsgDlgType kind, MsgDlgB
   row->addStretch();
   for (const ButtonInfo& info : kButtons) {
     if (!buttons.testFlag(info.button)) continue;
-    const QString caption =
-        info.uiKey ? UiText::Instance().Text(QString::fromLatin1(info.uiKey)) : PlatformCaption(info);
+    const QString caption = info.uiKey ? UiText::Instance().Text(QString::fromLatin1(info.uiKey))
+                                       : PlatformCaption(info);
     auto* b = new QPushButton(caption, this);
     b->setObjectName(QString::fromLatin1(info.objectName));
     b->setAutoDefault(false);  // Enter follows our own rule, not the focused button

@@ -46,7 +46,7 @@ class MessageBoxDialog : public QDialog {
 
  public:
   MessageBoxDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
-               QWidget* parent = nullptr);
+                   QWidget* parent = nullptr);
 
   MsgDlgBtn Result() const { return m_result; }
   MsgDlgBtn DefaultButton() const { return m_default; }

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QSpinBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -12,18 +11,19 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "chars/CharacterFile.h"
 #include "settings/ProgramSettings.h"
 #include "store/LoadAccounts.h"
-#include "chars/CharacterFile.h"
-#include "ui/widgets/EditPopup.h"
-#include "ui/widgets/Notice.h"
 #include "ui/settings/LanguageFile.h"
 #include "ui/settings/UiText.h"
 #include "ui/settings/UiTextWindows.h"
+#include "ui/widgets/EditPopup.h"
+#include "ui/widgets/Notice.h"
 
 namespace kov {
 
@@ -72,8 +72,8 @@ QString FromSetting(const std::string& value) { return QString::fromStdString(va
 
 }  // namespace
 
-PreferencesDialog::PreferencesDialog(ProgramSettings& settings, QString languageFolder, UiTextWindows& windows,
-                       EditPopup* editPopup, QWidget* parent)
+PreferencesDialog::PreferencesDialog(ProgramSettings& settings, QString languageFolder,
+                                     UiTextWindows& windows, EditPopup* editPopup, QWidget* parent)
     : QDialog(parent),
       m_settings(settings),
       m_languageFolder(std::move(languageFolder)),

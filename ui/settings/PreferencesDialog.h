@@ -26,7 +26,7 @@ class PreferencesDialog : public QDialog {
   // `languageFolder` holds english.xml and german.xml; `windows` are re-texted by a language
   // switch; `editPopup` (may be null) becomes the three fields' context menu.
   PreferencesDialog(ProgramSettings& settings, QString languageFolder, UiTextWindows& windows,
-             EditPopup* editPopup, QWidget* parent = nullptr);
+                    EditPopup* editPopup, QWidget* parent = nullptr);
 
   // Captions from UiText, then the fields, language box and check box from the settings.
   void ApplyUiText();

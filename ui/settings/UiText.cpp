@@ -1,6 +1,5 @@
 #include "ui/settings/UiText.h"
 
-
 namespace kov {
 namespace {
 
@@ -91,11 +90,17 @@ constexpr Entry kEntries[] = {
     {u"exp_Module_HTML_Caption", u"Exporting to HTML..."},
     {u"exp_Progress_Text", u"Exporting - Please wait..."},
     {u"err_acc_str", u"The account name should contain only letters and numbers!"},
-    {u"err_acc_len", u"The account name has to be at least 4 letters long in order to avoid problems with Vornex 55R/56!"},
+    {u"err_acc_len",
+     u"The account name has to be at least 4 letters long in order to avoid problems with Vornex "
+     u"55R/56!"},
     {u"err_pw_str", u"The password should contain only letters and number."},
-    {u"err_pw_len", u"The password has to be at least 4 letters long in order to avoid problems with Vornex 55R/56!"},
+    {u"err_pw_len",
+     u"The password has to be at least 4 letters long in order to avoid problems with Vornex "
+     u"55R/56!"},
     {u"err_file_not_Found", u"File not found!"},
-    {u"err_Account_Delete", u"Accounts could only be deleted if the Vonexserver is active and the Vornex Account Manager has access to the console."},
+    {u"err_Account_Delete",
+     u"Accounts could only be deleted if the Vonexserver is active and the Vornex Account Manager "
+     u"has access to the console."},
     {u"err_account_dubble", u"The account name is already available."},
     {u"msg_file_not_found", u"File not found: "},
     {u"msg_load_File", u"Load File: "},
@@ -137,7 +142,9 @@ constexpr Entry kEntries[] = {
     {u"ext_Log_TakenOver", u"The server took over %d account(s); %d still waiting"},
     {u"ext_Log_TakenOverLater", u"The server took over %d account(s) from the update file"},
     {u"ext_Log_WorldSave", u"The server saved its accounts; Reload Accounts shows them"},
-    {u"ext_Log_OtherShard", u"The new settings take effect at the next Reload Accounts; until then Save and Delete use %s"},
+    {u"ext_Log_OtherShard",
+     u"The new settings take effect at the next Reload Accounts; until then Save and Delete use "
+     u"%s"},
     {u"ext_Grid_Hint_Sent", u"Sent to the server, not yet taken over"},
 };
 static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);

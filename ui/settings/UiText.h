@@ -21,10 +21,10 @@ class UiText {
  public:
   static UiText& Instance();
 
-  void RegisterUiTextKeys();                       // kUiTextKeyCount entries, idempotent
-  QString Text(QStringView key) const;             // ignoring letter case; unknown -> empty
+  void RegisterUiTextKeys();            // kUiTextKeyCount entries, idempotent
+  QString Text(QStringView key) const;  // ignoring letter case; unknown -> empty
   void SetText(QStringView key, const QString& value);
-  QStringList Keys() const;                        // registration order
+  QStringList Keys() const;  // registration order
 
   bool HasKey(QStringView key) const;
   // Built-in default of a key, whatever has been loaded since; empty for unknown keys.
@@ -33,8 +33,8 @@ class UiText {
  private:
   UiText() = default;
 
-  QStringList m_keys;                  // registration order, original spelling
-  QHash<QString, QString> m_texts;     // folded key -> text
+  QStringList m_keys;               // registration order, original spelling
+  QHash<QString, QString> m_texts;  // folded key -> text
 };
 
 QString Ui(const char* key);  // UiText::Instance().Text(key)

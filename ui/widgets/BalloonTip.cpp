@@ -5,10 +5,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <algorithm>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kov {
 
@@ -60,7 +60,8 @@ BalloonTip::BalloonTip(QWidget* target, const QString& header, const QString& te
 void BalloonTip::Place() {
   if (!m_target) return;
   adjustSize();
-  const QPoint anchor = m_target->mapTo(window(), QPoint(m_target->width() / 2, m_target->height() / 3));
+  const QPoint anchor =
+      m_target->mapTo(window(), QPoint(m_target->width() / 2, m_target->height() / 3));
   int x = std::max(0, std::min(anchor.x() - 20, window()->width() - width()));
   int y = std::max(0, anchor.y() - height());
   move(x, y);
@@ -79,9 +80,14 @@ void BalloonTip::paintEvent(QPaintEvent*) {
   const QRectF body(0.5, 0.5, width() - 1.0, height() - kTail - 1.0);
   QPainterPath path;
   path.addRoundedRect(body, 6, 6);
-  const double tx = m_target ? std::clamp(double(m_target->mapTo(window(), QPoint(m_target->width() / 2, 0)).x() - x()), 14.0, width() - 14.0) : 20.0;
+  const double tx =
+      m_target ? std::clamp(
+                     double(m_target->mapTo(window(), QPoint(m_target->width() / 2, 0)).x() - x()),
+                     14.0, width() - 14.0)
+               : 20.0;
   QPolygonF tail;
-  tail << QPointF(tx - 8, body.bottom()) << QPointF(tx, height() - 0.5) << QPointF(tx + 2, body.bottom());
+  tail << QPointF(tx - 8, body.bottom()) << QPointF(tx, height() - 0.5)
+       << QPointF(tx + 2, body.bottom());
   path.addPolygon(tail);
   path = path.simplified();
   p.setBrush(palette().color(QPalette::Window));

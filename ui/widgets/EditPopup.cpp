@@ -64,9 +64,8 @@ void EditPopup::Attach(QWidget* field) {
   }
   // Scroll areas ask for their menu on the viewport's behalf.
   host->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(host, &QWidget::customContextMenuRequested, this, [this, field, host](const QPoint& pos) {
-    PopupFor(field, host->mapToGlobal(pos));
-  });
+  connect(host, &QWidget::customContextMenuRequested, this,
+          [this, field, host](const QPoint& pos) { PopupFor(field, host->mapToGlobal(pos)); });
 }
 
 void EditPopup::PopupFor(QWidget* field, const QPoint& globalPos) {
@@ -110,24 +109,38 @@ void EditPopup::UpdateActions() {
 void EditPopup::Run(QAction* action) {
   QWidget* w = Target();
   if (QLineEdit* e = LineEditOf(w)) {
-    if (action == m_undo) e->undo();
-    else if (action == m_cut) e->cut();
-    else if (action == m_copy) e->copy();
-    else if (action == m_paste) e->paste();
-    else if (action == m_delete && !e->isReadOnly()) e->del();
-    else if (action == m_selectAll) e->selectAll();
+    if (action == m_undo)
+      e->undo();
+    else if (action == m_cut)
+      e->cut();
+    else if (action == m_copy)
+      e->copy();
+    else if (action == m_paste)
+      e->paste();
+    else if (action == m_delete && !e->isReadOnly())
+      e->del();
+    else if (action == m_selectAll)
+      e->selectAll();
     return;
   }
   auto apply = [&](auto* t) {
-    if (action == m_undo) t->undo();
-    else if (action == m_cut) t->cut();
-    else if (action == m_copy) t->copy();
-    else if (action == m_paste) t->paste();
-    else if (action == m_delete && !t->isReadOnly()) t->textCursor().removeSelectedText();
-    else if (action == m_selectAll) t->selectAll();
+    if (action == m_undo)
+      t->undo();
+    else if (action == m_cut)
+      t->cut();
+    else if (action == m_copy)
+      t->copy();
+    else if (action == m_paste)
+      t->paste();
+    else if (action == m_delete && !t->isReadOnly())
+      t->textCursor().removeSelectedText();
+    else if (action == m_selectAll)
+      t->selectAll();
   };
-  if (auto* t = qobject_cast<QTextEdit*>(w)) apply(t);
-  else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) apply(p);
+  if (auto* t = qobject_cast<QTextEdit*>(w))
+    apply(t);
+  else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+    apply(p);
 }
 
 }  // namespace kov

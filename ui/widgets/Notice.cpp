@@ -114,8 +114,7 @@ QString AskFileName(QWidget* parent, const FileDialogRequest& request) {
     case FileDialogRequest::Kind::Program:
       return AskProgram(parent, request);
     case FileDialogRequest::Kind::Open:
-      return QFileDialog::getOpenFileName(parent, request.title, request.directory,
-                                          request.filter);
+      return QFileDialog::getOpenFileName(parent, request.title, request.directory, request.filter);
     case FileDialogRequest::Kind::Save: {
       QFileDialog dialog(parent, request.title, request.directory, request.filter);
       dialog.setAcceptMode(QFileDialog::AcceptSave);

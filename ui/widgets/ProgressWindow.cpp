@@ -46,9 +46,10 @@ void ProgressWindow::SetRange(qint64 minimum, qint64 maximum) {
 void ProgressWindow::SetPosition(qint64 position) {
   m_position = position;
   const qint64 span = m_maximum - m_minimum;
-  const int step =
-      span <= 0 ? 0 : static_cast<int>((std::clamp(position, m_minimum, m_maximum) - m_minimum) *
-                                       kBarSteps / span);
+  const int step = span <= 0
+                       ? 0
+                       : static_cast<int>((std::clamp(position, m_minimum, m_maximum) - m_minimum) *
+                                          kBarSteps / span);
   if (step == m_bar->value()) return;
   m_bar->setValue(step);
   Repaint(false);

@@ -33,7 +33,8 @@ MainWindowFixture::MainWindowFixture(const QByteArray& accu, const QByteArray& a
   WriteFile(programFolder + "/kov.ini",
             "[SETTINGS]\r\nACCOUNTDIR=" + QDir::toNativeSeparators(accountFolder).toLocal8Bit() +
                 "\r\nSAVEDIR=" + QDir::toNativeSeparators(accountFolder).toLocal8Bit() +
-                "\r\nLANG=0\r\nACCAUTOUPDATE=0\r\n[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=800\r\nHEIGHT=600\r\n");
+                "\r\nLANG=0\r\nACCAUTOUPDATE=0\r\n[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH="
+                "800\r\nHEIGHT=600\r\n");
   if (!accu.isEmpty()) WriteFile(accountFolder + "/VornexAccu.scp", accu);
   if (!acct.isEmpty()) WriteFile(accountFolder + "/VornexAcct.scp", acct);
   kov::SetNoticeHandler([this](kov::NoticeKind, const QString& text) { notices << text; });
