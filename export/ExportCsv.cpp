@@ -1,14 +1,17 @@
 #include "export/ExportCsv.h"
 
+#include "store/Cp1252.h"
 #include "store/Files.h"
 
 namespace kov {
 
-std::string CsvCell(std::string_view bytes) {
+std::string CsvCell(std::string_view bytes, bool number) {
   std::string text;
   text.reserve(bytes.size() + 3);
-  // A formula guard must sit inside the quotes, where a spreadsheet reads the cell's text.
-  if (!bytes.empty() && (bytes[0] == '=' || bytes[0] == '+' || bytes[0] == '-' || bytes[0] == '@'))
+  // A formula guard must sit inside the quotes, where a spreadsheet reads the cell's text. A
+  // spreadsheet also skips a leading tab or carriage return before an "=". A number column
+  // ("-1" days) stays a number, so it sorts and sums.
+  if (!number && !bytes.empty() && std::string_view("=+-@\t\r").find(bytes[0]) != std::string_view::npos)
     text += '\'';
   text.append(bytes);
   const bool quote = text.find_first_of(",\"\r\n;\t") != std::string::npos ||
@@ -36,18 +39,24 @@ ExportResult ExportCsv(const AccountTable& table, const std::vector<ExportColumn
     if (ok && !buffer.empty()) ok = file.Write(buffer.data(), buffer.size());
     buffer.clear();
   };
-  auto line = [&](auto cellOf) {
+  // UTF-8 with a byte-order mark, which spreadsheets detect; raw Windows-1252 they would
+  // have to guess.
+  buffer = "\xEF\xBB\xBF";
+  std::string cells;
+  auto line = [&](auto cellOf, bool titles) {
+    cells.clear();
     for (size_t i = 0; i < columns.size(); ++i) {
-      if (i) buffer += ',';
-      buffer += CsvCell(cellOf(columns[i]));
+      if (i) cells += ',';
+      cells += CsvCell(cellOf(columns[i]), !titles && FieldInfoOf(columns[i].field).isInteger);
     }
-    buffer += "\r\n";
+    cells += "\r\n";
+    buffer += Cp1252ToUtf8(cells);
     if (buffer.size() > (1u << 16)) flush();
   };
-  line([](const ExportColumn& c) -> std::string { return c.title; });
+  line([](const ExportColumn& c) -> std::string { return c.title; }, true);
   int rows = 0;
   WalkExportRows(table, progress, [&](RowId row) {
-    line([&](const ExportColumn& c) { return table.DisplayText(row, c.field); });
+    line([&](const ExportColumn& c) { return table.DisplayText(row, c.field); }, false);
     ++rows;
     return ok;
   });

@@ -65,6 +65,9 @@ ExportResult ExportXlsx(const AccountTable& table, const std::vector<ExportColum
   props.title = const_cast<char*>("KOV Export");
   workbook_set_properties(book, &props);
   lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+  // Printed, the grid's columns fit the page's width (the page stays portrait, as the
+  // export has always set it); a list of accounts runs as long as it is.
+  if (sheet) worksheet_fit_to_pages(sheet, 1, 0);
   lxw_format* titleFormat = workbook_add_format(book);
   format_set_bold(titleFormat);
   format_set_bg_color(titleFormat, 0xA6CAF0);

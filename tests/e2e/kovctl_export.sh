@@ -29,6 +29,26 @@ out=$("$kovctl" export --xlsx --tab 4 "$dir/acc" "$dir/blocked.xlsx") || fail "x
 [ "$out" = 1 ] || fail "blocked export should write 1 record, said: $out"
 [ "$(head -c 2 "$dir/blocked.xlsx")" = PK ] || fail "not a workbook"
 
+# CSV, read back by a real CSV reader: UTF-8 with a byte-order mark, Windows-1252 letters and
+# the bytes the code page leaves undefined converted, formulas guarded, numbers left numbers.
+mkdir "$dir/csvacc"
+printf '[=HYPERLINK("x")]\r\nPASSWORD=-5\r\nEMAIL=\xe9\x81@x\r\nLASTCONNECTDATE=2026/12/01\r\n[EOF]\r\n' >"$dir/csvacc/VornexAccu.scp"
+"$kovctl" export --csv --today 2026-12-10 "$dir/csvacc" "$dir/out.csv" >/dev/null || fail "csv export failed"
+python3 - "$dir/out.csv" <<'PY' || fail "the CSV did not read back as expected"
+import csv, sys
+raw = open(sys.argv[1], 'rb').read()
+assert raw.startswith(b'\xef\xbb\xbf'), raw[:10]
+rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline='')))
+head, row = rows[0], dict(zip(rows[0], rows[1]))
+assert len(rows) == 2, rows
+assert row['Account'] == "'=HYPERLINK(\"x\")", row
+assert row['Password'] == "'-5", row
+assert row['EMail'] == '\u00e9\u0081@x', row
+days = [v for k, v in row.items() if k.startswith('D')]
+assert days and days[0].lstrip('-').isdigit(), row
+PY
+rm -rf "$dir/csvacc" "$dir/out.csv"
+
 # Wrong usage and unwritable targets: an error, and no file.
 "$kovctl" export "$dir/acc" "$dir/x.htm" 2>/dev/null && fail "no format should fail"
 "$kovctl" export --html --tab 8 "$dir/acc" "$dir/x.htm" 2>/dev/null && fail "tab 8 should fail"

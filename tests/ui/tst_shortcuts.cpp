@@ -82,11 +82,15 @@ class TestShortcuts : public QObject {
     QTest::newRow("guarded and quoted") << QByteArray("=1,2") << QByteArray("\"'=1,2\"");
     QTest::newRow("line break") << QByteArray("a\nb") << QByteArray("\"a\nb\"");
     QTest::newRow("cp1252") << QByteArray("\xC4rger") << QByteArray("\xC4rger");
+    QTest::newRow("tab before a formula") << QByteArray("\t=cmd") << QByteArray("\"'\t=cmd\"");
+    QTest::newRow("CR before a formula") << QByteArray("\r=cmd") << QByteArray("\"'\r=cmd\"");
+    QTest::newRow("number column") << QByteArray("-1") << QByteArray("-1");
   }
   void csvCells() {
     QFETCH(QByteArray, in);
     QFETCH(QByteArray, out);
-    QCOMPARE(QByteArray::fromStdString(CsvCell(in.toStdString())), out);
+    const bool number = QString::fromLatin1(QTest::currentDataTag()) == "number column";
+    QCOMPARE(QByteArray::fromStdString(CsvCell(in.toStdString(), number)), out);
   }
 
   void csvFileHoldsTheViewOnly() {
@@ -107,7 +111,7 @@ class TestShortcuts : public QObject {
     QCOMPARE(result.rows, 2);
     QFile file(QString::fromStdString(path));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("Account,EMail\r\n'=cmd,x@y\r\nplain,x@y\r\n"));
+    QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF" "Account,EMail\r\n'=cmd,x@y\r\nplain,x@y\r\n"));
     // A folder that does not exist: an error, no file.
     QVERIFY(!ExportCsv(t, {{dbaccount, "A"}}, dir.path().toStdString() + "/no/such.csv").ok);
   }
