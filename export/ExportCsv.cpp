@@ -11,7 +11,8 @@ std::string CsvCell(std::string_view bytes, bool number) {
   // A formula guard must sit inside the quotes, where a spreadsheet reads the cell's text. A
   // spreadsheet also skips a leading tab or carriage return before an "=". A number column
   // ("-1" days) stays a number, so it sorts and sums.
-  if (!number && !bytes.empty() && std::string_view("=+-@\t\r").find(bytes[0]) != std::string_view::npos)
+  if (!number && !bytes.empty() &&
+      std::string_view("=+-@\t\r").find(bytes[0]) != std::string_view::npos)
     text += '\'';
   text.append(bytes);
   const bool quote = text.find_first_of(",\"\r\n;\t") != std::string::npos ||

@@ -400,7 +400,8 @@ TEST(ExportXlsx, SheetHoldsTitlesAndRecordsWithNumbersAsNumbers) {
                                              "D4=s:Player",
                                              "F4=n:0"}))
       << *sheet;
-  EXPECT_NE(sheet->find("<pageSetup orientation=\"portrait\"/>"), std::string::npos);
+  EXPECT_NE(sheet->find("<pageSetup fitToHeight=\"0\" orientation=\"portrait\"/>"),
+            std::string::npos);
   // Widened to the contents: the name column is wider than the status column.
   std::vector<double> widths;
   const std::regex col("<col min=\"\\d+\" max=\"\\d+\" width=\"([0-9.]+)\"");

@@ -247,7 +247,8 @@ class TestExport : public QObject {
     for (auto it = nameCell.globalMatch(xml); it.hasNext();) names << it.next().captured(2);
     QCOMPARE(names, QStringList({"Account", "Alice", "Carl", "Olga", "Dan"}));
     QVERIFY(xml.contains("<c r=\"A2\"><v>0</v></c>"));  // the status as a number
-    QVERIFY(xml.contains("<pageSetup orientation=\"portrait\"/>"));
+    QVERIFY(xml.contains("<pageSetup fitToHeight=\"0\" orientation=\"portrait\"/>") &&
+            xml.contains("<pageSetUpPr fitToPage=\"1\"/>"));
   }
 
   void cancelWritesNothing() {

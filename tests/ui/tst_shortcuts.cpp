@@ -111,7 +111,8 @@ class TestShortcuts : public QObject {
     QCOMPARE(result.rows, 2);
     QFile file(QString::fromStdString(path));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF" "Account,EMail\r\n'=cmd,x@y\r\nplain,x@y\r\n"));
+    QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF"
+                                        "Account,EMail\r\n'=cmd,x@y\r\nplain,x@y\r\n"));
     // A folder that does not exist: an error, no file.
     QVERIFY(!ExportCsv(t, {{dbaccount, "A"}}, dir.path().toStdString() + "/no/such.csv").ok);
   }
