@@ -3,12 +3,17 @@
 // the file; a later take-over (a world save) is noticed; the server of the loaded shard is the
 // one told, whatever the preferences say since.
 #include <QFile>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include "console/ServerConsole.h"
 #include "store/SaveAcct.h"
 #include "support/MainWindowFixture.h"
-#include "ui/commands/TakeOverWatch.h"
+#include "ui/commands/DeleteConfirmationDialog.h"
+#include "ui/commands/RevertCommand.h"
+#include "ui/commands/ReviewDialog.h"
 #include "ui/grid/AccountModel.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
@@ -56,7 +61,8 @@ class TestTakeOver : public QObject {
 
   struct Live {
     Live()
-        : fixture(AccountFile({"[bob]", "PASSWORD=old", "[EOF]"}), QByteArray("\r\n")),
+        : fixture(AccountFile({"[bob]", "PASSWORD=old", "[ann]", "PASSWORD=a", "[EOF]"}),
+                  QByteArray("\r\n")),
           scoped(server) {
       server.updateFile = fixture.accountFolder + "/VornexAcct.scp";
       MainWindow& w = fixture.Form();
@@ -113,6 +119,14 @@ class TestTakeOver : public QObject {
     QVERIFY(LogHas(w, FormatText(Ui("ext_Log_TakenOver"), {0, 1})));
     const QModelIndex status = w.Model().index(t.ViewIndexOf(l.Bob()), AccountModel::ColStatus);
     QCOMPARE(w.Model().data(status, Qt::ToolTipRole).toString(), Ui("ext_Grid_Hint_Sent"));
+    // Review Changes says so too.
+    {
+      ReviewDialog review(w, l.fixture.commands->Revert());
+      QVERIFY(review.Refill());
+      auto* list = review.findChild<QTreeWidget*>();
+      QVERIFY(list && list->topLevelItemCount() == 1);
+      QVERIFY(list->topLevelItem(0)->text(0).contains(Ui("ext_Grid_Hint_Sent")));
+    }
     // A second save while the server is busy still holds the first one's change.
     w.edLiveUpdate->trigger();
     QVERIFY(l.UpdateFile().contains("PASSWORD=first"));
@@ -120,6 +134,29 @@ class TestTakeOver : public QObject {
     QFile(l.server.updateFile).open(QIODevice::WriteOnly | QIODevice::Truncate);
     QTRY_COMPARE_WITH_TIMEOUT(t.IntOr0(l.Bob(), dbstatus), StatusStored, 5000);
     QVERIFY(LogHas(w, FormatText(Ui("ext_Log_TakenOverLater"), {1})));
+  }
+
+  // A deletion's "A" makes the server take over every section in the file: the rows written
+  // earlier become stored, so the next Save does not send them a second time.
+  void aDeletionsTakeOverMarksWrittenRowsStored() {
+    Live l;
+    MainWindow& w = l.fixture.Form();
+    l.server.takesOver = false;
+    AccountTable& t = w.Table();
+    l.ChangeBob("first");
+    w.edLiveUpdate->trigger();
+    QVERIFY(t.IsWritten(l.Bob()));
+    l.server.takesOver = true;
+    QVERIFY(t.Locate("ann"));
+    QTimer::singleShot(0, &w, [&w] {
+      if (auto* d = w.findChild<DeleteConfirmationDialog*>(QStringLiteral("Form6")))
+        QTest::mouseClick(d->ButtonYes(), Qt::LeftButton);
+    });
+    w.edDeleteAccount->trigger();
+    QVERIFY(!t.Locate("ann"));
+    QTRY_COMPARE_WITH_TIMEOUT(t.IntOr0(l.Bob(), dbstatus), StatusStored, 5000);
+    w.edLiveUpdate->trigger();
+    QVERIFY2(!l.UpdateFile().contains("[bob]"), l.UpdateFile().constData());
   }
 
   void theLoadedShardsServerIsTheOneTold() {

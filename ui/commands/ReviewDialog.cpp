@@ -70,8 +70,8 @@ bool ReviewDialog::Refill() {
     if (status != StatusChanged && status != StatusNew) continue;
     auto* top = new QTreeWidgetItem(m_list);
     const QString name = FromCp1252(table.Text(row, dbaccount));
-    top->setText(0,
-                 name + " (" + Ui(status == StatusNew ? "f1_Grid_Hint_2" : "f1_Grid_Hint_1") + ")");
+    top->setText(0, name + " (" + Ui(status == StatusNew ? "f1_Grid_Hint_2" : "f1_Grid_Hint_1") +
+                        (table.IsWritten(row) ? "; " + Ui("ext_Grid_Hint_Sent") : QString()) + ")");
     top->setData(0, kRowRole, static_cast<qulonglong>(row));
     const RowId from = status == StatusChanged ? server.Find(table.Text(row, dbaccount)) : kNoRow;
     if (status == StatusChanged && from == kNoRow) top->setText(1, Ui("ext_Review_NotInFile"));
