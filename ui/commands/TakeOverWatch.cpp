@@ -36,10 +36,10 @@ void TakeOverWatch::Arm() {
   m_updateFile = JoinPath(dir, kUpdateFileName);
   if (!m_watcher.directories().isEmpty()) m_watcher.removePaths(m_watcher.directories());
   if (!m_watcher.files().isEmpty()) m_watcher.removePaths(m_watcher.files());
-  if (!dir.empty()) {
+  if (!dir.empty() && QDir(m_window.LoadedAccountDir()).exists()) {
     // A file replaced by rename is a new file: the folder's signal catches that.
     m_watcher.addPath(m_window.LoadedAccountDir());
-    m_watcher.addPath(QString::fromStdString(m_updateFile));
+    if (FileExists(m_updateFile)) m_watcher.addPath(QString::fromStdString(m_updateFile));
   }
   m_accountVersion = VersionOfPath(m_accountFile);
   m_updateVersion = VersionOfPath(m_updateFile);
@@ -47,9 +47,13 @@ void TakeOverWatch::Arm() {
 }
 
 void TakeOverWatch::Check() {
-  if (m_accountFile.empty() || m_window.busy) return;
+  // Not while a deletion runs or a row is being edited: marking rows moves the current row.
+  if (m_accountFile.empty() || m_window.busy ||
+      m_window.Table().GetState() != AccountTable::State::Browse)
+    return;
   // The folder may have been re-created; watch it again.
-  if (m_watcher.directories().isEmpty()) m_watcher.addPath(m_window.LoadedAccountDir());
+  if (m_watcher.directories().isEmpty() && QDir(m_window.LoadedAccountDir()).exists())
+    m_watcher.addPath(m_window.LoadedAccountDir());
   const FileVersion update = VersionOfPath(m_updateFile);
   if (update != m_updateVersion) {
     m_updateVersion = update;
