@@ -207,7 +207,8 @@ std::optional<std::vector<std::string>> UpdateFileSections(const std::string& up
   return names;
 }
 
-int MarkTakenOver(AccountTable& table, const std::string& updateFile) {
+int MarkTakenOver(AccountTable& table, const std::string& updateFile, int* hidden) {
+  if (hidden) *hidden = 0;
   const auto sections = UpdateFileSections(updateFile);
   if (!sections) return 0;
   const std::unordered_set<std::string_view> inFile(sections->begin(), sections->end());
@@ -219,7 +220,10 @@ int MarkTakenOver(AccountTable& table, const std::string& updateFile) {
   int marked = 0;
   for (RowId r : taken) {
     table.SetCurrent(r);
-    if (table.Current() != r) continue;  // hidden by a filter: judged at the next look
+    if (table.Current() != r) {  // hidden by a filter: judged at a later look
+      if (hidden) ++*hidden;
+      continue;
+    }
     table.Edit();
     table.SetInt(dbstatus, StatusStored);
     table.Post();

@@ -54,8 +54,9 @@ struct SaveOptions {
 std::optional<std::vector<std::string>> UpdateFileSections(const std::string& updateFile);
 // Rows written for the server (AccountTable::IsWritten) whose sections are gone from the
 // update file: the server took them over, so they become stored. Returns how many; none when
-// the file cannot be read.
-int MarkTakenOver(AccountTable& table, const std::string& updateFile);
+// the file cannot be read. Rows a filter hides cannot be stored now: `hidden` counts them, for
+// a later look.
+int MarkTakenOver(AccountTable& table, const std::string& updateFile, int* hidden = nullptr);
 
 // The update file's bytes for the given rows (CR LF after every line).
 std::string BuildUpdateFile(const AccountTable& table, const std::vector<RowId>& rows);

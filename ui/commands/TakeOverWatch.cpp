@@ -43,6 +43,7 @@ void TakeOverWatch::Arm() {
   }
   m_accountVersion = VersionOfPath(m_accountFile);
   m_updateVersion = VersionOfPath(m_updateFile);
+  m_hiddenLeft = false;
   m_poll.start();
 }
 
@@ -55,9 +56,11 @@ void TakeOverWatch::Check() {
   if (m_watcher.directories().isEmpty() && QDir(m_window.LoadedAccountDir()).exists())
     m_watcher.addPath(m_window.LoadedAccountDir());
   const FileVersion update = VersionOfPath(m_updateFile);
-  if (update != m_updateVersion) {
+  if (update != m_updateVersion || m_hiddenLeft) {
     m_updateVersion = update;
-    const int taken = MarkTakenOver(m_window.Table(), m_updateFile);
+    int hidden = 0;
+    const int taken = MarkTakenOver(m_window.Table(), m_updateFile, &hidden);
+    m_hiddenLeft = hidden > 0;
     if (taken > 0)
       m_window.AddLogLine(FormatText(Ui("ext_Log_TakenOverLater"), {taken}), LogPane::IconOut);
   }

@@ -34,6 +34,7 @@ class TakeOverWatch : public QObject {
   std::string m_updateFile;
   FileVersion m_accountVersion;
   FileVersion m_updateVersion;
+  bool m_hiddenLeft = false;  // taken over, but hidden by the tabs or the search: look again
 };
 
 }  // namespace kov
