@@ -64,6 +64,10 @@ bool SaveCommand::Save() {
   const std::string server = m_form.LoadedServerPath().toStdString();
   const bool live = settings.ACCAUTOUPDATE && IsServerRunning(server);
   m_form.hide();
+  // The wait for the take-over runs the event loop: the folder watch must not count the
+  // rows this save is looking at.
+  const bool wasBusy = m_form.busy;
+  m_form.busy = true;
   progress.ShowCentered();
 
   SaveOptions options;
@@ -86,6 +90,7 @@ bool SaveCommand::Save() {
     WaitMilliseconds(milliseconds);
   };
   const SaveResult result = WriteAccountUpdates(table, accountDir, options);
+  m_form.busy = wasBusy;
   m_form.show();
   progress.Close();
   table.Last();
