@@ -300,14 +300,21 @@ TEST_F(Win32ServerConsoleTest, InstanceHigherInZOrderReceivesTheCommand) {
     const ServerCopy& top = round == 0 ? first : second;
     const ServerCopy& other = round == 0 ? second : first;
     HWND window = round == 0 ? firstWindow : secondWindow;
-    // Raised again while waiting: the other instance may still be activating itself.
-    ASSERT_TRUE(WaitFor([&] {
-      ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-      std::this_thread::sleep_for(100ms);
-      return kov::FindServerConsoleWindow(first.Exe()) ==
-             reinterpret_cast<kov::ConsoleWindow>(window);
-    })) << "round "
-        << round;
+    // Raised again while waiting: the other instance may still be activating itself, late
+    // on a loaded machine. The order must hold for a while before the command is sent, or
+    // the command goes to the window that came up in between.
+    int steady = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          const bool onTop = kov::FindServerConsoleWindow(first.Exe()) ==
+                             reinterpret_cast<kov::ConsoleWindow>(window);
+          if (!onTop) ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+          steady = onTop ? steady + 1 : 0;
+          if (steady < 8) std::this_thread::sleep_for(100ms);
+          return steady >= 8;
+        },
+        20s))
+        << "round " << round;
     const std::string command = "SAVE " + std::to_string(round);
     EXPECT_TRUE(kov::PlatformServerConsole().SendConsoleCommand(command, first.Exe()).Delivered());
     EXPECT_TRUE(WaitFor([&] { return LastLine(top.Log()) == command; })) << round;
