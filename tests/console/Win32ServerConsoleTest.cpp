@@ -210,7 +210,10 @@ TEST_F(Win32ServerConsoleTest, TypesIntoTheEditFieldOfTheServerWindow) {
   auto window = kov::FindServerConsoleWindow(Upper(exe));
   EXPECT_TRUE(kov::PathEqualsIgnoringCase(kov::ProcessPathOfWindow(window), exe));
 
-  // Half-typed text in the field is replaced, not sent and not prefixed.
+  // Half-typed text in the field is replaced, not sent and not prefixed. Under Wine another
+  // window of the server's can stand on top for a moment after it started.
+  ASSERT_TRUE(server.WaitForInputField());
+  window = kov::FindServerConsoleWindow(Upper(exe));
   HWND edit = ::FindWindowExA(reinterpret_cast<HWND>(window), nullptr, "Edit", nullptr);
   ASSERT_NE(edit, nullptr);
   ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("garbage typed"));
