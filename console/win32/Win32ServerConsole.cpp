@@ -119,13 +119,16 @@ DWORD OwnerOf(HWND window) {
 
 HWND ToHandle(ConsoleWindow window) { return reinterpret_cast<HWND>(window); }
 
-// The input-method windows that the system gives every window thread are top-level windows
-// of the server's process and usually lie above its console; they are not the server's own.
+// The input-method windows that the system gives every window thread, and COM's hidden
+// window, are top-level windows of the server's process that may lie above its console;
+// they are not the server's own.
 bool IsSystemImeWindow(HWND window) {
   char name[32] = {};
   int n = ::GetClassNameA(window, name, sizeof name);
   std::string cls(name, n > 0 ? static_cast<std::size_t>(n) : 0);
-  return cls == "IME" || cls == "MSCTFIME UI";
+  // The system's hidden helpers in every process: the input method's windows, and the one
+  // COM makes for a thread that uses it (Wine raises it above the server's console).
+  return cls == "IME" || cls == "MSCTFIME UI" || cls == "OleMainThreadWndClass";
 }
 
 class Win32ServerConsole : public IServerConsole {
