@@ -52,6 +52,19 @@ wait_until() {
     done
 }
 
+# A tmux server of the test's own (a private socket folder, no TMUX from outside), ended with
+# the test's folder.
+use_private_tmux() {
+    if ! command -v tmux >/dev/null; then
+        echo "FAIL: tmux is not installed (the project's set-up script installs it)"
+        exit 1
+    fi
+    unset TMUX TMUX_PANE
+    export TMUX_TMPDIR="$WORK/tmux"
+    mkdir -m 700 "$TMUX_TMPDIR"
+    trap 'tmux kill-server >/dev/null 2>&1; rm -rf "$WORK"' EXIT
+}
+
 log_has_line() { [[ -f "$LOG" ]] && grep -qxF -- "$1" "$LOG"; }
 last_log_line_is() { [[ -f "$LOG" ]] && [[ "$(tail -n 1 "$LOG")" == "$1" ]]; }
 # Anchored at the start of the command line: screen's and tmux's own command lines name the

@@ -6,18 +6,7 @@
 BUILD_DIR=$1 SOURCE_DIR=$2
 source "$SOURCE_DIR/tests/e2e/console_lib.bash"
 
-if ! command -v tmux >/dev/null; then
-    echo "FAIL: tmux is not installed (the project's set-up script installs it)"
-    exit 1
-fi
-unset TMUX TMUX_PANE
-export TMUX_TMPDIR="$WORK/tmux"
-mkdir -m 700 "$TMUX_TMPDIR"
-cleanup() {
-    tmux kill-server >/dev/null 2>&1
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+use_private_tmux
 
 # Where the pane's shell and kovctl run: a "touch pwned" that got through lands here.
 CWD="$WORK/cwd"

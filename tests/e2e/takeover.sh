@@ -5,14 +5,7 @@
 BUILD_DIR=$1 SOURCE_DIR=$2
 source "$SOURCE_DIR/tests/e2e/console_lib.bash"
 
-unset TMUX TMUX_PANE
-export TMUX_TMPDIR="$WORK/tmux"
-mkdir -m 700 "$TMUX_TMPDIR"
-cleanup() {
-    tmux kill-server >/dev/null 2>&1
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+use_private_tmux
 
 start_server() {  # start_server [SERVER ARGS...]
     tmux new-session -d -s shard -x 200 -y 50 "exec '$SERVER' --accounts '$ACCOUNTS' --saves '$SAVES' $*"
