@@ -2,14 +2,17 @@
 // server console replaced by a recorder.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -25,6 +28,8 @@
 #include "ui/commands/NewAccountDialog.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/grid/AccountModel.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/grid/SearchField.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
@@ -114,6 +119,18 @@ QStringList LogLines(MainWindow& f) {
 }
 
 QStringList SendLines(MainWindow& f) { return LogLines(f).filter(QRegularExpression("^Send: ")); }
+
+// Every field of every row, to see that nothing else changed.
+QStringList TableText(MainWindow& f) {
+  QStringList out;
+  for (RowId r : f.Table().Order()) {
+    QStringList fields;
+    for (int i = 0; i < kFieldCount; ++i)
+      fields << QString::fromLatin1(f.Table().Text(r, static_cast<Field>(i)));
+    out << fields.join('|');
+  }
+  return out;
+}
 
 DeleteConfirmationDialog* Confirmation(MainWindow& f) {
   return f.findChild<DeleteConfirmationDialog*>(QStringLiteral("Form6"));
@@ -252,7 +269,10 @@ class TestAccountCommands : public QObject {
     QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT anna DELETE", "ACCOUNT bert DELETE",
                                                 "ACCOUNT carl DELETE", "A"}));
     QCOMPARE(Names(s.Form()), QStringList({"bert"}));
-    QCOMPARE(s.fixture.notices, QStringList({kEditFieldNotFoundText}));
+    QCOMPARE(s.fixture.notices,
+             QStringList({QStringLiteral("The account \"bert\" was not deleted: ") +
+                          kEditFieldNotFoundText}));
+    QVERIFY(LogLines(s.Form()).contains(s.fixture.notices[0]));
   }
 
   void nameWithBlankIsNotTyped() {
@@ -310,6 +330,78 @@ class TestAccountCommands : public QObject {
     QVERIFY(!f.busy);
     QVERIFY(f.edNewAccount->isEnabled());
     QCOMPARE(f.edReloadAcc->isEnabled(), reloadBefore);
+  }
+
+  // The pauses between the accounts run the event loop; what the operator does there must
+  // neither change a row nor move the view under the deletion.
+  void inputDuringTheDeletionIsHeldBack() {
+    Setup s({"anna", "bert", "carl", "dora", "emil"});
+    MainWindow& f = s.Form();
+    Select(f, {"anna", "carl", "emil"}, "anna");
+    const QStringList others = [&] {
+      QStringList t = TableText(f);
+      return QStringList({t[1], t[3]});
+    }();
+    QTabBar* tabs = f.Tabs()->FilterTabBar();
+    const int tab = tabs->currentIndex();
+    QHeaderView* header = f.Grid()->horizontalHeader();
+    const int sortSection = header->sortIndicatorSection();
+    const Qt::SortOrder sortOrder = header->sortIndicatorOrder();
+    auto* gm = f.findChild<QCheckBox*>(QStringLiteral("cbGMPrivsBox"));
+    QVERIFY(gm);
+    int attempts = 0;
+    s.console.during = [&](const std::string& c) {
+      if (c == "A") return;
+      // Fires inside the pause that follows this command.
+      QTimer::singleShot(5, &f, [&] {
+        ++attempts;
+        QTest::mouseClick(gm, Qt::LeftButton, {}, QPoint(6, gm->height() / 2));
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tabs->count() - 1).center());
+        QTest::keyClick(f.Search(), Qt::Key_B);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(AccountModel::ColAccount) + 5,
+                                 header->height() / 2));
+        QTest::keyClick(f.Grid(), Qt::Key_End, Qt::ControlModifier);
+      });
+    };
+    s.Delete(Yes);
+    QCOMPARE(attempts, 3);
+    QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT anna DELETE", "ACCOUNT carl DELETE",
+                                                "ACCOUNT emil DELETE", "A"}));
+    QCOMPARE(Names(f), QStringList({"bert", "dora"}));
+    QCOMPARE(TableText(f), others);
+    QCOMPARE(tabs->currentIndex(), tab);
+    QCOMPARE(f.Search()->text(), QString());
+    QCOMPARE(header->sortIndicatorSection(), sortSection);
+    QCOMPARE(header->sortIndicatorOrder(), sortOrder);
+    QVERIFY(s.fixture.notices.isEmpty());
+    // Afterwards the window takes input again.
+    QTest::keyClick(f.Search(), Qt::Key_B);
+    QCOMPARE(f.Search()->text(), QStringLiteral("b"));
+  }
+
+  // Ctrl-click selects another row and then unselects it: the current row moved there, but
+  // only the first row is highlighted, and that is the one the confirmation lists.
+  void deleteTakesTheHighlightedRowNotTheCurrentOne() {
+    Setup s({"anna", "bob", "carl"});
+    MainWindow& f = s.Form();
+    QTableView* grid = f.Grid();
+    auto centre = [&](const QString& name) {
+      return grid->visualRect(f.Model().index(RowOf(f, name), AccountModel::ColAccount)).center();
+    };
+    grid->setFocus();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre("bob"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, centre("carl"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, centre("carl"));
+    QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+    QStringList listed;
+    s.Delete([&](DeleteConfirmationDialog& d) {
+      for (int i = 0; i < d.Count(); ++i) listed << QString::fromStdString(d.ItemName(i));
+      Yes(d);
+    });
+    QCOMPARE(listed, QStringList({"bob"}));
+    QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT bob DELETE", "A"}));
+    QCOMPARE(Names(f), QStringList({"anna", "carl"}));
   }
 
   void delKeyBelongsToTheGrid() {

@@ -1,9 +1,11 @@
 #include "ui/commands/AccountCommands.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableView>
 #include <algorithm>
 
@@ -22,6 +24,7 @@
 #include "ui/settings/UiText.h"
 #include "ui/widgets/EditPopup.h"
 #include "ui/widgets/Notice.h"
+#include "ui/widgets/ProgressWindow.h"
 #include "ui/widgets/Text1252.h"
 #include "ui/widgets/WaitMilliseconds.h"
 
@@ -29,11 +32,50 @@ namespace kov {
 
 namespace {
 constexpr int kCommandPause = 50;
-}
+
+// Swallows the operator's input to the main window and its menus. The pauses between the
+// accounts of a deletion run the event loop, and a click there would change the table, the
+// view or the current row under the deletion.
+class InputHold : public QObject {
+ public:
+  explicit InputHold(QWidget& window) : m_window(window) { qApp->installEventFilter(this); }
+  ~InputHold() override { qApp->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* target, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::ShortcutOverride:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::DragEnter:
+      case QEvent::Drop:
+      case QEvent::TouchBegin:
+        break;
+      default:
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(target);
+    if (!widget || (widget->window() != &m_window && !qobject_cast<QMenu*>(widget->window())))
+      return false;
+    // An accepted override keeps the key from becoming a shortcut; the key itself is then
+    // swallowed as well.
+    event->accept();
+    return true;
+  }
+
+ private:
+  QWidget& m_window;
+};
+}  // namespace
 
 class AccountCommands::BusyScope {
  public:
-  explicit BusyScope(AccountCommands& owner) : m_owner(owner) {
+  explicit BusyScope(AccountCommands& owner) : m_owner(owner), m_hold(owner.m_window) {
     MainWindow& f = owner.m_window;
     owner.m_deleting = true;
     f.busy = true;
@@ -60,6 +102,7 @@ class AccountCommands::BusyScope {
 
  private:
   AccountCommands& m_owner;
+  InputHold m_hold;
   std::vector<std::pair<QPointer<QAction>, bool>> m_actions;
 };
 
@@ -133,45 +176,74 @@ void AccountCommands::edDeleteAccountExecute() {
   }
 
   m_confirmation.ClearList();
-  const std::vector<RowId> selected = SelectedRows();
-  if (selected.size() < 2) {
+  // The accounts are fixed here, by row, in the order the confirmation lists them.
+  // The highlighted rows; with none highlighted, the current row.
+  std::vector<RowId> rows = SelectedRows();
+  if (rows.empty()) {
     if (table.Current() == kNoRow) return;
-    m_confirmation.AddItem(std::string(table.Text(dbaccount)), true);
-  } else {
-    for (RowId row : selected)
-      m_confirmation.AddItem(std::string(table.Text(row, dbaccount)), true);
+    rows = {table.Current()};
+  }
+  std::vector<std::string> names;
+  for (RowId row : rows) {
+    names.emplace_back(table.Text(row, dbaccount));
+    m_confirmation.AddItem(names.back(), true);
   }
   m_confirmation.exec();
-  if (m_confirmation.Count() == 0) return;
+  if (m_confirmation.Count() != static_cast<int>(rows.size())) return;
+
+  std::vector<int> confirmed;
+  for (int i = 0; i < m_confirmation.Count(); ++i)
+    if (m_confirmation.IsChecked(i)) confirmed.push_back(i);
+  if (confirmed.empty()) return;
 
   BusyScope busy(*this);
+  ProgressWindow& progress = m_window.Progress();
+  progress.SetRange(0, static_cast<qint64>(confirmed.size()));
+  progress.SetPosition(0);
+  progress.ShowCentered();
   std::vector<std::string> deleted;
-  QStringList refusals;
-  for (int i = 0; i < m_confirmation.Count(); ++i) {
-    const std::string name = m_confirmation.ItemName(i);
-    // The entry's row, by its exact name within what the grid shows.
-    if (!m_confirmation.IsChecked(i) || !table.Locate(name)) continue;
-    const RowId row = table.Current();
+  QStringList notDeleted;
+  auto refuse = [&](const QString& why) {
+    notDeleted << why;
+    m_window.AddLogLine(why, LogPane::IconInfo);
+  };
+  int done = 0;
+  for (int i : confirmed) {
+    const RowId row = rows[static_cast<size_t>(i)];
+    const std::string& name = names[static_cast<size_t>(i)];
+    progress.SetText(QStringLiteral("Deleting the account \"%1\" (%2 of %3)...")
+                         .arg(FromCp1252(name))
+                         .arg(done + 1)
+                         .arg(confirmed.size()));
+    progress.SetPosition(done++);
     const QString refusal = NameRefusal(name);
     if (!refusal.isEmpty()) {
-      refusals << refusal;
+      refuse(refusal);
+      continue;
+    }
+    if (table.ViewIndexOf(row) < 0 || table.Text(row, dbaccount) != name) {
+      refuse(QStringLiteral("The account \"%1\" was not deleted: it is no longer in the table "
+                            "as it was confirmed.")
+                 .arg(FromCp1252(name)));
       continue;
     }
     const std::string command = "ACCOUNT " + name + " DELETE";
     m_window.AddLogLine(QStringLiteral("Send: ") + FromCp1252(command), LogPane::IconOut);
     const ConsoleResult sent = SendConsoleCommand(command, server);
     if (sent.Delivered()) {
-      // Removed at once, before the pause lets the operator move the cursor.
-      if (table.Current() == row) {
-        table.Delete();
-        deleted.push_back(name);
-      }
+      // Removed at once, before the pause runs the event loop.
+      table.SetCurrent(row);
+      table.Delete();
+      deleted.push_back(name);
     } else {
-      ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.NoticeText()));
+      refuse(QStringLiteral("The account \"%1\" was not deleted: %2")
+                 .arg(FromCp1252(name), QString::fromStdString(sent.NoticeText())));
     }
     WaitMilliseconds(kCommandPause);
   }
+  progress.SetPosition(done);
   WaitMilliseconds(kCommandPause);
+  progress.Close();
 
   bool sendUpdate = true;
   if (!deleted.empty()) {
@@ -199,8 +271,8 @@ void AccountCommands::edDeleteAccountExecute() {
     if (!sent.Delivered())
       ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.NoticeText()));
   }
-  if (!refusals.isEmpty())
-    ShowNotice(&m_window, NoticeKind::Warning, refusals.join(QStringLiteral("\n")));
+  if (!notDeleted.isEmpty())
+    ShowNotice(&m_window, NoticeKind::Warning, notDeleted.join(QStringLiteral("\n")));
   m_window.ShowEntryCount(m_window.CountVisibleRows());
 }
 
