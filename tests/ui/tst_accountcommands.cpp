@@ -404,6 +404,35 @@ class TestAccountCommands : public QObject {
     QCOMPARE(Names(f), QStringList({"anna", "carl"}));
   }
 
+  // Ctrl with the move keys moves the highlight with the current row, so the editor, the
+  // highlight and Delete agree on one row.
+  void keyboardMovesCarryTheHighlight() {
+    Setup s({"anna", "bob", "carl", "dora", "emil", "fritz"});
+    MainWindow& f = s.Form();
+    QTableView* grid = f.Grid();
+    Select(f, {"bob"}, "bob");
+    struct Move {
+      Qt::Key key;
+      const char* row;
+    };
+    for (const Move& m :
+         {Move{Qt::Key_Down, "carl"}, Move{Qt::Key_Down, "dora"}, Move{Qt::Key_End, "fritz"},
+          Move{Qt::Key_Home, "anna"}, Move{Qt::Key_PageDown, "fritz"}, Move{Qt::Key_Up, "emil"}}) {
+      QTest::keyClick(grid, m.key, Qt::ControlModifier);
+      QCOMPARE(QString::fromLatin1(f.Table().Text(dbaccount)), QString::fromLatin1(m.row));
+      const QModelIndexList selected = grid->selectionModel()->selectedRows();
+      QCOMPARE(selected.size(), 1);
+      QCOMPARE(selected[0].row(), RowOf(f, m.row));
+    }
+    QStringList listed;
+    s.Delete([&](DeleteConfirmationDialog& d) {
+      for (int i = 0; i < d.Count(); ++i) listed << QString::fromStdString(d.ItemName(i));
+      Yes(d);
+    });
+    QCOMPARE(listed, QStringList({"emil"}));
+    QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT emil DELETE", "A"}));
+  }
+
   void delKeyBelongsToTheGrid() {
     Setup s({"anna"});
     MainWindow& f = s.Form();

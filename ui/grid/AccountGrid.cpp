@@ -4,6 +4,7 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QToolTip>
@@ -323,6 +324,30 @@ void AccountGrid::paintEvent(QPaintEvent* event) {
 void AccountGrid::contextMenuEvent(QContextMenuEvent* event) {
   if (!m_menu->isEmpty()) m_menu->popup(event->globalPos());
   event->accept();
+}
+
+QItemSelectionModel::SelectionFlags AccountGrid::selectionCommand(const QModelIndex& index,
+                                                                  const QEvent* event) const {
+  if (event && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier) {
+      switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+          return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+        default:
+          break;
+      }
+    }
+  }
+  return QTableView::selectionCommand(index, event);
 }
 
 }  // namespace kov

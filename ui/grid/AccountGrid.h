@@ -70,6 +70,10 @@ class AccountGrid : public QTableView {
   void Sorted();
 
  protected:
+  // Ctrl with a move key would move the current row without the highlight, and the editor
+  // and the commands would then act on a row the operator does not see highlighted.
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
   bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
