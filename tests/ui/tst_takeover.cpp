@@ -18,6 +18,7 @@
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/UiText.h"
+#include "ui/widgets/ProgressWindow.h"
 
 using namespace kov;
 using kovtest::AccountFile;
@@ -105,6 +106,33 @@ class TestTakeOver : public QObject {
     QCOMPARE(t.IntOr0(l.Bob(), dbstatus), StatusStored);
     QVERIFY(!t.IsWritten(l.Bob()));
     QVERIFY(LogHas(l.fixture.Form(), FormatText(Ui("ext_Log_TakenOver"), {1, 0})));
+  }
+
+  // The wait runs the event loop: the window stays on screen, greyed and shut to input,
+  // with the progress window over it.
+  void windowStaysVisibleAndShutWhileWaiting() {
+    Live l;
+    l.server.takesOver = false;
+    MainWindow& w = l.fixture.Form();
+    w.Settings().TAKEOVERWAIT = 1;
+    l.fixture.Show();
+    l.ChangeBob("new");
+    bool visible = false, central = true, menu = true, progress = false;
+    QTimer::singleShot(300, &w, [&] {
+      visible = w.isVisible();
+      central = w.centralWidget()->isEnabled();
+      menu = w.menuWidget()->isEnabled();
+      progress = w.Progress().isVisible() && w.Progress().isModal();
+    });
+    w.edLiveUpdate->trigger();
+    QVERIFY(visible);
+    QVERIFY(!central);
+    QVERIFY(!menu);
+    QVERIFY(progress);
+    QVERIFY(w.isVisible());
+    QVERIFY(w.centralWidget()->isEnabled());
+    QVERIFY(w.menuWidget()->isEnabled());
+    QVERIFY(!w.Progress().isVisible());
   }
 
   void rowsNotTakenOverWaitAndAreNoticedLater() {

@@ -200,7 +200,7 @@ void AccountCommands::edDeleteAccountExecute() {
   ProgressWindow& progress = m_window.Progress();
   progress.SetRange(0, static_cast<qint64>(confirmed.size()));
   progress.SetPosition(0);
-  progress.ShowCentered();
+  progress.ShowOverOwner();
   std::vector<std::string> deleted;
   QStringList notDeleted;
   auto refuse = [&](const QString& why) {

@@ -56,19 +56,17 @@ bool BackupCommand::MakeBackup(const QString& path) {
   m_form.FilterReset();
   AccountTable& table = m_form.Table();
   table.First();
-  m_form.hide();
   ProgressWindow& progress = m_form.Progress();
   progress.SetRange(0, table.RowCount());
   progress.SetPosition(0);
   progress.SetText(Ui("f1_Progressbar_Backup"));
-  progress.ShowCentered();
+  progress.ShowOverOwner();
 
   const BackupResult result = WriteBackup(table, QDir::toNativeSeparators(path).toStdString(), date,
                                           [&progress](std::size_t row, std::size_t) {
                                             progress.SetPosition(static_cast<qint64>(row));
                                           });
   table.Last();
-  m_form.show();
   progress.Close();
 
   if (!result.ok) {

@@ -63,12 +63,11 @@ bool SaveCommand::Save() {
   // The server of the shard that was loaded, whatever the preferences say since.
   const std::string server = m_form.LoadedServerPath().toStdString();
   const bool live = settings.ACCAUTOUPDATE && IsServerRunning(server);
-  m_form.hide();
   // The wait for the take-over runs the event loop: the folder watch must not count the
   // rows this save is looking at.
   const bool wasBusy = m_form.busy;
   m_form.busy = true;
-  progress.ShowCentered();
+  progress.ShowOverOwner();
 
   SaveOptions options;
   options.live = live;
@@ -91,7 +90,6 @@ bool SaveCommand::Save() {
   };
   const SaveResult result = WriteAccountUpdates(table, accountDir, options);
   m_form.busy = wasBusy;
-  m_form.show();
   progress.Close();
   table.Last();
 

@@ -1,6 +1,7 @@
 #include "ui/widgets/ProgressWindow.h"
 
 #include <QLabel>
+#include <QMainWindow>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
@@ -65,7 +66,25 @@ void ProgressWindow::ShowCentered() {
   Repaint(true);
 }
 
-void ProgressWindow::Close() { hide(); }
+void ProgressWindow::ShowOverOwner() {
+  if (auto* owner = qobject_cast<QMainWindow*>(parentWidget())) {
+    for (QWidget* w : {owner->centralWidget(), owner->menuWidget()})
+      if (w && w->isEnabled()) {
+        w->setEnabled(false);
+        m_shut.emplace_back(w);
+      }
+  }
+  setWindowModality(Qt::WindowModal);
+  ShowCentered();
+}
+
+void ProgressWindow::Close() {
+  hide();
+  setWindowModality(Qt::NonModal);
+  for (const QPointer<QWidget>& w : m_shut)
+    if (w) w->setEnabled(true);
+  m_shut.clear();
+}
 
 void ProgressWindow::Repaint(bool force) {
   if (!isVisible()) return;

@@ -1,6 +1,8 @@
 #pragma once
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -24,6 +26,9 @@ class ProgressWindow : public QDialog {
   qint64 Position() const { return m_position; }
   qint64 Maximum() const { return m_maximum; }
   void ShowCentered();  // centred on the owner window
+  // As ShowCentered, and the owner window stays on screen shut to input (greyed) until
+  // Close: an operation that waits on the server runs the event loop meanwhile.
+  void ShowOverOwner();
   void Close();
 
  private:
@@ -35,6 +40,7 @@ class ProgressWindow : public QDialog {
   qint64 m_maximum = 100;
   qint64 m_position = 0;
   QElapsedTimer m_sincePaint;
+  std::vector<QPointer<QWidget>> m_shut;  // what ShowOverOwner disabled
 };
 
 }  // namespace kov
