@@ -8,8 +8,10 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include "support/MainWindowFixture.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
+#include "ui/settings/LanguageFile.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 #include "ui/widgets/EditPopup.h"
@@ -103,6 +105,19 @@ class TestMainWindowText : public QObject {
     QVERIFY(popup);
     QCOMPARE(popup->EditCut()->text(), QStringLiteral("Ausschneiden"));
     QCOMPARE(form.Log()->TitleBar()->objectName(), QStringLiteral("Splitter1"));
+    form.Settings().ChangesSaved = true;
+  }
+
+  // Switching the language at run time: the status bar keeps its count of the rows shown.
+  void languageSwitchKeepsTheEntryCount() {
+    kovtest::MainWindowFixture fixture(kovtest::AccountFile(
+        {"[anna]", "PASSWORD=a", "[bert]", "PASSWORD=b", "[carl]", "PASSWORD=c", "[EOF]"}));
+    MainWindow& form = fixture.Form();
+    QCOMPARE(StatusText(form, "EntryPanel"), QStringLiteral("Entry: 3"));
+    QCOMPARE(LoadLanguageFile(fixture.programFolder, 1, {&form}), LanguageLoad::Loaded);
+    form.ApplyUiText();  // as the preferences' language box does
+    QCOMPARE(StatusText(form, "EntryPanel"), QString::fromUtf8("Einträge: 3"));
+    QCOMPARE(form.MenuFile()->title(), QStringLiteral("Datei"));
     form.Settings().ChangesSaved = true;
   }
 

@@ -265,4 +265,6 @@ void LogPane::SetLogShown(bool shown) {
 
 void LogPane::SetEditPopup(EditPopup* popup) { m_popup = popup; }
 
+void LogPane::ApplyUiText() { m_splitter->update(); }
+
 }  // namespace kov

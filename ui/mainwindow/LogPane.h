@@ -45,6 +45,8 @@ class LogPane : public QWidget {
 
   // One line: the icon, a blank, the text. Unknown icon numbers are drawn as the info icon.
   void AddLogLine(const QString& text, int icon);
+  // The title is painted from UiText: a new language needs a repaint, not a resize.
+  void ApplyUiText();
 
   // Height of the pane "Logfile" alone (LOGH), kept while hidden.
   int LogHeight() const { return m_logHeight; }

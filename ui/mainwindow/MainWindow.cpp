@@ -343,7 +343,7 @@ void MainWindow::FillAccountEditor() { m_editor->FillAccountEditor(); }
 void MainWindow::FillCharacterList() { m_editor->FillCharacterList(); }
 
 void MainWindow::ApplyUiText() {
-  m_entryPanel->SetValue(FormatText(Ui("f1_panel_0"), {0}));
+  ShowEntryCount(m_entryCount);  // the rows shown now, in the new language
   SetChangesSaved(m_settings.ChangesSaved);
   edNewAccount->setText(Ui("f1_Action_New_Account"));
   edDeleteAccount->setText(Ui("f1_Action_Delete_Account"));
@@ -365,6 +365,7 @@ void MainWindow::ApplyUiText() {
   m_editPopup->ApplyUiText();
   m_tabs->ApplyUiText();
   m_editor->ApplyUiText();
+  m_log->ApplyUiText();
   m_menuFile->setTitle(Ui("f1_Menu_0_0"));
   m_menuEdit->setTitle(Ui("f1_Menu_1_0"));
   m_menuView->setTitle(Ui("f1_Menu_2_0"));
