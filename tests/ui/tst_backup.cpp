@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QTabBar>
@@ -148,6 +149,38 @@ class TestBackup : public QObject {
     QVERIFY(fx.notices[0].contains("not loaded completely"));
     QVERIFY(!QFileInfo::exists(QDir(fx.programFolder).filePath("Kov_x.bak")));
     QVERIFY(form.isVisible());
+  }
+
+  // A load cut short says so above the grid and in the log, and Save and Backup are off
+  // (not just refused) until a reload of the corrected file.
+  void incompleteLoadShowsABannerAndHoldsTheWrites() {
+    MainWindowFixture fx(AccountFile({"[alpha]", "PASSWORD=one", "[bravo]", "BLOCK=abc", "[EOF]"}));
+    fx.MakeCommands();
+    fx.Show();
+    MainWindow& form = fx.Form();
+    auto* banner = form.findChild<QLabel*>("IncompleteBanner");
+    QVERIFY(banner);
+    QVERIFY(banner->isVisible());
+    QVERIFY2(banner->text().contains("2 accounts") && banner->text().contains("VornexAccu.scp"),
+             qPrintable(banner->text()));
+    QVERIFY(!form.edLiveUpdate->isEnabled());
+    QVERIFY(!form.edMakeBackup->isEnabled());
+    bool logged = false;
+    for (int i = 0; i < form.Log()->LineCount(); ++i)
+      logged = logged || (form.Log()->LineText(i).contains("abc") &&
+                          form.Log()->LineText(i).contains("line 4"));
+    QVERIFY(logged);
+
+    QFile file(fx.accountFolder + "/VornexAccu.scp");
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(AccountFile({"[alpha]", "PASSWORD=one", "[bravo]", "BLOCK=1", "[EOF]"}));
+    file.close();
+    form.Settings().ChangesSaved = true;
+    form.edReloadAccExecute();
+    QVERIFY(form.LoadComplete());
+    QVERIFY(!banner->isVisible());
+    QVERIFY(form.edLiveUpdate->isEnabled());
+    QVERIFY(form.edMakeBackup->isEnabled());
   }
 };
 

@@ -24,6 +24,7 @@ std::string DateBytes(const QString& text) {
 BackupCommand::BackupCommand(MainWindow& form) : QObject(&form), m_form(form) {
   setObjectName(QStringLiteral("BackupCommand"));
   m_form.edMakeBackup->setEnabled(true);
+  m_form.ShowLoadState();
   connect(m_form.edMakeBackup, &QAction::triggered, this, &BackupCommand::edMakeBackupExecute);
 }
 

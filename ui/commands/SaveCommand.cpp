@@ -17,6 +17,7 @@ namespace kov {
 
 SaveCommand::SaveCommand(MainWindow& form) : QObject(&form), m_form(form) {
   m_form.edLiveUpdate->setEnabled(true);
+  m_form.ShowLoadState();
   connect(m_form.edLiveUpdate, &QAction::triggered, this, &SaveCommand::edLiveUpdateExecute);
   m_form.saveHandler = [this] { return Save(); };
 }

@@ -154,6 +154,14 @@ void MainWindow::CreateCentral() {
   connect(m_tabs, &FilterTabs::FilterChanged, this, [this] { ShowEntryCount(CountVisibleRows()); });
   m_search = new SearchField(*m_tabs);
   m_centralLayout->insertWidget(0, m_search);
+  m_incompleteBanner = new QLabel(central);
+  m_incompleteBanner->setObjectName(QStringLiteral("IncompleteBanner"));
+  m_incompleteBanner->setWordWrap(true);
+  m_incompleteBanner->setMargin(6);
+  m_incompleteBanner->setStyleSheet(
+      QStringLiteral("background: #fff3c4; color: #5a4300; border-bottom: 1px solid #d9b84a;"));
+  m_incompleteBanner->hide();
+  m_centralLayout->addWidget(m_incompleteBanner);
   m_grid = new AccountGrid(*m_model, central);
   m_grid->SetMenuActions(edNewAccount, edDeleteAccount, edSendEmail);
   m_grid->PopupMenu()->addSeparator();
@@ -228,22 +236,33 @@ bool MainWindow::ReportReadResult(const ReadResult& result, const QString& path)
     case S::FileNotFound:
       ShowNotice(this, NoticeKind::Warning, Ui("err_file_not_Found") + "\n" + path);
       return true;  // the file vanished after the check: passed over like a missing one
-    case S::ReadError:
-      ShowNotice(this, NoticeKind::Error,
-                 Ui("err_file_not_Found") + "\n" + path + "\n" + FromLocal(result.message));
+    case S::ReadError: {
+      const QString text =
+          Ui("err_file_not_Found") + "\n" + path + "\n" + FromLocal(result.message);
+      AddLogLine(QString(text).replace('\n', ' '), LogPane::IconInfo);
+      ShowNotice(this, NoticeKind::Error, text);
       return false;
-    case S::ConversionError:
-      ShowNotice(this, NoticeKind::Error,
-                 QStringLiteral("'%1' is not a valid %2 value.\n%3, line %4")
-                     .arg(FromCp1252(result.text), FromLocal(result.kind), path)
-                     .arg(result.lineNumber));
+    }
+    case S::ConversionError: {
+      const QString text = QStringLiteral("'%1' is not a valid %2 value.\n%3, line %4")
+                               .arg(FromCp1252(result.text), FromLocal(result.kind), path)
+                               .arg(result.lineNumber);
+      AddLogLine(QString(text).replace('\n', ' '), LogPane::IconInfo);
+      ShowNotice(this, NoticeKind::Error, text);
       return false;
+    }
   }
   return false;
 }
 
 bool MainWindow::LoadSequence(const QString& logText) {
   m_loadComplete = false;
+  m_failedFile.clear();
+  // Whatever way the sequence ends, the banner and the writing commands follow it.
+  struct Shown {
+    MainWindow& w;
+    ~Shown() { w.ShowLoadState(); }
+  } shown{*this};
   const std::string dir = m_settings.ACCOUNTDIR;
   m_loadedAccountDir = FromLocal(dir);
   m_loadedServerPath = FromLocal(m_settings.VORNEXDIR);
@@ -275,7 +294,10 @@ bool MainWindow::LoadSequence(const QString& logText) {
     if (!r.emptyFile && r.status != ReadResult::Status::FileNotFound)
       ShowEntryCount(m_table.RowCount());
     const bool go_on = ReportReadResult(r, qpath);
-    if (!go_on) return false;
+    if (!go_on) {
+      m_failedFile = qpath;
+      return false;
+    }
     FillAccountEditor();
     FillCharacterList();
     return true;
@@ -287,6 +309,20 @@ bool MainWindow::LoadSequence(const QString& logText) {
   // Once the grid is on screen: a click on a title then only has to order the rows.
   QTimer::singleShot(100, m_grid, &AccountGrid::PrepareSortKeys);
   return true;
+}
+
+void MainWindow::ShowLoadState() {
+  const bool incomplete = !m_loadComplete && !m_failedFile.isEmpty();
+  if (incomplete)
+    m_incompleteBanner->setText(
+        FormatText(Ui("ext_Load_Incomplete"), {m_table.RowCount(), m_failedFile}));
+  m_incompleteBanner->setVisible(incomplete);
+  // A table cut short by an error must never overwrite what the server holds.
+  if (incomplete || m_writesHeld) {
+    for (QAction* a : {edLiveUpdate, edMakeBackup})
+      if (a) a->setEnabled(!incomplete);
+    m_writesHeld = incomplete;
+  }
 }
 
 // --- commands -------------------------------------------------------------------------

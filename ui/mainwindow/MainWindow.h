@@ -57,6 +57,8 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QString LoadedServerPath() const { return m_loadedServerPath; }
   // False after a reader stopped on an error: the table is incomplete then.
   bool LoadComplete() const { return m_loadComplete; }
+  // The banner above the grid and Save and Backup follow whether the last load completed.
+  void ShowLoadState();
 
   void AddLogLine(const QString& text, int icon);
   void SetChangesSaved(bool saved);
@@ -138,6 +140,9 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QString m_loadedAccountDir;
   QString m_loadedServerPath;
   bool m_loadComplete = false;
+  QString m_failedFile;  // the file a load stopped in, or empty
+  QLabel* m_incompleteBanner = nullptr;
+  bool m_writesHeld = false;  // Save and Backup are off for an incomplete table
   bool m_closing = false;
 
   AccountModel* m_model = nullptr;

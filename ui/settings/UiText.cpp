@@ -146,6 +146,9 @@ constexpr Entry kEntries[] = {
      u"The new settings take effect at the next Reload Accounts; until then Save and Delete use "
      u"%s"},
     {u"ext_Grid_Hint_Sent", u"Sent to the server, not yet taken over"},
+    {u"ext_Load_Incomplete",
+     u"The table is incomplete: %d accounts were read before the error in %s. Save and Backup are "
+     u"off until the file is corrected and reloaded."},
 };
 static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);
 
