@@ -2,6 +2,7 @@
 // folder; the program deletes accounts through its console, and the server's own files
 // show the result.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,15 +10,19 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "console/ServerConsole.h"
 #include "support/MainWindowFixture.h"
 #include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/grid/AccountModel.h"
+#include "ui/grid/FilterTabs.h"
+#include "ui/grid/SearchField.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
@@ -37,9 +42,12 @@ class TimedConsole : public IServerConsole {
   }
   ConsoleResult SendConsoleCommand(const std::string& command, const std::string& path) override {
     times.push_back(m_clock.elapsed());
-    return PlatformServerConsole().SendConsoleCommand(command, path);
+    const ConsoleResult r = PlatformServerConsole().SendConsoleCommand(command, path);
+    if (during) during();
+    return r;
   }
   std::vector<qint64> times;
+  std::function<void()> during;  // runs after each command, before the pause that follows
 
  private:
   QElapsedTimer m_clock;
@@ -151,7 +159,25 @@ class TestDeleteE2E : public QObject {
       d->AccountList()->item(1)->setCheckState(Qt::Unchecked);
       QTest::mouseClick(d->ButtonYes(), Qt::LeftButton);
     });
+    // In the pause after anna, the operator picks the Staff tab (which holds neither carl nor
+    // bert), types into the search field and ticks a toggle: none of it may reach the window.
+    int attempts = 0;
+    console.during = [&] {
+      if (console.times.size() != 1) return;
+      QTimer::singleShot(5, &f, [&] {
+        ++attempts;
+        QTabBar* tabs = f.Tabs()->FilterTabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
+        QTest::keyClick(f.Search(), Qt::Key_Z);
+        auto* gm = f.findChild<QCheckBox*>(QStringLiteral("cbGMPrivsBox"));
+        QTest::mouseClick(gm, Qt::LeftButton, {}, QPoint(6, gm->height() / 2));
+      });
+    };
     f.edDeleteAccount->trigger();
+    QCOMPARE(attempts, 1);
+    QCOMPARE(f.Tabs()->FilterTabBar()->currentIndex(), 0);
+    QCOMPARE(f.Search()->text(), QString());
+    QVERIFY(f.Settings().ChangesSaved);
 
     const QString log = accounts + "/console.log";
     QTRY_COMPARE_WITH_TIMEOUT(Lines(ReadAll(log)).size(), 3, 10000);
