@@ -478,6 +478,12 @@ class TestEditor : public QObject {
     QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("0x55"));
     QCOMPARE(spy.at(0).at(1).toStringList(), (QStringList{"0x22", "0x55"}));
     QCOMPARE(spy.at(0).at(2).toInt(), 1);
+    // A double-click on a uid asks for the same window.
+    const QPoint first = list->visualItemRect(list->item(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("0x22"));
     // Levels and languages outside the lists show an empty selection.
     e.Go("dev");
     QCOMPARE(fx.Form().findChild<QComboBox*>("DBComboBox1")->currentIndex(), -1);

@@ -234,6 +234,11 @@ void EditorPanel::BuildLayout() {
   m_showCharInfo->setEnabled(false);
   connect(m_characterList, &QListWidget::itemSelectionChanged, this,
           &EditorPanel::UpdateShowCharInfo);
+  // The menu alone hides the window from anyone who does not think of a right-click.
+  connect(m_characterList, &QListWidget::itemDoubleClicked, this, [this] {
+    UpdateShowCharInfo();
+    if (m_showCharInfo->isEnabled()) m_showCharInfo->trigger();
+  });
   connect(m_characterList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     UpdateShowCharInfo();
     m_charPopup->popup(m_characterList->viewport()->mapToGlobal(pos));
