@@ -121,6 +121,39 @@ class TestMainWindowText : public QObject {
     form.Settings().ChangesSaved = true;
   }
 
+  // Started and closed without a move, the window leaves its bounds as they were; closed
+  // maximised, it keeps the maximised bounds; a log height the pane could not take is kept.
+  void boundsRoundTrip() {
+    Folder folder("LANG=0\r\nLOGH=5000\r\n");
+    {
+      QFile ini(folder.program + "/kov.ini");
+      QVERIFY(ini.open(QIODevice::ReadWrite));
+      QByteArray bytes = ini.readAll();
+      bytes.replace("LEFT=0\r\nTOP=0", "LEFT=40\r\nTOP=30");
+      ini.resize(0);
+      ini.write(bytes);
+    }
+    for (int run = 0; run < 2; ++run) {
+      MainWindow form(folder.program);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      form.Settings().ChangesSaved = true;
+      QVERIFY(form.close());
+      for (const char* line : {"LEFT=40\r\n", "TOP=30\r\n", "HEIGHT=600\r\n", "WIDTH=800\r\n"})
+        QVERIFY2(folder.Ini().contains(line), folder.Ini().constData());
+      QVERIFY2(folder.Ini().contains("LOGH=5000"), folder.Ini().constData());
+    }
+    MainWindow form(folder.program);
+    form.showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY(form.isMaximized());
+    const QSize maximised = form.size();
+    form.Settings().ChangesSaved = true;
+    QVERIFY(form.close());
+    QVERIFY2(folder.Ini().contains("WIDTH=" + QByteArray::number(maximised.width())),
+             folder.Ini().constData());
+  }
+
   void unknownLanguageShowsTheFixedErrorAndKeepsDefaults() {
     Folder folder("LANG=2\r\n");
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::OK);

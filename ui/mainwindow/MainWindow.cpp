@@ -219,6 +219,7 @@ void MainWindow::FormCreate() {
   ApplyBounds();
   mViewLog->setChecked(m_settings.SHOWLOG);
   m_log->SetLogHeight(m_settings.LOGH);
+  m_logHeightAtStart = m_log->LogHeight();
   LoadLanguageFile(m_languageFolder, m_settings.LANG, {this});
   ApplyUiText();
   m_log->SetLogShown(mViewLog->isChecked());
@@ -432,13 +433,20 @@ bool MainWindow::FormCloseQuery() {
 
 void MainWindow::FormClose() {
   m_table.Empty();
-  const QRect r = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+  // The same geometry ApplyBounds sets: the frame's position (move) and the client's size
+  // (resize). Taking the client's position would move the window by the frame at every start.
+  // A maximised window keeps its maximised bounds; a minimised one its normal bounds.
+  const QPoint frameOffset = frameGeometry().topLeft() - geometry().topLeft();
+  const QRect r = isMinimized() ? normalGeometry().translated(frameOffset)
+                                : QRect(frameGeometry().topLeft(), size());
   m_settings.LEFT = r.left();
   m_settings.TOP = r.top();
   m_settings.HEIGHT = r.height();
   m_settings.WIDTH = r.width();
   m_settings.SHOWLOG = mViewLog->isChecked();
-  m_settings.LOGH = m_log->LogHeight();
+  // A height the pane could not take (too tall for it) is kept as read until the operator
+  // drags the pane.
+  if (m_log->LogHeight() != m_logHeightAtStart) m_settings.LOGH = m_log->LogHeight();
   const std::string path = SettingsFilePath(Local(m_programFolder));
   const auto saved = SaveSettingsFile(path, m_settings);
   if (!saved.ok)

@@ -161,6 +161,7 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QMenu* m_menuView = nullptr;
   QMenu* m_menuHelp = nullptr;
   int m_entryCount = 0;
+  int m_logHeightAtStart = 0;
 };
 
 }  // namespace kov
