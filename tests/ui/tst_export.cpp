@@ -171,7 +171,7 @@ class TestExport : public QObject {
     QCOMPARE(f.Tabs()->FilterTabBar()->currentIndex(), int(TabStaff));
     QCOMPARE(GridNames(f), shown);
     QCOMPARE(f.Table().Current(), current);
-    QCOMPARE(LastLogLine(f), QString("Exporting to HTML..."));
+    QCOMPARE(LastLogLine(f), "Exporting to HTML... " + QDir::toNativeSeparators(path));
     QVERIFY(!f.Progress().isVisible());
     QCOMPARE(f.Progress().windowTitle(), QString("Exporting to HTML..."));
     struct stat st {};
@@ -234,7 +234,7 @@ class TestExport : public QObject {
     QCOMPARE(request.title, QString("Exporting to MS Excel..."));
     QCOMPARE(request.filter, QString("Excel (*.xlsx)"));
     QCOMPARE(request.defaultSuffix, QString("xlsx"));
-    QCOMPARE(LastLogLine(f), QString("Exporting to MS Excel..."));
+    QCOMPARE(LastLogLine(f), "Exporting to MS Excel... " + QDir::toNativeSeparators(path));
     QCOMPARE(f.Progress().windowTitle(), QString("Exporting to MS Excel..."));
     QVERIFY(MessageDialogSeam::Calls().isEmpty());
 

@@ -113,7 +113,10 @@ void ExportCommands::Export(Format format) {
   const ExportResult result = kind.write(m_form.Table(), GridColumns(), target, report);
   if (!result.ok) ExportFailed(QString::fromStdString(result.error));
   progress.Close();
-  m_form.AddLogLine(caption, LogPane::IconInfo);
+  // The log says where the file went; a failed export names none.
+  m_form.AddLogLine(
+      result.ok ? caption + QStringLiteral(" ") + QDir::toNativeSeparators(path) : caption,
+      LogPane::IconInfo);
 }
 
 void ExportCommands::ExportProgress(qint64 minimum, qint64 maximum, qint64 position,
