@@ -152,6 +152,18 @@ class TestMessageDialog : public QObject {
     }
   }
 
+  // A question whose Yes loses work names No as its default: Enter answers No.
+  void chosenDefaultTakesEnter() {
+    MessageBoxDialog form("Drop the changes?", MsgDlgType::Confirmation,
+                          MsgDlgBtn::Yes | MsgDlgBtn::No, nullptr, MsgDlgBtn::No);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.DefaultButton(), MsgDlgBtn::No);
+    QVERIFY(form.Button(MsgDlgBtn::No)->isDefault());
+    QTest::keyClick(&form, Qt::Key_Return);
+    QCOMPARE(form.Result(), MsgDlgBtn::No);
+  }
+
   void closingByTheFrameReturnsCancel() {
     MessageBoxDialog form("Question", MsgDlgType::Confirmation, MsgDlgBtn::OK);
     form.show();

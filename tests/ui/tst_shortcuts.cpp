@@ -58,6 +58,8 @@ class TestShortcuts : public QObject {
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::No);
     f.Form().edReloadAcc->trigger();
     QCOMPARE(MessageDialogSeam::Calls().size(), 1);
+    // Yes drops the pending rows: Enter must not.
+    QCOMPARE(MessageDialogSeam::Calls()[0].defaultButton, MsgDlgBtn::No);
     QCOMPARE(t.Text(t.Current(), dbpasswort), std::string_view("y"));  // kept
     MessageDialogSeam::SetNextAnswer(MsgDlgBtn::Yes);
     f.Form().edReloadAcc->trigger();

@@ -145,7 +145,7 @@ int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {
     const QString name = FromCp1252(table.Text(row, dbaccount));
     if (askForNew &&
         MessageDialog(FormatText(Ui("ext_Revert_Confirm_New"), {name}), MsgDlgType::Confirmation,
-                      MsgDlgBtn::Yes | MsgDlgBtn::No, &m_form) != MsgDlgBtn::Yes)
+                      MsgDlgBtn::Yes | MsgDlgBtn::No, &m_form, MsgDlgBtn::No) != MsgDlgBtn::Yes)
       continue;
     if (!takeOut({row})) continue;
     table.SetCurrent(row);

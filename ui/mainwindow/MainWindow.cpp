@@ -331,8 +331,9 @@ void MainWindow::ShowLoadState() {
 void MainWindow::edReloadAccExecute() {
   if (busy) return;
   // Reloading would drop pending rows without a word.
-  if (!ChangesSaved() && MessageDialog(Ui("ext_Reload_Confirm"), MsgDlgType::Confirmation,
-                                       MsgDlgBtn::Yes | MsgDlgBtn::No, this) != MsgDlgBtn::Yes)
+  if (!ChangesSaved() &&
+      MessageDialog(Ui("ext_Reload_Confirm"), MsgDlgType::Confirmation,
+                    MsgDlgBtn::Yes | MsgDlgBtn::No, this, MsgDlgBtn::No) != MsgDlgBtn::Yes)
     return;
   m_table.Empty();
   FilterReset();

@@ -75,7 +75,7 @@ SeamState& Seam() {
 }  // namespace
 
 MessageBoxDialog::MessageBoxDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
-                                   QWidget* parent)
+                                   QWidget* parent, MsgDlgBtn defaultButton)
     : QDialog(parent) {
   setObjectName(QStringLiteral("MessageForm"));
   setWindowTitle(QString::fromLatin1(kMessageDialogTitle));
@@ -134,6 +134,8 @@ MessageBoxDialog::MessageBoxDialog(const QString& text, MsgDlgType kind, MsgDlgB
       break;
     }
   }
+  if (defaultButton != MsgDlgBtn::None && buttons.testFlag(defaultButton))
+    m_default = defaultButton;
   for (MsgDlgBtn b : {MsgDlgBtn::Cancel, MsgDlgBtn::No, MsgDlgBtn::OK}) {
     if (buttons.testFlag(b)) {
       m_escape = b;
@@ -198,12 +200,12 @@ void MessageBoxDialog::showEvent(QShowEvent* event) {
 }
 
 MsgDlgBtn MessageDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
-                        QWidget* parent) {
+                        QWidget* parent, MsgDlgBtn defaultButton) {
   SeamState& seam = Seam();
-  seam.calls.append({text, kind, buttons});
+  MessageBoxDialog form(text, kind, buttons, parent, defaultButton);
+  seam.calls.append({text, kind, buttons, form.DefaultButton()});
   if (!seam.answers.isEmpty()) return seam.answers.dequeue();
 
-  MessageBoxDialog form(text, kind, buttons, parent);
   form.exec();
   return form.Result();
 }

@@ -34,8 +34,10 @@ inline constexpr const char* kMessageDialogTitle = "Vornex Account Manager";
 // Shows the modal question or notice centred on the screen and returns the button that
 // closed it; closing by the frame returns Cancel. Yes, No, OK and Cancel are captioned from
 // UiText.
+// `defaultButton` (one of `buttons`) replaces the usual default (OK, else Yes, else Retry):
+// a question whose Yes loses work defaults to No, so Enter keeps the work.
 MsgDlgBtn MessageDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
-                        QWidget* parent = nullptr);
+                        QWidget* parent = nullptr, MsgDlgBtn defaultButton = MsgDlgBtn::None);
 
 // The dialog itself, so that its widgets can be driven in tests. Buttons carry the object
 // names "btnYes", "btnNo", "btnOK", "btnCancel", "btnAbort", "btnRetry", "btnIgnore",
@@ -46,7 +48,7 @@ class MessageBoxDialog : public QDialog {
 
  public:
   MessageBoxDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons,
-                   QWidget* parent = nullptr);
+                   QWidget* parent = nullptr, MsgDlgBtn defaultButton = MsgDlgBtn::None);
 
   MsgDlgBtn Result() const { return m_result; }
   MsgDlgBtn DefaultButton() const { return m_default; }
@@ -76,6 +78,7 @@ class MessageDialogSeam {
     QString text;
     MsgDlgType kind;
     MsgDlgButtons buttons;
+    MsgDlgBtn defaultButton;  // the one Enter presses
   };
 
   static void SetNextAnswer(MsgDlgBtn answer);
