@@ -77,11 +77,11 @@ class TestBackup : public QObject {
     form.Tabs()->FilterTabBar()->setCurrentIndex(TabStaff);
     QVERIFY(form.Table().ViewCount() < form.Table().RowCount());
 
-    form.edMakeBackup->trigger();
-
     // "12/9/26": the slashes cannot stand in a file name.
     const QString path = QDir(fx.programFolder).filePath("Kov_12-9-26.bak");
     QCOMPARE(command->BackupPath(), path);
+    form.edMakeBackup->trigger();
+
     QVERIFY2(QFileInfo::exists(path), qPrintable(path));
     QCOMPARE(Decode(ReadAll(path)), BuildBackupDump(form.Table(), "12/9/26"));
     QVERIFY(Decode(ReadAll(path)).find("[charlie]\r\nthree\r\n") != std::string::npos);
@@ -108,9 +108,17 @@ class TestBackup : public QObject {
                qPrintable(name));
     }
 
-    // A second backup on the same day replaces the first.
+    // Later backups of the same day keep the earlier ones, and the log names each file.
+    const QByteArray morning = ReadAll(path);
     form.edMakeBackup->trigger();
-    QCOMPARE(QDir(fx.programFolder).entryList({"Kov_*"}, QDir::Files | QDir::Hidden).size(), 1);
+    form.edMakeBackup->trigger();
+    QCOMPARE(QDir(fx.programFolder).entryList({"Kov_*"}, QDir::Files | QDir::Hidden),
+             QStringList({"Kov_12-9-26-2.bak", "Kov_12-9-26-3.bak", "Kov_12-9-26.bak"}));
+    QCOMPARE(ReadAll(path), morning);
+    QCOMPARE(Decode(ReadAll(QDir(fx.programFolder).filePath("Kov_12-9-26-3.bak"))),
+             BuildBackupDump(form.Table(), "12/9/26"));
+    QCOMPARE(log.LineText(log.LineCount() - 1).trimmed(),
+             "Backup Save as " + QDir(fx.programFolder).filePath("Kov_12-9-26-3.bak"));
   }
 
   void failureIsReportedAndTheWindowComesBack() {

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 #include "backup/SaveBackup.h"
@@ -38,7 +39,16 @@ QString BackupCommand::TodayText() const {
 }
 
 QString BackupCommand::BackupPath() const {
-  return QDir(m_form.ProgramFolder()).filePath(FromCp1252(BackupFileName(DateBytes(TodayText()))));
+  const QString first =
+      QDir(m_form.ProgramFolder()).filePath(FromCp1252(BackupFileName(DateBytes(TodayText()))));
+  // The name holds only the date: a day's later backups are numbered, so the morning's
+  // backup is still there after the evening's.
+  if (!QFileInfo::exists(first)) return first;
+  const QString stem = first.chopped(4);  // without ".bak"
+  for (int n = 2;; ++n) {
+    const QString next = stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".bak");
+    if (!QFileInfo::exists(next)) return next;
+  }
 }
 
 bool BackupCommand::MakeBackup(const QString& path) {
