@@ -14,6 +14,7 @@ void ProgramSettings::LoadSettings(const IniFile& ini) {
   TOP = ini.ReadInteger(kWindow, "TOP", kDefaultTop);
   HEIGHT = ini.ReadInteger(kWindow, "HEIGHT", kDefaultHeight);
   WIDTH = ini.ReadInteger(kWindow, "WIDTH", kDefaultWidth);
+  BoundsRead = ini.HasKey(kWindow, "WIDTH") || ini.HasKey(kWindow, "HEIGHT");
   VORNEXDIR = ini.ReadString(kSettings, "VORNEXDIR", "");
   ACCOUNTDIR = AppendPathSeparator(ini.ReadString(kSettings, "ACCOUNTDIR", ""));
   SAVEDIR = AppendPathSeparator(ini.ReadString(kSettings, "SAVEDIR", ""));

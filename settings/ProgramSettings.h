@@ -33,6 +33,9 @@ struct ProgramSettings {
   std::int32_t TOP = kDefaultTop;
   std::int32_t HEIGHT = kDefaultHeight;
   std::int32_t WIDTH = kDefaultWidth;
+  // Whether kov.ini held the window's size: without it the window picks its own at the first
+  // start. Never stored.
+  bool BoundsRead = false;
   bool SHOWLOG = kDefaultShowLog;
   std::int32_t LOGH = kDefaultLogHeight;
 

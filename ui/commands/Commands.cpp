@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QTimer>
 
 #include "ui/chars/CharacterWindow.h"
 #include "ui/commands/AccountCommands.h"
@@ -16,6 +18,7 @@
 #include "ui/mainwindow/InfoBox.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
+#include "ui/settings/MessageDialog.h"
 #include "ui/settings/PreferencesDialog.h"
 #include "ui/settings/UiText.h"
 #include "ui/settings/UiTextWindows.h"
@@ -56,6 +59,21 @@ Commands::Commands(MainWindow& window) {
                         LogPane::IconInfo);
   });
   window.edSettingsForm->setEnabled(true);
+
+  // A first start knows no server: say where to begin, and offer the preferences at the
+  // server's executable. A kov.ini that names one (the demo's) skips this.
+  if (window.FirstStart() && window.Settings().VORNEXDIR.empty()) {
+    QTimer::singleShot(0, &window, [&window, preferences] {
+      window.AddLogLine(Ui("ext_Welcome"), LogPane::IconInfo);
+      window.AddLogLine(
+          FormatText(Ui("ext_Welcome_Server"), {Ui("f1_Menu_0_0"), Ui("f1_Action_SettingsForm")}),
+          LogPane::IconInfo);
+      if (MessageDialog(FormatText(Ui("ext_Welcome_Question"), {Ui("f1_Action_SettingsForm")}),
+                        MsgDlgType::Information, MsgDlgBtn::Yes | MsgDlgBtn::No,
+                        &window) == MsgDlgBtn::Yes)
+        preferences->Execute(preferences->vornexdir());
+    });
+  }
 
   Add(std::make_unique<SaveCommand>(window));
   Add(std::make_unique<BackupCommand>(window));

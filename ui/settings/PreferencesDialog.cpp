@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -215,8 +216,12 @@ void PreferencesDialog::LoadFields() {
   CheckField(m_saveDir, kCharacterFileName);
 }
 
-void PreferencesDialog::Execute() {
+void PreferencesDialog::Execute(QWidget* focus) {
   LoadFields();
+  if (focus) {
+    // Focus set before exec() is overridden by the dialog's first field when it opens.
+    QTimer::singleShot(0, focus, [focus] { focus->setFocus(Qt::OtherFocusReason); });
+  }
   exec();
 }
 

@@ -32,7 +32,8 @@ class PreferencesDialog : public QDialog {
   void ApplyUiText();
 
   // edSettingsForm: the dialog shows the stored settings, not text left from a cancel.
-  void Execute();
+  // `focus`: the field the operator is sent to (the server's executable at a first start).
+  void Execute(QWidget* focus = nullptr);
 
   // The operator picked a language: takes effect at once, Cancel does not undo it.
   void SwitchLanguage(int index);

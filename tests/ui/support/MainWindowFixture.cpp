@@ -41,6 +41,17 @@ MainWindowFixture::MainWindowFixture(const QByteArray& accu, const QByteArray& a
   form = std::make_unique<kov::MainWindow>(programFolder);
 }
 
+MainWindowFixture::MainWindowFixture(FirstStart, const QString& langDir) {
+  programFolder = dir.filePath("prog");
+  accountFolder = dir.filePath("accounts");
+  QDir().mkpath(programFolder);
+  QDir().mkpath(accountFolder);
+  for (const char* name : {"english.xml", "german.xml"})
+    QFile::copy(langDir + "/" + name, programFolder + "/" + name);
+  kov::SetNoticeHandler([this](kov::NoticeKind, const QString& text) { notices << text; });
+  form = std::make_unique<kov::MainWindow>(programFolder);
+}
+
 kov::Commands& MainWindowFixture::MakeCommands() {
   if (!commands) commands = std::make_unique<kov::Commands>(*form);
   return *commands;

@@ -21,6 +21,14 @@ struct MainWindowFixture {
 #else
   MainWindowFixture(const QByteArray& accu, const QByteArray& acct, const QString& langDir);
 #endif
+  // A first start: the program folder holds the language files and no kov.ini.
+  struct FirstStart {};
+#ifdef KOV_SOURCE_DIR
+  explicit MainWindowFixture(FirstStart,
+                             const QString& langDir = QStringLiteral(KOV_SOURCE_DIR "/lang"));
+#else
+  MainWindowFixture(FirstStart, const QString& langDir);
+#endif
   ~MainWindowFixture();
 
   kov::MainWindow& Form() { return *form; }
