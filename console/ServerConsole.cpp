@@ -48,6 +48,25 @@ std::optional<std::string> CommandRefusal(const std::string& command) {
   return std::nullopt;
 }
 
+ServerProbe IServerConsole::ProbeServer(const std::string& serverPath) {
+  if (serverPath.empty()) return {ServerState::NotSet, {}};
+  return {IsServerRunning(serverPath) ? ServerState::Reachable : ServerState::NotRunning, {}};
+}
+
+std::optional<ServerProbe> ProbeOf(const ConsoleResult& result) {
+  switch (result.status) {
+    case ConsoleStatus::Delivered:
+      return ServerProbe{ServerState::Reachable, result.reason};
+    case ConsoleStatus::HandleNotFound:
+      return ServerProbe{ServerState::NotRunning, {}};
+    case ConsoleStatus::EditFieldNotFound:
+      return ServerProbe{ServerState::Unreachable, result.reason};
+    case ConsoleStatus::Refused:
+      break;
+  }
+  return std::nullopt;
+}
+
 IServerConsole& CurrentServerConsole() { return g_console ? *g_console : PlatformServerConsole(); }
 
 void SetServerConsole(IServerConsole* console) { g_console = console; }
@@ -64,6 +83,10 @@ bool IsServerRunning(const std::string& serverPath) {
 
 ConsoleResult SendConsoleCommand(const std::string& command, const std::string& serverPath) {
   return CurrentServerConsole().SendConsoleCommand(command, serverPath);
+}
+
+ServerProbe ProbeServer(const std::string& serverPath) {
+  return CurrentServerConsole().ProbeServer(serverPath);
 }
 
 }  // namespace kov

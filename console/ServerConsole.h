@@ -67,6 +67,21 @@ inline constexpr std::size_t kMaxConsoleCommandLength = 4000;
 // (ASCII letters on Linux, the ANSI code page on Windows).
 bool PathEqualsIgnoringCase(const std::string& a, const std::string& b);
 
+// What the status bar shows about the server of the loaded shard, found without typing
+// anything into its console.
+enum class ServerState {
+  NotSet,       // no server executable configured
+  NotRunning,   // no running process with that path
+  Stopped,      // running, but suspended (Ctrl-Z, a stop signal, a debugger)
+  Unreachable,  // running, but a line typed now would not reach it (detail says why)
+  Reachable,    // running, and its console takes a line (detail names the console)
+};
+struct ServerProbe {
+  ServerState state = ServerState::NotRunning;
+  std::string detail;  // "tmux pane %3", "pipe", "the server is stopped (Ctrl-Z)"...
+  bool operator==(const ServerProbe&) const = default;
+};
+
 // The seam the program and its tests use. The UI never calls a platform function
 // directly; tests swap in their own implementation with ScopedServerConsole.
 class IServerConsole {
@@ -75,6 +90,9 @@ class IServerConsole {
   virtual bool IsServerRunning(const std::string& serverPath) = 0;
   virtual ConsoleResult SendConsoleCommand(const std::string& command,
                                            const std::string& serverPath) = 0;
+  // Looks only: no key reaches the server, no mode of its terminal changes. The platform's
+  // probes may run on another thread. By default: running means reachable.
+  virtual ServerProbe ProbeServer(const std::string& serverPath);
 };
 
 // The real console of this platform (tmux, screen or a pipe on Linux; window messages
@@ -99,5 +117,9 @@ class ScopedServerConsole {
 // Through CurrentServerConsole().
 bool IsServerRunning(const std::string& serverPath);
 ConsoleResult SendConsoleCommand(const std::string& command, const std::string& serverPath);
+ServerProbe ProbeServer(const std::string& serverPath);
+// What a send's result says about the server, for the status bar; nothing for a command
+// refused before any lookup.
+std::optional<ServerProbe> ProbeOf(const ConsoleResult& result);
 
 }  // namespace kov

@@ -27,6 +27,9 @@ struct DirCloser {
 // half-typed in the console, so it is neither sent nor glued in front of our command.
 constexpr char kLineKill = '\x15';
 
+constexpr char kNoConsoleText[] =
+    "no tmux pane, screen window or pipe feeds the server's standard input";
+
 std::optional<std::string> StdinPath(std::uint32_t pid) {
   std::string link = "/proc/" + std::to_string(pid) + "/fd/0";
   char buffer[PATH_MAX];
@@ -169,22 +172,21 @@ ConsoleResult LinuxServerConsole::SendConsoleCommand(const std::string& command,
   // A server that ended between the lookup and the typing is simply not running.
   if (!procfs::StillRunning(*server)) return ConsoleResult::Make(ConsoleStatus::HandleNotFound);
   if (attempt.note.empty()) {
-    attempt.note = "no tmux pane, screen window or pipe feeds the server's standard input";
+    attempt.note = kNoConsoleText;
   }
   return ConsoleResult::Make(ConsoleStatus::EditFieldNotFound, attempt.note);
 }
 
-LinuxServerConsole::Attempt LinuxServerConsole::TryTmux(
+LinuxServerConsole::TmuxPane LinuxServerConsole::FindTmuxPane(
     const std::string& stdinPath, const std::vector<std::string>& serverEnv,
-    const std::string& line, const InputCheck& inputCheck,
     ToolRunner::Clock::time_point deadline) const {
   const std::string& tmux = m_options.tmuxProgram;
   for (const auto& socket : TmuxSockets(serverEnv)) {
     auto panes = ToolRunner::Run(
         {tmux, "-S", socket, "list-panes", "-a", "-F", "#{pane_id} #{pane_in_mode} #{pane_tty}"},
         {}, deadline);
-    if (!panes.started) return {Outcome::NotThisWay, "tmux cannot be run"};
-    if (panes.timedOut) return {Outcome::Failed, "tmux did not answer in time"};
+    if (!panes.started) return {{Outcome::NotThisWay, "tmux cannot be run"}, {}, {}, false};
+    if (panes.timedOut) return {{Outcome::Failed, "tmux did not answer in time"}, {}, {}, false};
     if (panes.exitStatus != 0) continue;  // a stale socket or a server we may not use
     std::size_t start = 0;
     while (start < panes.output.size()) {
@@ -196,33 +198,44 @@ LinuxServerConsole::Attempt LinuxServerConsole::TryTmux(
       auto second = first == std::string::npos ? first : row.find(' ', first + 1);
       if (second == std::string::npos || row.substr(second + 1) != stdinPath) continue;
       // The pane id, never a session name: a name could be ambiguous or look like an option.
-      std::string pane = row.substr(0, first);
-      if (row.substr(first + 1, second - first - 1) != "0") {
-        // The operator scrolling back (or a tree or view mode) hides what the server
-        // answers: end every mode of the pane, as its own keys would.
-        ToolRunner::Run({tmux, "-S", socket, "copy-mode", "-q", "-t", pane}, {}, deadline);
-        auto mode = ToolRunner::Run(
-            {tmux, "-S", socket, "display-message", "-p", "-t", pane, "#{pane_in_mode}"}, {},
-            deadline);
-        if (!mode.Succeeded() || TrimLineEnds(mode.output) != "0") {
-          return {Outcome::Failed,
-                  "the server's tmux pane " + pane + " could not be taken out of copy mode"};
-        }
-      }
-      if (auto refusal = inputCheck()) return {Outcome::Failed, *refusal};
-      std::string buffer = "kov-console-" + std::to_string(::getpid());
-      auto load =
-          ToolRunner::Run({tmux, "-S", socket, "load-buffer", "-b", buffer, "-"}, line, deadline);
-      if (!load.Succeeded()) return {Outcome::Failed, "tmux load-buffer failed"};
-      auto paste = ToolRunner::Run(
-          {tmux, "-S", socket, "paste-buffer", "-d", "-b", buffer, "-t", pane}, {}, deadline);
-      if (paste.Succeeded()) return {Outcome::Delivered, "tmux pane " + pane};
-      ToolRunner::Run({tmux, "-S", socket, "delete-buffer", "-b", buffer}, {},
-                      ToolRunner::Clock::now() + std::chrono::milliseconds(500));
-      return {Outcome::Failed, "tmux paste-buffer failed"};
+      return {{Outcome::Delivered, {}}, socket, row.substr(0, first),
+              row.substr(first + 1, second - first - 1) != "0"};
     }
   }
   return {};
+}
+
+LinuxServerConsole::Attempt LinuxServerConsole::TryTmux(
+    const std::string& stdinPath, const std::vector<std::string>& serverEnv,
+    const std::string& line, const InputCheck& inputCheck,
+    ToolRunner::Clock::time_point deadline) const {
+  const std::string& tmux = m_options.tmuxProgram;
+  const TmuxPane found = FindTmuxPane(stdinPath, serverEnv, deadline);
+  if (found.outcome != Outcome::Delivered) return {found.outcome, found.note};
+  const std::string& socket = found.socket;
+  const std::string& pane = found.pane;
+  if (found.inMode) {
+    // The operator scrolling back (or a tree or view mode) hides what the server
+    // answers: end every mode of the pane, as its own keys would.
+    ToolRunner::Run({tmux, "-S", socket, "copy-mode", "-q", "-t", pane}, {}, deadline);
+    auto mode = ToolRunner::Run(
+        {tmux, "-S", socket, "display-message", "-p", "-t", pane, "#{pane_in_mode}"}, {}, deadline);
+    if (!mode.Succeeded() || TrimLineEnds(mode.output) != "0") {
+      return {Outcome::Failed,
+              "the server's tmux pane " + pane + " could not be taken out of copy mode"};
+    }
+  }
+  if (auto refusal = inputCheck()) return {Outcome::Failed, *refusal};
+  std::string buffer = "kov-console-" + std::to_string(::getpid());
+  auto load =
+      ToolRunner::Run({tmux, "-S", socket, "load-buffer", "-b", buffer, "-"}, line, deadline);
+  if (!load.Succeeded()) return {Outcome::Failed, "tmux load-buffer failed"};
+  auto paste = ToolRunner::Run({tmux, "-S", socket, "paste-buffer", "-d", "-b", buffer, "-t", pane},
+                               {}, deadline);
+  if (paste.Succeeded()) return {Outcome::Delivered, "tmux pane " + pane};
+  ToolRunner::Run({tmux, "-S", socket, "delete-buffer", "-b", buffer}, {},
+                  ToolRunner::Clock::now() + std::chrono::milliseconds(500));
+  return {Outcome::Failed, "tmux paste-buffer failed"};
 }
 
 LinuxServerConsole::Attempt LinuxServerConsole::TryScreen(
@@ -305,6 +318,47 @@ LinuxServerConsole::Attempt LinuxServerConsole::TryPipe(const ProcessEntry& serv
   ::close(fd);
   if (n == static_cast<ssize_t>(line.size())) return {Outcome::Delivered, "pipe"};
   return {Outcome::Failed, std::string("pipe: ") + std::strerror(n < 0 ? error : EAGAIN)};
+}
+
+ServerProbe LinuxServerConsole::ProbeServer(const std::string& serverPath) {
+  if (serverPath.empty()) return {ServerState::NotSet, {}};
+  auto server = procfs::FindServerProcess(serverPath);
+  if (!server) return {ServerState::NotRunning, {}};
+  auto unreachable = [&](std::string why) -> ServerProbe {
+    if (!procfs::StillRunning(*server)) return {ServerState::NotRunning, {}};
+    return {ServerState::Unreachable, std::move(why)};
+  };
+  if (auto stat = procfs::Stat(server->pid); stat && (stat->state == 'T' || stat->state == 't')) {
+    return {ServerState::Stopped, *procfs::InputRefusal(*stat, std::nullopt)};
+  }
+  auto stdinPath = StdinPath(server->pid);
+  if (!stdinPath) return unreachable("the server's standard input cannot be read");
+  const bool terminal = IsTerminalPath(*stdinPath);
+  if (auto refusal = ServerInputRefusal(*server, terminal)) return unreachable(*refusal);
+  if (!terminal) {
+    std::string fd0 = "/proc/" + std::to_string(server->pid) + "/fd/0";
+    struct stat st;
+    if (::stat(fd0.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+      return {ServerState::Reachable, "pipe"};
+    }
+    return unreachable(kNoConsoleText);
+  }
+  const auto deadline = ToolRunner::Clock::now() + std::chrono::seconds(2);
+  auto env = procfs::Environment(server->pid);
+  const TmuxPane pane = FindTmuxPane(*stdinPath, env, deadline);
+  if (pane.outcome == Outcome::Delivered) {
+    return {ServerState::Reachable, "tmux pane " + pane.pane};
+  }
+  if (pane.outcome == Outcome::Failed) return unreachable(pane.note);
+  if (auto sty = procfs::EnvironmentValue(env, "STY"); sty && !sty->empty()) {
+    // A query, answered by the session without touching its windows.
+    auto number = ToolRunner::Run({m_options.screenProgram, "-S", *sty, "-Q", "number"}, {},
+                                  deadline, ScreenEnvironment(env));
+    if (number.Succeeded()) return {ServerState::Reachable, "screen session " + *sty};
+    if (!number.started) return unreachable("screen cannot be run");
+    return unreachable("screen session " + *sty + " did not answer");
+  }
+  return unreachable(kNoConsoleText);
 }
 
 IServerConsole& PlatformServerConsole() {

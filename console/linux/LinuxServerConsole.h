@@ -30,6 +30,7 @@ class LinuxServerConsole : public IServerConsole {
   bool IsServerRunning(const std::string& serverPath) override;
   ConsoleResult SendConsoleCommand(const std::string& command,
                                    const std::string& serverPath) override;
+  ServerProbe ProbeServer(const std::string& serverPath) override;
 
  private:
   enum class Outcome { NotThisWay, Delivered, Failed };
@@ -37,6 +38,16 @@ class LinuxServerConsole : public IServerConsole {
     Outcome outcome = Outcome::NotThisWay;
     std::string note;
   };
+
+  // The tmux pane whose terminal is the server's input. Delivered: found; NotThisWay: no
+  // pane has it; Failed: tmux did not answer.
+  struct TmuxPane : Attempt {
+    std::string socket;
+    std::string pane;
+    bool inMode = false;
+  };
+  TmuxPane FindTmuxPane(const std::string& stdinPath, const std::vector<std::string>& serverEnv,
+                        ToolRunner::Clock::time_point deadline) const;
 
   // Asked again right before the line is typed: why the server itself would not read it.
   using InputCheck = std::function<std::optional<std::string>()>;

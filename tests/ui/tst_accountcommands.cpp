@@ -275,6 +275,26 @@ class TestAccountCommands : public QObject {
     QVERIFY(LogLines(s.Form()).contains(s.fixture.notices[0]));
   }
 
+  // Deletions typed, then "A" not: the log must not claim it was sent, and the operator
+  // learns what waits in the update file.
+  void anANotDeliveredIsExplainedAndLogged() {
+    Setup s({"anna", "bert"});
+    s.console.answer = [](const std::string& c) {
+      return c == "A" ? ConsoleResult::Make(ConsoleStatus::EditFieldNotFound, "screen failed")
+                      : ConsoleResult::Make(ConsoleStatus::Delivered);
+    };
+    Select(s.Form(), {"anna"}, "anna");
+    s.Delete(Yes);
+    QCOMPARE(s.console.Commands(), QStringList({"ACCOUNT anna DELETE", "A"}));
+    QCOMPARE(s.fixture.notices.size(), 1);
+    QVERIFY(s.fixture.notices[0].startsWith(QString(kEditFieldNotFoundText) + "\nscreen failed"));
+    QVERIFY(s.fixture.notices[0].contains(Ui("ext_NotSent_A").section("%s", 0, 0)));
+    const QStringList log = LogLines(s.Form());
+    QVERIFY(!log.contains("Send: A (Account Update)"));
+    QVERIFY(log.contains(
+        FormatText(Ui("ext_Log_NotSent"), {QString(kEditFieldNotFoundText) + " screen failed"})));
+  }
+
   void nameWithBlankIsNotTyped() {
     Setup s({"two words", "plain"});
     Select(s.Form(), {"two words", "plain"}, "plain");

@@ -104,9 +104,14 @@ class TestBackup : public QObject {
     // No plain copy and no temporary file next to the backup.
     const QStringList names = QDir(fx.programFolder).entryList(QDir::Files | QDir::Hidden);
     for (const QString& name : names) {
-      QVERIFY2(name == "Kov_12-9-26.bak" || name.endsWith(".xml") || name == "kov.ini",
+      QVERIFY2(name == "Kov_12-9-26.bak" || name.endsWith(".xml") || name == "kov.ini" ||
+                   name == "kov.log",
                qPrintable(name));
     }
+    // The log on disk names the backup and holds none of its passwords.
+    const QByteArray diskLog = ReadAll(QDir(fx.programFolder).filePath("kov.log"));
+    QVERIFY(diskLog.contains("Backup Save as "));
+    QVERIFY(!diskLog.contains("three"));
 
     // Later backups of the same day keep the earlier ones, and the log names each file.
     const QByteArray morning = ReadAll(path);

@@ -24,6 +24,7 @@
 #include "ui/grid/FilterTabs.h"
 #include "ui/grid/SearchField.h"
 #include "ui/mainwindow/MainWindow.h"
+#include "ui/mainwindow/ServerStatusPanel.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 
@@ -213,6 +214,50 @@ class TestDeleteE2E : public QObject {
     QCOMPARE(ReadAll(accounts + "/VornexAccu.scp"), accuBefore);
     QCOMPARE(ReadAll(log), logBefore);
     QCOMPARE(console.times.size(), size_t(3));
+  }
+
+  // The status bar follows the stand-in server, started from a shell in tmux as an operator
+  // would: running, suspended with Ctrl-Z, continued, sent to the background (nothing can
+  // type into it then), ended.
+  void theStatusBarFollowsTheServer() {
+    MainWindowFixture fixture(AccountFile({"[anna]", "PASSWORD=pa", "[EOF]"}));
+    MainWindow& f = fixture.Form();
+    fixture.Show();
+    ServerStatusPanel* panel = f.ServerStatus();
+    QVERIFY(panel && panel->isVisible());
+    const std::string server = m_serverPath.toStdString();
+#define SHOWS_SOON(key)                                       \
+  do {                                                        \
+    panel->Refresh();                                         \
+    QTRY_COMPARE_WITH_TIMEOUT(panel->text(), Ui(key), 10000); \
+  } while (false)
+    f.Settings().VORNEXDIR.clear();
+    f.edReloadAccExecute();
+    SHOWS_SOON("ext_Server_NotSet");
+    f.Settings().VORNEXDIR = server;
+    f.edReloadAccExecute();
+    SHOWS_SOON("ext_Server_NotRunning");
+
+    QVERIFY(Tmux({"new-session", "-d", "-s", "kovstat", "-x", "160", "-y", "30",
+                  "bash --norc --noprofile"}));
+    QVERIFY(Tmux({"send-keys", "-t", "kovstat",
+                  QStringLiteral("'%1' --accounts '%2'").arg(m_serverPath, fixture.accountFolder),
+                  "Enter"}));
+    SHOWS_SOON("ext_Server_Running");
+    QVERIFY(panel->toolTip().contains("tmux pane %"));
+    QVERIFY(Tmux({"send-keys", "-t", "kovstat", "C-z"}));
+    SHOWS_SOON("ext_Server_Stopped");
+    QVERIFY(panel->toolTip().contains("Ctrl-Z"));
+    QVERIFY(Tmux({"send-keys", "-t", "kovstat", "fg", "Enter"}));
+    SHOWS_SOON("ext_Server_Running");
+    QVERIFY(Tmux({"send-keys", "-t", "kovstat", "C-z"}));
+    SHOWS_SOON("ext_Server_Stopped");
+    QVERIFY(Tmux({"send-keys", "-t", "kovstat", "bg", "Enter"}));
+    SHOWS_SOON("ext_Server_Unreachable");
+    QVERIFY(panel->toolTip().contains("background"));
+    QVERIFY(Tmux({"kill-session", "-t", "kovstat"}));
+    SHOWS_SOON("ext_Server_NotRunning");
+#undef SHOWS_SOON
   }
 };
 

@@ -2,8 +2,10 @@
 // progress window, log line, error path, the grid's filter and order, the mail link.
 #include <sys/stat.h>
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QRegularExpression>
@@ -318,6 +320,7 @@ class TestExport : public QObject {
     fx.Show();
     MailCatcher catcher;
     QDesktopServices::setUrlHandler("mailto", &catcher, "Open");
+    ExportCommands::SetMailProgramProbe([] { return true; });
 
     auto* grid = qobject_cast<AccountGrid*>(f.Grid());
     QVERIFY(grid);
@@ -339,6 +342,7 @@ class TestExport : public QObject {
     ClickRow(f, 4);  // Olga: quotes, ampersand, a query of her own
     f.edSendEmail->trigger();
     QDesktopServices::unsetUrlHandler("mailto");
+    ExportCommands::SetMailProgramProbe({});
 
     QCOMPARE(catcher.urls.size(), 3);
     const QByteArray tail = "?subject=%3Cmail%20subject%3E&body=dummy";
@@ -347,6 +351,31 @@ class TestExport : public QObject {
     QCOMPARE(catcher.urls[2].toEncoded(), "mailto:%22o%26g%22@x.org%3Fbcc%3Devil@x.org" + tail);
     QCOMPARE(catcher.urls[2].path(), QString("\"o&g\"@x.org?bcc=evil@x.org"));
     QVERIFY(fx.notices.isEmpty());
+  }
+
+  // Without a mail program the desktop's opener "succeeds" and nothing happens: the operator
+  // must learn it and get the address to paste elsewhere.
+  void sendEmailWithoutAMailProgramSaysSoAndCopiesTheAddress() {
+    MainWindowFixture fx(Accounts());
+    MainWindow& f = fx.Form();
+    ExportCommands commands(f);
+    fx.Show();
+    MailCatcher catcher;
+    QDesktopServices::setUrlHandler("mailto", &catcher, "Open");
+    ExportCommands::SetMailProgramProbe([] { return false; });
+    QGuiApplication::clipboard()->clear();
+
+    ClickRow(f, 3);  // dave: quoted address
+    f.edSendEmail->trigger();
+    QDesktopServices::unsetUrlHandler("mailto");
+    ExportCommands::SetMailProgramProbe({});
+
+    QVERIFY(catcher.urls.isEmpty());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("dave@example.org"));
+    QCOMPARE(fx.notices.size(), 1);
+    QVERIFY(fx.notices[0].contains(QStringLiteral("dave@example.org")));
+    QVERIFY(fx.notices[0].contains(QStringLiteral("clipboard")));
+    QVERIFY(f.Log()->LineText(f.Log()->LineCount() - 1).contains(QStringLiteral("clipboard")));
   }
 };
 

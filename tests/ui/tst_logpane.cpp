@@ -1,14 +1,20 @@
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "support/MainWindowFixture.h"
+#include "ui/mainwindow/DiskLog.h"
 #include "ui/mainwindow/LogPane.h"
+#include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/UiText.h"
 #include "ui/widgets/EditPopup.h"
 
@@ -312,6 +318,66 @@ class TestLogPane : public QObject {
     popup.EditUndo()->trigger();
     popup.close();
     QCOMPARE(field->text(), QStringLiteral("retsec"));
+  }
+
+  // --- kov.log ---------------------------------------------------------------------------
+
+  void diskLogKeepsEveryLineWithItsTimeOwnerOnly() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kov.log");
+    DiskLog log(path);
+    QVERIFY(log.Append("autoload file: /srv/a/VornexAccu.scp", LogPane::IconInfo));
+    QVERIFY(log.Append("Send: A (Account Update)", LogPane::IconOut));
+    QVERIFY(log.Append("two\nlines", LogPane::IconIn));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d ");
+    for (const QString& line : lines) QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+    QVERIFY(lines[0].endsWith("   autoload file: /srv/a/VornexAccu.scp"));
+    QVERIFY(lines[1].endsWith(" > Send: A (Account Update)"));
+    QVERIFY(lines[2].endsWith(" < two lines"));
+#ifndef Q_OS_WIN
+    QCOMPARE(f.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                QFileDevice::WriteGroup | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
+#endif
+  }
+
+  void diskLogRotatesIntoOneOlderFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kov.log");
+    DiskLog log(path, 200);
+    for (int i = 0; i < 12; ++i) QVERIFY(log.Append(QString("line %1 ").arg(i).repeated(3), 0));
+    QVERIFY(QFile(path).size() <= 200);
+    QVERIFY(QFile(path + ".1").size() <= 200);
+    QVERIFY(!QFile::exists(path + ".2"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().contains("line 11"));
+  }
+
+  void aLogFileThatCannotBeWrittenIsSaidOnceInThePane() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("kov.log"));  // a folder where the file should be
+    DiskLog log(dir.filePath("kov.log"));
+    QVERIFY(!log.Append("x", 0));
+    QVERIFY(!log.LastError().isEmpty());
+  }
+
+  void theWindowWritesItsLinesToKovLog() {
+    kovtest::MainWindowFixture fx(
+        kovtest::AccountFile({"[alice]", "PLEVEL=1", "[bob]", "PLEVEL=1"}));
+    fx.Show();
+    fx.Form().AddLogLine("Save /tmp/x/VornexAcct.scp", LogPane::IconOut);
+    QCOMPARE(fx.Form().DiskLogPath(), QDir(fx.programFolder).filePath("kov.log"));
+    QFile f(fx.Form().DiskLogPath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    QVERIFY(text.contains("autoload file:"));
+    QVERIFY(text.contains(" > Save /tmp/x/VornexAcct.scp\n"));
+    QCOMPARE(text.count('\n'), fx.Form().Log()->LineCount());
   }
 };
 

@@ -2,7 +2,9 @@
 // sections out of the update file; rows it has not taken over stay pending and are kept in
 // the file; a later take-over (a world save) is noticed; the server of the loaded shard is the
 // one told, whatever the preferences say since.
+#include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -17,6 +19,7 @@
 #include "ui/grid/AccountModel.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
+#include "ui/mainwindow/ServerStatusPanel.h"
 #include "ui/settings/UiText.h"
 #include "ui/widgets/ProgressWindow.h"
 
@@ -32,11 +35,14 @@ class ServerStandIn : public IServerConsole {
  public:
   QString updateFile;
   bool takesOver = true;
+  bool running = true;
+  ConsoleResult answer = ConsoleResult::Make(ConsoleStatus::Delivered);
   std::vector<std::string> told;  // the server paths commands were typed to
 
-  bool IsServerRunning(const std::string&) override { return true; }
+  bool IsServerRunning(const std::string&) override { return running; }
   ConsoleResult SendConsoleCommand(const std::string&, const std::string& server) override {
     told.push_back(server);
+    if (!answer.Delivered()) return answer;
     if (takesOver) {
       QFile f(updateFile);
       f.open(QIODevice::WriteOnly | QIODevice::Truncate);
@@ -106,6 +112,55 @@ class TestTakeOver : public QObject {
     QCOMPARE(t.IntOr0(l.Bob(), dbstatus), StatusStored);
     QVERIFY(!t.IsWritten(l.Bob()));
     QVERIFY(LogHas(l.fixture.Form(), FormatText(Ui("ext_Log_TakenOver"), {1, 0})));
+  }
+
+  // A Save that does not reach the server keeps the Part's own text and says below it what
+  // happened, where the changes are and when the server takes them over; the log says the
+  // same, the status bar names the server's state and the rows stay pending.
+  void aSaveThatDoesNotReachTheServerSaysWhatHappened_data() {
+    QTest::addColumn<int>("situation");
+    QTest::newRow("server not running") << 0;
+    QTest::newRow("telling the server switched off") << 1;
+    QTest::newRow("console not reachable") << 2;
+  }
+  void aSaveThatDoesNotReachTheServerSaysWhatHappened() {
+    QFETCH(int, situation);
+    Live l;
+    MainWindow& w = l.fixture.Form();
+    const QString reason = QStringLiteral("no tmux pane, screen window or pipe feeds it");
+    if (situation == 0) l.server.running = false;
+    if (situation == 1) w.Settings().ACCAUTOUPDATE = false;
+    if (situation == 2)
+      l.server.answer = ConsoleResult::Make(ConsoleStatus::EditFieldNotFound, reason.toStdString());
+    l.ChangeBob("new");
+    l.fixture.notices.clear();
+    w.edLiveUpdate->trigger();
+
+    const QString file =
+        QDir::toNativeSeparators(l.fixture.accountFolder + QStringLiteral("/VornexAcct.scp"));
+    QVERIFY(l.UpdateFile().contains("[bob]"));
+    QCOMPARE(l.fixture.notices.size(), 1);
+    const QString notice = l.fixture.notices[0];
+    QString explanation;
+    if (situation == 2) {
+      QVERIFY2(notice.startsWith(kEditFieldNotFoundText), qPrintable(notice));
+      QVERIFY(notice.contains(reason));
+      explanation = FormatText(Ui("ext_NotSent_A"), {file});
+      QVERIFY(LogHas(
+          w, FormatText(Ui("ext_Log_NotSent"), {QString(kEditFieldNotFoundText) + " " + reason})));
+      QCOMPARE(w.ServerStatus()->text(), Ui("ext_Server_Unreachable"));
+    } else {
+      QVERIFY2(notice.startsWith(Ui("msg_Acc_Update")), qPrintable(notice));
+      explanation =
+          FormatText(Ui(situation == 0 ? "ext_Save_NotRunning" : "ext_Save_AutoUpdateOff"), {file});
+      QVERIFY(LogHas(w, explanation));
+    }
+    if (situation == 0) QCOMPARE(w.ServerStatus()->text(), Ui("ext_Server_NotRunning"));
+    QVERIFY2(notice.endsWith(explanation), qPrintable(notice));
+    for (int i = 0; i < w.Log()->LineCount(); ++i)
+      QVERIFY(!w.Log()->LineText(i).contains("Send: A"));
+    QCOMPARE(w.Table().IntOr0(l.Bob(), dbstatus), StatusChanged);
+    QCOMPARE(w.findChild<QLabel*>("StatePanel")->text(), Ui("ext_panel_waiting"));
   }
 
   // The wait runs the event loop: the window stays on screen, greyed and shut to input,

@@ -50,3 +50,43 @@ kovctl::Register reg(
     Send);
 
 }  // namespace
+
+namespace {
+
+// kovctl status PATH: what the program's status bar says of the server, without typing.
+int Status(const kovctl::Args& args) {
+  if (args.size() != 1) {
+    std::fprintf(stderr, "usage: kovctl status SERVER_EXECUTABLE_PATH\n");
+    return kUsage;
+  }
+  const kov::ServerProbe probe = kov::ProbeServer(args[0]);
+  const char* word = "running";
+  int code = kDelivered;
+  switch (probe.state) {
+    case kov::ServerState::NotSet:
+    case kov::ServerState::NotRunning:
+      word = "not running";
+      code = kHandleNotFound;
+      break;
+    case kov::ServerState::Stopped:
+      word = "stopped";
+      code = kEditFieldNotFound;
+      break;
+    case kov::ServerState::Unreachable:
+      word = "running, console not reachable";
+      code = kEditFieldNotFound;
+      break;
+    case kov::ServerState::Reachable:
+      break;
+  }
+  std::printf("%s%s%s\n", word, probe.detail.empty() ? "" : ": ", probe.detail.c_str());
+  return code;
+}
+
+kovctl::Register statusReg(
+    "status",
+    "status PATH         whether the server running from PATH can be reached, without typing "
+    "anything (exit 0 reachable, 3 not running, 4 stopped or no console)",
+    Status);
+
+}  // namespace

@@ -20,6 +20,7 @@
 #include "ui/mainwindow/InfoBox.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
+#include "ui/mainwindow/ServerStatusPanel.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
 #include "ui/widgets/EditPopup.h"
@@ -171,6 +172,7 @@ void AccountCommands::edDeleteAccountExecute() {
   // The server of the shard that was loaded: a same-named account elsewhere is not this one.
   const std::string server = m_window.LoadedServerPath().toStdString();
   if (!IsServerRunning(server)) {
+    m_window.ServerStatus()->Show(ServerProbe{ServerState::NotRunning, {}});
     MessageDialog(Ui("err_Account_Delete"), MsgDlgType::Warning, MsgDlgBtn::OK, &m_window);
     return;
   }
@@ -230,6 +232,7 @@ void AccountCommands::edDeleteAccountExecute() {
     const std::string command = "ACCOUNT " + name + " DELETE";
     m_window.AddLogLine(QStringLiteral("Send: ") + FromCp1252(command), LogPane::IconOut);
     const ConsoleResult sent = SendConsoleCommand(command, server);
+    m_window.ServerStatus()->Show(sent);
     if (sent.Delivered()) {
       // Removed at once, before the pause runs the event loop.
       table.SetCurrent(row);
@@ -267,9 +270,13 @@ void AccountCommands::edDeleteAccountExecute() {
   }
   if (sendUpdate) {
     const ConsoleResult sent = SendConsoleCommand("A", server);
-    m_window.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
-    if (!sent.Delivered())
-      ShowNotice(&m_window, NoticeKind::Warning, QString::fromStdString(sent.NoticeText()));
+    m_window.ServerStatus()->Show(sent);
+    if (sent.Delivered()) {
+      m_window.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
+    } else {
+      const QString text = QString::fromStdString(sent.NoticeText());
+      m_window.ReportNotSent(text, QString(text).replace(u'\n', u' '));
+    }
   }
   if (!notDeleted.isEmpty())
     ShowNotice(&m_window, NoticeKind::Warning, notDeleted.join(QStringLiteral("\n")));

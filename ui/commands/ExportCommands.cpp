@@ -1,10 +1,13 @@
 #include "ui/commands/ExportCommands.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProcess>
 #include <QTableView>
 #include <QUrl>
 
@@ -33,7 +36,36 @@ std::string Latin(const QString& text) {
   return out;
 }
 
+ExportCommands::MailProgramProbe& Probe() {
+  static ExportCommands::MailProgramProbe probe;
+  return probe;
+}
+
+bool DesktopHasMailProgram() {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+  return true;  // the shell's opener reports a missing handler itself
+#else
+  // xdg-open starts, finds no handler and gives up after Qt has reported success.
+  QProcess query;
+  query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                           QStringLiteral("x-scheme-handler/mailto")});
+  if (!query.waitForStarted(2000)) return true;  // cannot tell: let the opener try
+  if (!query.waitForFinished(3000)) {
+    query.kill();
+    query.waitForFinished(1000);
+    return true;
+  }
+  return !query.readAllStandardOutput().trimmed().isEmpty();
+#endif
+}
+
 }  // namespace
+
+void ExportCommands::SetMailProgramProbe(MailProgramProbe probe) { Probe() = std::move(probe); }
+
+bool ExportCommands::MailProgramAvailable() {
+  return Probe() ? Probe()() : DesktopHasMailProgram();
+}
 
 ExportCommands::ExportCommands(MainWindow& form) : m_form(form) {
   setObjectName(QStringLiteral("ExportCommands"));
@@ -143,10 +175,12 @@ void ExportCommands::edSendEmailExecute() {
   if (table.Current() == kNoRow || table.Text(dbemail).empty()) return;
   const std::string link = MailtoLink(table.Text(dbemail));
   const QUrl url = QUrl::fromEncoded(QByteArray::fromStdString(link), QUrl::StrictMode);
-  if (!url.isValid() || !QDesktopServices::openUrl(url))
-    ShowNotice(&m_form, NoticeKind::Error,
-               QStringLiteral("No mail program could be started for %1.")
-                   .arg(FromCp1252(BareMailAddress(table.Text(dbemail)))));
+  if (url.isValid() && MailProgramAvailable() && QDesktopServices::openUrl(url)) return;
+  const QString address = FromCp1252(BareMailAddress(table.Text(dbemail)));
+  QGuiApplication::clipboard()->setText(address);
+  const QString text = FormatText(Ui("ext_Mail_NoProgram"), {address});
+  m_form.AddLogLine(text, LogPane::IconInfo);
+  ShowNotice(&m_form, NoticeKind::Warning, text);
 }
 
 }  // namespace kov

@@ -3,6 +3,7 @@
 // goes to a file, and the current account's address to the desktop's mail program.
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "export/ExportColumns.h"
@@ -39,6 +40,14 @@ class ExportCommands : public QObject, private AccountTable::Listener {
   void ExportProgress(qint64 minimum, qint64 maximum, qint64 position, const QString& text);
   void ExportFailed(const QString& message);
   void ApplyUiText();
+
+ public:
+  // Whether the desktop has a program for "mailto:" links. Where it has none, opening the
+  // link "succeeds" and nothing happens, so the operator is told and gets the address on the
+  // clipboard instead. Tests replace the probe; an empty one restores the desktop's.
+  using MailProgramProbe = std::function<bool()>;
+  static void SetMailProgramProbe(MailProgramProbe probe);
+  static bool MailProgramAvailable();
 
  private:
   enum class Format { Excel, Html, Csv };

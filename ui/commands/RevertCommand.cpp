@@ -68,16 +68,8 @@ void RevertCommand::edRevertAccountExecute() {
   Revert({row});
 }
 
-bool RevertCommand::AnyPending(const AccountTable& table) {
-  for (RowId row : table.Order()) {
-    const int s = table.IntOr0(row, dbstatus);
-    if (s == StatusChanged || s == StatusNew) return true;
-  }
-  return false;
-}
-
 void RevertCommand::MarkSavedWhenNothingPending() {
-  if (!AnyPending(m_form.Table())) m_form.SetChangesSaved(true);
+  if (!m_form.AnyRowPending()) m_form.SetChangesSaved(true);
 }
 
 int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {

@@ -44,7 +44,6 @@ class RevertCommand : public QObject, private AccountTable::Listener {
   int Revert(const std::vector<RowId>& rows, bool askForNew = true);
   // "Status: saved" again once no row is pending.
   void MarkSavedWhenNothingPending();
-  static bool AnyPending(const AccountTable& table);
 
  public slots:
   void edRevertAccountExecute();

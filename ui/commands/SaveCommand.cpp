@@ -7,6 +7,7 @@
 #include "store/SaveAcct.h"
 #include "ui/mainwindow/LogPane.h"
 #include "ui/mainwindow/MainWindow.h"
+#include "ui/mainwindow/ServerStatusPanel.h"
 #include "ui/settings/UiText.h"
 #include "ui/widgets/Notice.h"
 #include "ui/widgets/ProgressWindow.h"
@@ -63,7 +64,8 @@ bool SaveCommand::Save() {
   table.First();
   // The server of the shard that was loaded, whatever the preferences say since.
   const std::string server = m_form.LoadedServerPath().toStdString();
-  const bool live = settings.ACCAUTOUPDATE && IsServerRunning(server);
+  const bool running = IsServerRunning(server);
+  const bool live = settings.ACCAUTOUPDATE && running;
   // The wait for the take-over runs the event loop: the folder watch must not count the
   // rows this save is looking at.
   const bool wasBusy = m_form.busy;
@@ -78,10 +80,11 @@ bool SaveCommand::Save() {
     progress.SetText(FormatText(Ui(isNew ? "msg_acc_Create" : "msg_acc_Updating"),
                                 {FromCp1252(table.Text(row, dbaccount))}));
   };
+  ConsoleResult told;
   options.tellServer = [&](std::string& why) {
-    const ConsoleResult r = SendConsoleCommand("A", server);
-    if (!r.Delivered()) why = r.NoticeText();
-    return r.Delivered();
+    told = SendConsoleCommand("A", server);
+    if (!told.Delivered()) why = told.NoticeText();
+    return told.Delivered();
   };
   options.takeOverWaitMs = settings.TAKEOVERWAIT * 1000;
   options.pause = [&](int milliseconds) {
@@ -117,15 +120,24 @@ bool SaveCommand::Save() {
       break;
   }
   m_form.AddLogLine(QStringLiteral("Save ") + path, LogPane::IconOut);
+  if (!running) m_form.ServerStatus()->Show(ServerProbe{ServerState::NotRunning, {}});
   if (!live) {
-    ShowNotice(&m_form, NoticeKind::Information, Ui("msg_Acc_Update"));
+    // The Part's notice first, then what it means for these changes.
+    const QString why =
+        FormatText(Ui(running ? "ext_Save_AutoUpdateOff" : "ext_Save_NotRunning"), {path});
+    m_form.AddLogLine(why, LogPane::IconInfo);
+    ShowNotice(&m_form, NoticeKind::Information,
+               Ui("msg_Acc_Update") + QStringLiteral("\n\n") + why);
   } else if (result.told) {
+    m_form.ServerStatus()->Show(told);
     m_form.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
     m_form.AddLogLine(FormatText(Ui("ext_Log_TakenOver"), {result.takenOver, result.waiting}),
                       result.waiting ? LogPane::IconInfo : LogPane::IconOut);
   } else {
     // The file holds the rows; they stay pending until the server is told.
-    ShowNotice(&m_form, NoticeKind::Warning, QString::fromStdString(result.consoleMessage));
+    m_form.ServerStatus()->Show(told);
+    m_form.ReportNotSent(QString::fromStdString(result.consoleMessage),
+                         QString::fromStdString(told.NoticeText()).replace(u'\n', u' '));
   }
   return true;
 }

@@ -359,6 +359,8 @@ void EditorPanel::ShowRow() {
     if (tf.edit->text() != value) {
       const QSignalBlocker block(tf.edit);
       tf.edit->setText(value);
+      // A long address reads from its start, not from the end where setText leaves the caret.
+      if (!tf.edit->hasFocus()) tf.edit->setCursorPosition(0);
     }
   }
   auto showChoice = [&](QComboBox* box, Field field) {
@@ -551,14 +553,10 @@ void EditorPanel::TextEdited(const TextField& tf) {
 void EditorPanel::FieldKeyUp(QLineEdit* field) {
   const TextField* tf = FieldOf(field);
   if (!tf || m_table.Current() == kNoRow) return;
+  // Only a release that leaves a different value marks the row: Escape out of the context
+  // menu, an arrow key or a modifier would otherwise send an unchanged row to the server.
   const auto typed = ToCp1252(field->text());
   if (typed && *typed != m_table.Text(tf->field)) TextEdited(*tf);
-  if (m_table.Current() == kNoRow) return;
-  if (m_table.IntOr0(m_table.Current(), dbstatus) == StatusStored) {
-    m_table.Edit();
-    m_table.SetInt(dbstatus, StatusChanged);
-    m_table.Post();
-  }
 }
 
 void EditorPanel::LevelClick(int index) {

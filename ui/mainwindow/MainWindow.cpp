@@ -23,6 +23,7 @@
 #include "ui/grid/FilterTabs.h"
 #include "ui/grid/SearchField.h"
 #include "ui/mainwindow/LogPane.h"
+#include "ui/mainwindow/ServerStatusPanel.h"
 #include "ui/settings/LanguageFile.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
@@ -42,7 +43,9 @@ QString FromLocal(const std::string& s) { return QString::fromStdString(s); }
 MainWindow::MainWindow(const QString& programFolder, QWidget* parent, const QString& languageFolder)
     : QMainWindow(parent),
       m_programFolder(programFolder),
-      m_languageFolder(languageFolder.isEmpty() ? programFolder : languageFolder) {
+      m_languageFolder(languageFolder.isEmpty() ? programFolder : languageFolder),
+      m_diskLog(programFolder.isEmpty() ? QString()
+                                        : QDir(programFolder).filePath(QStringLiteral("kov.log"))) {
   setObjectName("Form1");
   setWindowTitle("Vornex Account Manager");
   setMinimumSize(600, 350);
@@ -189,6 +192,13 @@ void MainWindow::CreateCentral() {
   statusBar()->setObjectName("StatusBar1");
   statusBar()->addWidget(m_entryPanel);
   statusBar()->addWidget(m_statePanel);
+  m_serverPanel = new ServerStatusPanel(
+      [this] {
+        const QString loaded = m_loadedServerPath;
+        return loaded.isEmpty() ? m_settings.VORNEXDIR : loaded.toStdString();
+      },
+      this);
+  statusBar()->addWidget(m_serverPanel);
 }
 
 // --- start-up -------------------------------------------------------------------------
@@ -213,15 +223,36 @@ void MainWindow::ApplyBounds() {
   resize(r.size());
 }
 
+void MainWindow::ApplyFirstStartBounds() {
+  // The designed 605 x 587 cuts the toggles' names and the fields' texts, in German more so:
+  // a first start gets room for what the window holds in either language, centred.
+  const QSize design(kFirstStartMinimum.width(), kFirstStartMinimum.height());
+  QSize size = design.expandedTo(sizeHint()).expandedTo(kFirstStartComfortable);
+  QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!s) {
+    resize(size);
+    return;
+  }
+  const QRect available = s->availableGeometry();
+  size = size.boundedTo(available.size() * 0.95).expandedTo(design).boundedTo(available.size());
+  QRect r(QPoint(0, 0), size);
+  r.moveCenter(available.center());
+  move(r.topLeft());
+  resize(size);
+}
+
 void MainWindow::FormCreate() {
   UiText::Instance().RegisterUiTextKeys();
-  m_settings = LoadSettingsFile(SettingsFilePath(Local(m_programFolder)));
+  const std::string settingsFile = SettingsFilePath(Local(m_programFolder));
+  m_firstStart = !QFileInfo::exists(FromLocal(settingsFile));
+  m_settings = LoadSettingsFile(settingsFile);
   ApplyBounds();
   mViewLog->setChecked(m_settings.SHOWLOG);
   m_log->SetLogHeight(m_settings.LOGH);
   m_logHeightAtStart = m_log->LogHeight();
   LoadLanguageFile(m_languageFolder, m_settings.LANG, {this});
   ApplyUiText();
+  if (!m_settings.BoundsRead) ApplyFirstStartBounds();
   m_log->SetLogShown(mViewLog->isChecked());
   m_loadedAccountDir = FromLocal(m_settings.ACCOUNTDIR);
   if (!LoadSequence(QStringLiteral("autoload file: "))) return;
@@ -352,11 +383,41 @@ void MainWindow::mViewLogExecute() { m_log->SetLogShown(mViewLog->isChecked()); 
 
 // --- shared helpers -------------------------------------------------------------------
 
-void MainWindow::AddLogLine(const QString& text, int icon) { m_log->AddLogLine(text, icon); }
+void MainWindow::AddLogLine(const QString& text, int icon) {
+  m_log->AddLogLine(text, icon);
+  if (m_diskLog.Append(text, icon)) {
+    m_diskLogFailed = false;
+  } else if (!m_diskLogFailed) {
+    m_diskLogFailed = true;
+    m_log->AddLogLine(
+        FormatText(Ui("ext_Log_FileFailed"),
+                   {QDir::toNativeSeparators(m_diskLog.Path()), m_diskLog.LastError()}),
+        LogPane::IconInfo);
+  }
+}
+
+void MainWindow::ReportNotSent(const QString& shown, const QString& reason) {
+  const QString updateFile = QDir::toNativeSeparators(
+      QDir(m_loadedAccountDir).filePath(QString::fromLatin1(kUpdateFileName)));
+  AddLogLine(FormatText(Ui("ext_Log_NotSent"), {reason}), LogPane::IconInfo);
+  ShowNotice(this, NoticeKind::Warning,
+             shown + QStringLiteral("\n\n") + FormatText(Ui("ext_NotSent_A"), {updateFile}));
+}
 
 void MainWindow::SetChangesSaved(bool saved) {
   m_settings.ChangesSaved = saved;
-  m_statePanel->SetValue(Ui(saved ? "f1_panel_1_saved" : "f1_panel_1_nosaved"));
+  // Saved into the update file is not yet taken over: rows still marked say so.
+  const char* key = "f1_panel_1_nosaved";
+  if (saved) key = AnyRowPending() ? "ext_panel_waiting" : "f1_panel_1_saved";
+  m_statePanel->SetValue(Ui(key));
+}
+
+bool MainWindow::AnyRowPending() const {
+  for (RowId row : m_table.Order()) {
+    const int s = m_table.IntOr0(row, dbstatus);
+    if (s == StatusChanged || s == StatusNew) return true;
+  }
+  return false;
 }
 
 void MainWindow::AfterPost(RowId) {
@@ -404,6 +465,7 @@ void MainWindow::ApplyUiText() {
   m_tabs->ApplyUiText();
   m_editor->ApplyUiText();
   m_log->ApplyUiText();
+  m_serverPanel->ApplyUiText();
   m_menuFile->setTitle(Ui("f1_Menu_0_0"));
   m_menuEdit->setTitle(Ui("f1_Menu_1_0"));
   m_menuView->setTitle(Ui("f1_Menu_2_0"));

@@ -10,6 +10,7 @@
 #include "settings/ProgramSettings.h"
 #include "store/AccountTable.h"
 #include "store/ReadResult.h"
+#include "ui/mainwindow/DiskLog.h"
 
 class QLabel;
 class QMenu;
@@ -21,6 +22,7 @@ namespace kov {
 class AccountGrid;
 class AccountModel;
 class EditPopup;
+class ServerStatusPanel;
 class EditorPanel;
 class FilterTabs;
 class LogPane;
@@ -34,6 +36,11 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
  public:
   // `programFolder` holds kov.ini, the language files and the backups.
   // `languageFolder` holds english.xml and german.xml; empty means the program folder.
+  // The designed size, and the size a first start (no bounds in kov.ini) gives at least
+  // where the screen has room: every text of the window whole in English and German.
+  static constexpr QSize kFirstStartMinimum{605, 587};
+  static constexpr QSize kFirstStartComfortable{1000, 700};
+
   explicit MainWindow(const QString& programFolder, QWidget* parent = nullptr,
                       const QString& languageFolder = QString());
   ~MainWindow() override;
@@ -49,6 +56,17 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   SearchField* Search() const { return m_search; }
   EditorPanel* Editor() const { return m_editor; }
   LogPane* Log() const { return m_log; }
+  // kov.log in the program folder: the pane's lines kept on disk.
+  QString DiskLogPath() const { return m_diskLog.Path(); }
+  // The status bar's word on the server of the loaded shard.
+  ServerStatusPanel* ServerStatus() const { return m_serverPanel; }
+  // What a send that did not reach the server means, said once: the notice shows `shown`
+  // (the console's own text) with the explanation below it, and the log records both.
+  void ReportNotSent(const QString& shown, const QString& reason);
+  // No kov.ini was there when the window opened.
+  bool FirstStart() const { return m_firstStart; }
+  // Rows marked changed or new: written or not, the server has not taken them over.
+  bool AnyRowPending() const;
   QString ProgramFolder() const { return m_programFolder; }
   QString LanguageFolder() const { return m_languageFolder; }
   // The account folder the table was loaded from; saving writes there.
@@ -131,6 +149,7 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   void CreateMenus();
   void CreateCentral();
   void ApplyBounds();
+  void ApplyFirstStartBounds();
   void AfterPost(RowId row) override;
 
   QString m_programFolder;
@@ -144,10 +163,13 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QLabel* m_incompleteBanner = nullptr;
   bool m_writesHeld = false;  // Save and Backup are off for an incomplete table
   bool m_closing = false;
+  bool m_firstStart = false;
 
   AccountModel* m_model = nullptr;
   ProgressWindow* m_progress = nullptr;
   LogPane* m_log = nullptr;
+  DiskLog m_diskLog;
+  bool m_diskLogFailed = false;  // said once in the pane, not at every line
   AccountGrid* m_grid = nullptr;
   FilterTabs* m_tabs = nullptr;
   SearchField* m_search = nullptr;
@@ -156,6 +178,7 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QVBoxLayout* m_centralLayout = nullptr;
   ValueLabel* m_entryPanel = nullptr;
   ValueLabel* m_statePanel = nullptr;
+  ServerStatusPanel* m_serverPanel = nullptr;
   QMenu* m_menuFile = nullptr;
   QMenu* m_menuEdit = nullptr;
   QMenu* m_menuView = nullptr;

@@ -149,6 +149,37 @@ constexpr Entry kEntries[] = {
     {u"ext_Load_Incomplete",
      u"The table is incomplete: %d accounts were read before the error in %s. Save and Backup are "
      u"off until the file is corrected and reloaded."},
+    {u"ext_Mail_NoProgram",
+     u"No program on this computer opens e-mail links. The address %s has been copied to the "
+     u"clipboard."},
+    {u"ext_Log_FileFailed",
+     u"The log file %s cannot be written (%s); the lines stay in this pane only."},
+    {u"ext_Server_NotSet", u"Server: not set"},
+    {u"ext_Server_NotRunning", u"Server: not running"},
+    {u"ext_Server_Stopped", u"Server: stopped"},
+    {u"ext_Server_Unreachable", u"Server: console not reachable"},
+    {u"ext_Server_Running", u"Server: running"},
+    {u"ext_Log_NotSent", u"Not sent: A (Account Update): %s"},
+    {u"ext_NotSent_A",
+     u"The command \"A\" was not sent. The changes wait in %s; the server takes them over at its "
+     u"next world save, or when \"A\" is typed into its console."},
+    {u"ext_Save_NotRunning",
+     u"The server is not running, so nothing was sent to it. The changes wait in %s; the server "
+     u"takes them over at its next world save."},
+    {u"ext_Save_AutoUpdateOff",
+     u"Telling the server is switched off in the preferences. The changes wait in %s; the server "
+     u"takes them over at its next world save."},
+    {u"ext_panel_waiting", u"Status: saved, not yet taken over"},
+    {u"ext_Welcome",
+     u"Welcome to the Vornex Account Manager. It manages the accounts of a VornexServer shard: it "
+     u"reads the server's account file, and hands every change to the server through its update "
+     u"file and its console."},
+    {u"ext_Welcome_Server",
+     u"To begin, choose the server's executable, its account folder and its save folder under %s, "
+     u"%s."},
+    {u"ext_Welcome_Question",
+     u"No server is set yet. Save and Delete reach the server only through the console of its "
+     u"executable. Open %s now to choose it?"},
 };
 static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);
 
