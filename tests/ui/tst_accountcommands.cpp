@@ -424,6 +424,27 @@ class TestAccountCommands : public QObject {
     QCOMPARE(Names(f), QStringList({"anna", "carl"}));
   }
 
+  // Ctrl-click takes the only highlight away: Delete has nothing to act on and says so by
+  // being disabled; the key does nothing. A click brings both back.
+  void noHighlightedRowDisablesDelete() {
+    Setup s({"anna", "bob"});
+    MainWindow& f = s.Form();
+    QTableView* grid = f.Grid();
+    const QPoint bob =
+        grid->visualRect(f.Model().index(RowOf(f, "bob"), AccountModel::ColAccount)).center();
+    grid->setFocus();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, bob);
+    QVERIFY(f.edDeleteAccount->isEnabled());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, bob);
+    QVERIFY(!grid->selectionModel()->hasSelection());
+    QVERIFY(!f.edDeleteAccount->isEnabled());
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QVERIFY(!s.confirmationShown);
+    QVERIFY(s.console.sent.empty());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, bob);
+    QVERIFY(f.edDeleteAccount->isEnabled());
+  }
+
   // Ctrl with the move keys moves the highlight with the current row, so the editor, the
   // highlight and Delete agree on one row.
   void keyboardMovesCarryTheHighlight() {

@@ -91,12 +91,10 @@ class AccountCommands::BusyScope {
     MainWindow& f = m_owner.m_window;
     for (const auto& [action, enabled] : m_actions)
       if (action) action->setEnabled(enabled);
-    // The rows are gone: Delete Account follows the new current row.
-    const AccountTable& t = f.Table();
-    if (f.edDeleteAccount)
-      f.edDeleteAccount->setEnabled(t.Current() != kNoRow && !t.Text(dbaccount).empty());
     f.busy = false;
     m_owner.m_deleting = false;
+    // The rows are gone: Delete Account follows the new current row and the highlight.
+    m_owner.UpdateDeleteEnabled();
   }
   BusyScope(const BusyScope&) = delete;
   BusyScope& operator=(const BusyScope&) = delete;
@@ -115,6 +113,9 @@ AccountCommands::AccountCommands(MainWindow& window, NewAccountDialog& newAccoun
   connect(window.edDeleteAccount, &QAction::triggered, this,
           &AccountCommands::edDeleteAccountExecute);
   connect(window.edHelp, &QAction::triggered, this, &AccountCommands::edHelpExecute);
+  if (QItemSelectionModel* selection = window.Grid()->selectionModel())
+    connect(selection, &QItemSelectionModel::selectionChanged, this,
+            &AccountCommands::UpdateDeleteEnabled);
   window.edNewAccount->setEnabled(true);
   window.edHelp->setEnabled(true);
   if (EditorPanel* editor = window.Editor())
@@ -136,6 +137,15 @@ void AccountCommands::edNewAccountExecute() {
 }
 
 void AccountCommands::edHelpExecute() { m_infoBox.exec(); }
+
+void AccountCommands::UpdateDeleteEnabled() {
+  if (m_deleting || !m_window.edDeleteAccount) return;
+  const AccountTable& t = m_window.Table();
+  QItemSelectionModel* selection = m_window.Grid()->selectionModel();
+  const bool highlighted = selection && selection->hasSelection();
+  m_window.edDeleteAccount->setEnabled(highlighted && t.Current() != kNoRow &&
+                                       !t.Text(dbaccount).empty());
+}
 
 std::vector<RowId> AccountCommands::SelectedRows() const {
   std::vector<int> rows;
@@ -180,11 +190,9 @@ void AccountCommands::edDeleteAccountExecute() {
   m_confirmation.ClearList();
   // The accounts are fixed here, by row, in the order the confirmation lists them.
   // The highlighted rows; with none highlighted, the current row.
+  // The highlighted rows and no other: with none highlighted there is nothing to delete.
   std::vector<RowId> rows = SelectedRows();
-  if (rows.empty()) {
-    if (table.Current() == kNoRow) return;
-    rows = {table.Current()};
-  }
+  if (rows.empty()) return;
   std::vector<std::string> names;
   for (RowId row : rows) {
     names.emplace_back(table.Text(row, dbaccount));

@@ -29,6 +29,8 @@ class AccountCommands : public QObject {
   void edHelpExecute();
 
   bool Deleting() const { return m_deleting; }
+  // Delete Account needs a highlighted row: the one the confirmation will list.
+  void UpdateDeleteEnabled();
 
   // Why a name cannot be typed as "ACCOUNT name DELETE": a blank would end the name early
   // and a control character would split or alter the line. Empty when it can.
