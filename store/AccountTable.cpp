@@ -190,7 +190,13 @@ void AccountTable::ReserveRows(size_t rows) {
   m_order.reserve(n);
   m_view.reserve(n);
   m_viewPos.reserve(n);
-  m_nameHash.reserve(n);
+  if (n > m_nameHash.capacity()) {
+    std::vector<std::uint32_t> hashes;
+    hashes.reserve(n);
+    AdviseHugePages(hashes.data(), n * sizeof(std::uint32_t));
+    hashes.insert(hashes.end(), m_nameHash.begin(), m_nameHash.end());
+    m_nameHash.swap(hashes);
+  }
 }
 
 // --- view -----------------------------------------------------------------------------
