@@ -19,6 +19,25 @@ bool IsHex(char c) {
 // Row and column limits of a worksheet.
 constexpr std::int64_t kMaxSheetRows = 1048576;
 
+// The cell text into `out`, reused from cell to cell: most cells are plain ASCII and cost a
+// copy, no conversion and no allocation.
+const char* CellTextInto(std::string_view cp1252, std::string& out) {
+  const bool ascii = std::all_of(cp1252.begin(), cp1252.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii && cp1252.find("_x") == std::string_view::npos)
+    out.assign(cp1252);
+  else
+    out = XlsxCellText(cp1252);
+  return out.c_str();
+}
+
+// Characters of an integer written in decimal.
+std::size_t DecimalWidth(std::int32_t v) {
+  std::size_t n = v < 0 ? 2 : 1;
+  for (std::int64_t a = v < 0 ? -static_cast<std::int64_t>(v) : v; a >= 10; a /= 10) ++n;
+  return n;
+}
+
 }  // namespace
 
 std::string XlsxCellText(std::string_view cp1252) {
@@ -95,14 +114,14 @@ ExportResult ExportXlsx(const AccountTable& table, const std::vector<ExportColum
       if (FieldInfoOf(f).isInteger) {
         const auto v = table.Int(row, f);
         if (!v) continue;
-        widths[c] = std::max(widths[c], std::to_string(*v).size());
+        widths[c] = std::max(widths[c], DecimalWidth(*v));
         if (!check(worksheet_write_number(sheet, r, col, *v, nullptr))) return false;
       } else {
         const std::string_view bytes = table.Text(row, f);
         if (bytes.empty()) continue;
         widths[c] = std::max(widths[c], bytes.size());  // one character per byte
-        text = XlsxCellText(bytes);
-        if (!check(worksheet_write_string(sheet, r, col, text.c_str(), nullptr))) return false;
+        if (!check(worksheet_write_string(sheet, r, col, CellTextInto(bytes, text), nullptr)))
+          return false;
       }
     }
     ++r;

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -183,7 +182,11 @@ class AccountTable {
   // Finds an account by its exact name (letter case included) within the view: the
   // current row if it is so named, else the first such row from the top. Commits a pending
   // row first. Returns false (current row unchanged) when there is none.
+  // The first lookups scan the rows' name hashes (under 0.1 ms per million rows); a hash
+  // index is built only once enough lookups have come to pay for it, so laying a short
+  // update file over a large table costs in proportion to its sections.
   bool Locate(std::string_view name);
+  bool NameIndexBuilt() const { return !m_nameSlots.empty(); }  // for tests and benchmarks
 
   // --- Filter -------------------------------------------------------------------------
   void SetFilter(Predicate p);  // does not switch filtering on
@@ -278,9 +281,10 @@ class AccountTable {
   void InsertIntoView(RowId row);
   void NotifyRowChanged(RowId row);
   void NotifyCurrent();
+  template <typename Visit>
+  void ForEachHashed(std::uint32_t hash, Visit&& visit) const;
   void IndexAdd(RowId row);
-  void IndexRemove(RowId row);
-  void BuildIndex();
+  void BuildIndex(size_t rows);
   void SetTextRef(Field f, TextRef stored);
 
   std::vector<Row> m_rows;              // by RowId; deleted rows stay dead until Empty
@@ -297,10 +301,17 @@ class AccountTable {
   int m_updating = 0;
   std::vector<Listener*> m_listeners;
 
-  // Names -> the rows so named, chained through m_nameNext; built on the first Locate.
-  bool m_indexBuilt = false;
-  std::unordered_map<std::string_view, RowId> m_nameHead;
-  std::vector<RowId> m_nameNext;
+  // By RowId: a hash of the row's name (detail::NameHash), 0 for a deleted or unnamed row;
+  // kept from the row's creation on (the account file's reader hashes each name as it
+  // parses it, while the name is in cache).
+  std::vector<std::uint32_t> m_nameHash;
+  // Built after kScansBeforeIndex lookups from m_nameHash alone: rows by name hash, open
+  // addressing, at most three quarters full. A renamed row is added again under its new
+  // hash; its old entry no longer matches its hash and is passed over, as are rows outside
+  // the view.
+  std::vector<RowId> m_nameSlots;
+  size_t m_nameSlotsUsed = 0;
+  int m_scans = 0;  // lookups answered by a scan since the table was emptied
 
   std::vector<std::unique_ptr<char[]>> m_buffers;  // adopted files and arena blocks
   std::vector<const char*> m_bufferBase;

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "store/AccountTable.h"
+#include "store/NameHash.h"
 
 namespace kov {
 
@@ -38,10 +39,11 @@ void AccountTable::Loader::BeginRow(std::string_view name, int status) {
   m_row->ints[SlotOf(dbstatus)] = status;
   m_row->ints[SlotOf(dbcounter)] = -1;
   m_row->nullMask = 0;
-  if (t.m_indexBuilt) {
-    t.m_nameNext.push_back(kNoRow);
-    t.IndexAdd(m_id);
-  }
+  // The name as stored: cut to the field's capacity.
+  const std::string_view stored =
+      name.substr(0, static_cast<size_t>(kFieldInfos[dbaccount].capacity));
+  t.m_nameHash.push_back(stored.empty() ? 0 : detail::NameHash(stored));
+  if (!t.m_nameSlots.empty() && !stored.empty()) t.IndexAdd(m_id);
   // Like a row appended by hand: in the view and current while it is filled.
   t.m_viewPos[m_id] = static_cast<std::int32_t>(t.m_view.size());
   t.m_view.push_back(m_id);

@@ -70,10 +70,25 @@ TEST(AccountTable, EveryPostNotifies) {
   t.RemoveListener(&rec);
 }
 
-TEST(AccountTable, LocateByExactNameWithinTheView) {
+// Locate answers the same whether it scans the names' hashes (the first lookups) or goes
+// through the index built once enough lookups have come.
+class Locate : public ::testing::TestWithParam<bool> {
+ protected:
+  // Lookups of a name nobody has until the index is there, when the case wants it.
+  void Ready(AccountTable& t) {
+    if (!GetParam()) return;
+    const RowId current = t.Current();
+    for (int i = 0; i < 1000 && !t.NameIndexBuilt(); ++i) t.Locate("nobody");
+    ASSERT_TRUE(t.NameIndexBuilt());
+    ASSERT_EQ(t.Current(), current);
+  }
+};
+
+TEST_P(Locate, ByExactNameWithinTheView) {
   AccountTable t;
   for (const char* n : {"Bobby", "bob", "testing", "test", "bob"}) Add(t, n);
   t.SetCurrent(RowNamed(t, "Bobby"));
+  Ready(t);
   EXPECT_FALSE(t.Locate("Bob"));
   EXPECT_EQ(t.Current(), RowNamed(t, "Bobby"));  // unchanged when not found
   EXPECT_TRUE(t.Locate("bob"));
@@ -97,7 +112,59 @@ TEST(AccountTable, LocateByExactNameWithinTheView) {
   t.Delete();
   EXPECT_FALSE(t.Locate("renamed"));
   EXPECT_TRUE(t.Locate("test"));
+  EXPECT_EQ(t.NameIndexBuilt(), GetParam());
 }
+
+TEST_P(Locate, FirstFromTheTopFollowsTheSortAndNewRows) {
+  AccountTable t;
+  for (const char* n : {"x", "a", "x", "b"}) Add(t, n);
+  const RowId first = RowNamed(t, "x", 0), second = RowNamed(t, "x", 1);
+  t.SetCurrent(RowNamed(t, "a"));
+  Ready(t);
+  // Sorted so that the later x stands on top.
+  t.SetOrder({second, RowNamed(t, "a"), first, RowNamed(t, "b")});
+  t.SetCurrent(RowNamed(t, "b"));
+  ASSERT_TRUE(t.Locate("x"));
+  EXPECT_EQ(t.Current(), second);
+  // A row appended unnamed and named afterwards, a name given back, a name taken away.
+  Add(t, "new");
+  t.SetCurrent(RowNamed(t, "b"));
+  ASSERT_TRUE(t.Locate("new"));
+  t.SetText(dbaccount, "");
+  t.Post();
+  t.SetCurrent(RowNamed(t, "b"));
+  EXPECT_FALSE(t.Locate("new"));
+  ASSERT_TRUE(t.Locate("a"));
+  t.SetText(dbaccount, "new");
+  t.SetText(dbaccount, "a");
+  t.Post();
+  t.SetCurrent(RowNamed(t, "b"));
+  EXPECT_TRUE(t.Locate("a"));
+  EXPECT_FALSE(t.Locate("new"));
+}
+
+TEST_P(Locate, ManyRowsAddedAfterTheFirstLookups) {
+  // Enough rows after the index was built that it has to grow, twice over.
+  AccountTable t;
+  Add(t, "first");
+  Ready(t);
+  for (int i = 0; i < 3000; ++i) Add(t, ("n" + std::to_string(i)).c_str());
+  for (const int i : {0, 1, 1499, 2999}) {
+    ASSERT_TRUE(t.Locate("n" + std::to_string(i))) << i;
+    EXPECT_EQ(t.Text(dbaccount), "n" + std::to_string(i));
+  }
+  EXPECT_TRUE(t.Locate("first"));
+  EXPECT_FALSE(t.Locate("n3000"));
+  t.Empty();
+  Add(t, "again");
+  EXPECT_TRUE(t.Locate("again"));
+  EXPECT_FALSE(t.Locate("first"));
+}
+
+INSTANTIATE_TEST_SUITE_P(AccountTable, Locate, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "ThroughTheIndex" : "ByScanning";
+                         });
 
 TEST(AccountTable, StoredRowIsJudgedAgainAtOnce) {
   AccountTable t;

@@ -186,18 +186,53 @@ TEST_F(UpdateFile, NewAccountAndDefaults) {
   EXPECT_EQ(At("d", dbcounter), "-1");
 }
 
-TEST_F(UpdateFile, ExactNameOnly) {
+// The same rules for a short update file and for one long enough that its sections are
+// found through the table's name index: the sections that matter come after 300 others.
+class UpdateFileSections : public UpdateFile, public ::testing::WithParamInterface<int> {
+ protected:
+  std::string Filler() const {
+    std::string s;
+    for (int i = 0; i < GetParam(); ++i) s += "[filler" + std::to_string(i) + "]\n";
+    return s;
+  }
+};
+
+TEST_P(UpdateFileSections, ExactNameOnly) {
   // bobby ahead of bob: the section for bob updates bob, never bobby.
   Load("[bobby]\n[bob]\n[Green12]\n[green]\n",
-       "[bob]\nPASSWORD=p1\n[green]\nPASSWORD=p2\n[Bob]\nPASSWORD=p3\n");
-  EXPECT_EQ(t.RowCount(), 5);
+       Filler() + "[bob]\nPASSWORD=p1\n[green]\nPASSWORD=p2\n[Bob]\nPASSWORD=p3\n");
+  EXPECT_EQ(t.RowCount(), 5 + GetParam());
   EXPECT_EQ(At("bob", dbpasswort), "p1");
   EXPECT_EQ(At("bob", dbstatus), "1");
   EXPECT_EQ(At("bobby", dbstatus), "0");
   EXPECT_EQ(At("green", dbpasswort), "p2");
   EXPECT_EQ(At("Green12", dbstatus), "0");
   EXPECT_EQ(At("Bob", dbstatus), "2");  // letter case matters: a second row Bob
+  EXPECT_EQ(t.NameIndexBuilt(), GetParam() > 0);
 }
+
+TEST_P(UpdateFileSections, FirstRowOfTheNameWins) {
+  // Twice the same account in the account file: its section updates the first row only.
+  Load("[dup]\nPASSWORD=a\n[dup]\nPASSWORD=b\n", Filler() + "[dup]\nPASSWORD=c\n");
+  EXPECT_EQ(At("dup", dbpasswort, 0), "c");
+  EXPECT_EQ(At("dup", dbstatus, 0), "1");
+  EXPECT_EQ(At("dup", dbpasswort, 1), "b");
+  EXPECT_EQ(At("dup", dbstatus, 1), "0");
+}
+
+TEST_P(UpdateFileSections, NameLongerThanTheField) {
+  // The account file's row holds the name's first 100 bytes: a section of those finds it,
+  // a section of the whole name does not and adds a row.
+  const std::string whole(120, 'L'), held = whole.substr(0, 100);
+  Load("[a]\n[" + whole + "]\n",
+       Filler() + "[" + held + "]\nPASSWORD=h\n[" + whole + "]\nPASSWORD=w\n");
+  EXPECT_EQ(At(held.c_str(), dbpasswort, 0), "h");
+  EXPECT_EQ(At(held.c_str(), dbstatus, 0), "1");
+  EXPECT_EQ(At(held.c_str(), dbpasswort, 1), "w");
+  EXPECT_EQ(At(held.c_str(), dbstatus, 1), "2");
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadAccountUpdateFile, UpdateFileSections, ::testing::Values(0, 300));
 
 TEST_F(UpdateFile, CommentKeptAsReadAndRepeatedSections) {
   Load("[a]\nTAG.COMMENT=old\n[b]\nTAG.COMMENT=keep\n",
