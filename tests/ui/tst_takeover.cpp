@@ -114,7 +114,7 @@ class TestTakeOver : public QObject {
     QVERIFY(LogHas(l.fixture.Form(), FormatText(Ui("ext_Log_TakenOver"), {1, 0})));
   }
 
-  // A Save that does not reach the server keeps the Part's own text and says below it what
+  // A Save that does not reach the server keeps the fixed text and says below it what
   // happened, where the changes are and when the server takes them over; the log says the
   // same, the status bar names the server's state and the rows stay pending.
   void aSaveThatDoesNotReachTheServerSaysWhatHappened_data() {

@@ -36,7 +36,7 @@ QTableWidgetItem* ReadOnlyItem(const QString& text) {
 
 CharacterWindow::CharacterWindow(QWidget* parent) : QDialog(parent) {
   setObjectName("CharInfoForm");
-  setWindowTitle("Charakter Info");
+  setWindowTitle(Ui("ext_Char_Title"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setModal(true);
@@ -61,7 +61,7 @@ CharacterWindow::CharacterWindow(QWidget* parent) : QDialog(parent) {
   m_skillsBox->setObjectName("GroupBox3");
   SkillList = new QTableWidget(1, 2, m_skillsBox);
   SkillList->setObjectName("SkillList");
-  SkillList->setHorizontalHeaderLabels({"Skill Name", "Wert"});
+  SkillList->setHorizontalHeaderLabels({Ui("ext_Char_SkillName"), Ui("ext_Char_SkillValue")});
   SkillList->setColumnWidth(0, kNameColumn);
   SkillList->setColumnWidth(1, kValueColumn);
   SkillList->horizontalHeader()->setStretchLastSection(false);
@@ -119,6 +119,8 @@ void CharacterWindow::ApplyUiText() {
   m_skillsBox->setTitle(Ui("CharInfo_GroupBox3"));
   btnCancel->setText(Ui("CharInfo_Cancel"));
   LabelMoreUID->setText(Ui("CharInfo_MoreUID"));
+  setWindowTitle(Ui("ext_Char_Title"));
+  SkillList->setHorizontalHeaderLabels({Ui("ext_Char_SkillName"), Ui("ext_Char_SkillValue")});
 }
 
 void CharacterWindow::SetCharacterChoices(const QStringList& uids, int index) {
@@ -157,8 +159,8 @@ void CharacterWindow::ReadCharacterFile(const QString& uid) {
   }
   if (result.status == CharacterFileStatus::ReadError) {
     ShowNotice(this, NoticeKind::Warning,
-               QString("Cannot read %1: %2")
-                   .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(result.error)));
+               FormatText(Ui("ext_Char_CannotRead"),
+                          {QString::fromLocal8Bit(path), QString::fromLocal8Bit(result.error)}));
   }
 }
 

@@ -162,16 +162,8 @@ std::vector<RowId> AccountCommands::SelectedRows() const {
 
 QString AccountCommands::NameRefusal(const std::string& name) {
   for (const unsigned char c : name) {
-    if (c == ' ')
-      return QStringLiteral(
-                 "The account \"%1\" was not deleted: its name holds a blank, so the "
-                 "server console would take it for another account.")
-          .arg(FromCp1252(name));
-    if (c < 0x20 || c == 0x7F)
-      return QStringLiteral(
-                 "The account \"%1\" was not deleted: its name holds a control "
-                 "character, which cannot be typed into the server console.")
-          .arg(FromCp1252(name));
+    if (c == ' ') return FormatText(Ui("ext_Delete_Blank"), {FromCp1252(name)});
+    if (c < 0x20 || c == 0x7F) return FormatText(Ui("ext_Delete_Control"), {FromCp1252(name)});
   }
   return {};
 }
@@ -221,10 +213,8 @@ void AccountCommands::edDeleteAccountExecute() {
   for (int i : confirmed) {
     const RowId row = rows[static_cast<size_t>(i)];
     const std::string& name = names[static_cast<size_t>(i)];
-    progress.SetText(QStringLiteral("Deleting the account \"%1\" (%2 of %3)...")
-                         .arg(FromCp1252(name))
-                         .arg(done + 1)
-                         .arg(confirmed.size()));
+    progress.SetText(
+        FormatText(Ui("ext_Delete_Progress"), {FromCp1252(name), done + 1, int(confirmed.size())}));
     progress.SetPosition(done++);
     const QString refusal = NameRefusal(name);
     if (!refusal.isEmpty()) {
@@ -232,13 +222,11 @@ void AccountCommands::edDeleteAccountExecute() {
       continue;
     }
     if (table.ViewIndexOf(row) < 0 || table.Text(row, dbaccount) != name) {
-      refuse(QStringLiteral("The account \"%1\" was not deleted: it is no longer in the table "
-                            "as it was confirmed.")
-                 .arg(FromCp1252(name)));
+      refuse(FormatText(Ui("ext_Delete_Gone"), {FromCp1252(name)}));
       continue;
     }
     const std::string command = "ACCOUNT " + name + " DELETE";
-    m_window.AddLogLine(QStringLiteral("Send: ") + FromCp1252(command), LogPane::IconOut);
+    m_window.AddLogLine(FormatText(Ui("ext_Log_Send"), {FromCp1252(command)}), LogPane::IconOut);
     const ConsoleResult sent = SendConsoleCommand(command, server);
     m_window.ServerStatus()->Show(sent);
     if (sent.Delivered()) {
@@ -247,8 +235,8 @@ void AccountCommands::edDeleteAccountExecute() {
       table.Delete();
       deleted.push_back(name);
     } else {
-      refuse(QStringLiteral("The account \"%1\" was not deleted: %2")
-                 .arg(FromCp1252(name), QString::fromStdString(sent.NoticeText())));
+      refuse(FormatText(Ui("ext_Delete_NotDeleted"),
+                        {FromCp1252(name), QString::fromStdString(sent.NoticeText())}));
     }
     WaitMilliseconds(kCommandPause);
   }
@@ -265,14 +253,12 @@ void AccountCommands::edDeleteAccountExecute() {
     if (!removed.ok) {
       sendUpdate = false;
       ShowNotice(&m_window, NoticeKind::Warning,
-                 QStringLiteral("The deleted accounts could not be taken out of %1:\n%2\n\n"
-                                "\"A\" was not sent, so the server does not take them over "
-                                "again; remove their sections before the next world save.")
-                     .arg(QString::fromStdString(path), QString::fromStdString(removed.error)));
+                 FormatText(Ui("ext_Delete_SectionsKept"), {QString::fromStdString(path)}) + u'\n' +
+                     QString::fromStdString(removed.error) + QStringLiteral("\n\n") +
+                     Ui("ext_Delete_SectionsKeptWhy"));
     } else if (removed.removed > 0) {
-      m_window.AddLogLine(QStringLiteral("Removed %1 pending section(s) of deleted accounts: %2")
-                              .arg(removed.removed)
-                              .arg(QString::fromStdString(path)),
+      m_window.AddLogLine(FormatText(Ui("ext_Log_SectionsRemoved"),
+                                     {removed.removed, QString::fromStdString(path)}),
                           LogPane::IconInfo);
     }
   }
@@ -280,7 +266,7 @@ void AccountCommands::edDeleteAccountExecute() {
     const ConsoleResult sent = SendConsoleCommand("A", server);
     m_window.ServerStatus()->Show(sent);
     if (sent.Delivered()) {
-      m_window.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
+      m_window.AddLogLine(Ui("ext_Log_SendA"), LogPane::IconOut);
     } else {
       const QString text = QString::fromStdString(sent.NoticeText());
       m_window.ReportNotSent(text, QString(text).replace(u'\n', u' '));

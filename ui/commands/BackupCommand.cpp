@@ -53,13 +53,10 @@ QString BackupCommand::BackupPath() const {
 
 bool BackupCommand::MakeBackup(const QString& path) {
   if (!m_form.LoadComplete()) {
-    // The table holds only part of the files, and a backup of it would replace today's
-    // earlier, whole backup.
+    // The table holds only part of the files: a backup of it could not bring them back.
     ShowNotice(&m_form, NoticeKind::Warning,
-               QStringLiteral("The accounts were not loaded completely: reading stopped on an "
-                              "error. A backup now would hold an incomplete table and replace "
-                              "today's backup.\nCorrect the file and choose \"%1\" first.")
-                   .arg(Ui("f1_Action_Reload")));
+               Ui("ext_Backup_Incomplete") + u'\n' +
+                   FormatText(Ui("ext_Load_CorrectFirst"), {Ui("f1_Action_Reload")}));
     return false;
   }
   const std::string date = DateBytes(TodayText());
@@ -81,12 +78,11 @@ bool BackupCommand::MakeBackup(const QString& path) {
   progress.Close();
 
   if (!result.ok) {
-    ShowNotice(
-        &m_form, NoticeKind::Warning,
-        QStringLiteral("The backup was not written.\n") + QString::fromStdString(result.error));
+    ShowNotice(&m_form, NoticeKind::Warning,
+               Ui("ext_Backup_Failed") + u'\n' + QString::fromStdString(result.error));
     return false;
   }
-  m_form.AddLogLine(QString::fromLatin1(kBackupLogText) + path, LogPane::IconOut);
+  m_form.AddLogLine(FormatText(Ui("ext_Log_Backup"), {path}), LogPane::IconOut);
   return true;
 }
 

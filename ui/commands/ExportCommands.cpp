@@ -122,10 +122,11 @@ void ExportCommands::Export(Format format) {
     ExportResult (*write)(const AccountTable&, const std::vector<ExportColumn>&, const std::string&,
                           const ExportProgressFn&);
   };
-  const Kind kind =
-      format == Format::Excel  ? Kind{m_excelCaption, "Excel (*.xlsx)", "xlsx", &ExportXlsx}
-      : format == Format::Html ? Kind{m_htmlCaption, "HTML (*.htm)", "htm", &ExportHtml}
-                               : Kind{Ui("ext_Menu_CSV"), "CSV (*.csv)", "csv", &ExportCsv};
+  const Kind kind = format == Format::Excel
+                        ? Kind{m_excelCaption, Ui("ext_Export_Filter_Excel"), "xlsx", &ExportXlsx}
+                    : format == Format::Html
+                        ? Kind{m_htmlCaption, Ui("ext_Export_Filter_Html"), "htm", &ExportHtml}
+                        : Kind{Ui("ext_Menu_CSV"), Ui("ext_Export_Filter_Csv"), "csv", &ExportCsv};
   const QString& caption = kind.caption;
   FileDialogRequest request{FileDialogRequest::Kind::Save, caption, m_folder, kind.filter,
                             kind.extension};

@@ -46,7 +46,7 @@ NewAccountDialog::NewAccountDialog(AccountTable& table, std::function<void()> fi
                  Qt::WindowCloseButtonHint);
   setModal(true);
 
-  m_group = new QGroupBox(QStringLiteral("Account"), this);
+  m_group = new QGroupBox(this);
   m_group->setObjectName(QStringLiteral("GroupBox1"));
   m_account = new QLineEdit(m_group);
   m_account->setObjectName(QStringLiteral("eAccount"));
@@ -66,9 +66,11 @@ NewAccountDialog::NewAccountDialog(AccountTable& table, std::function<void()> fi
   for (const char* name : kDialogLevels) m_level->addItem(QString::fromLatin1(name));
   m_level->setCurrentIndex(0);
 
-  auto* accountLabel = new QLabel(QStringLiteral("Account"), m_group);
+  m_accountLabel = new QLabel(m_group);
+  auto* accountLabel = m_accountLabel;
   accountLabel->setBuddy(m_account);
-  auto* levelLabel = new QLabel(QStringLiteral("PLevel"), m_group);
+  m_levelLabel = new QLabel(m_group);
+  auto* levelLabel = m_levelLabel;
   levelLabel->setBuddy(m_level);
   auto* grid = new QGridLayout(m_group);
   grid->addWidget(accountLabel, 0, 0);
@@ -108,6 +110,9 @@ void NewAccountDialog::ApplyUiText() {
   m_cancel->setText(Ui("f2_b_Cancel"));
   m_passwordLabel->setText(Ui("f2_b_Password"));
   m_passwordButton->setToolTip(Ui("prefs_pw_Hint"));
+  m_group->setTitle(Ui("ext_NewAccount_Account"));
+  m_accountLabel->setText(Ui("ext_NewAccount_Account"));
+  m_levelLabel->setText(Ui("ext_NewAccount_PLevel"));
 }
 
 void NewAccountDialog::GeneratePasswordClick() {

@@ -45,6 +45,8 @@ class NewAccountDialog : public QDialog {
   QLineEdit* m_account = nullptr;
   QLineEdit* m_password = nullptr;
   QLabel* m_passwordLabel = nullptr;
+  QLabel* m_accountLabel = nullptr;
+  QLabel* m_levelLabel = nullptr;
   QToolButton* m_passwordButton = nullptr;
   QComboBox* m_level = nullptr;
   QPushButton* m_insert = nullptr;

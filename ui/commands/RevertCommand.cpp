@@ -92,7 +92,7 @@ int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {
     const RemoveSectionsResult r = RemoveAccountSections(updateFile, names);
     if (!r.ok)
       ShowNotice(&m_form, NoticeKind::Error,
-                 QStringLiteral("Nothing was reverted: %1").arg(QString::fromStdString(r.error)));
+                 FormatText(Ui("ext_Revert_Failed"), {QString::fromStdString(r.error)}));
     return r.ok;
   };
   if (!changed.empty() && !takeOut(changed)) changed.clear();

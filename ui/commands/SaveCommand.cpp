@@ -32,18 +32,14 @@ bool SaveCommand::Save() {
   if (!m_form.LoadComplete()) {
     // The table holds only part of the files: writing it would drop pending changes.
     ShowNotice(&m_form, NoticeKind::Warning,
-               QStringLiteral("The accounts were not loaded completely: reading stopped on an "
-                              "error. Saving now could replace pending changes in %1 with an "
-                              "incomplete table.\nCorrect the file and choose \"%2\" first.")
-                   .arg(QString::fromLatin1(kUpdateFileName), Ui("f1_Action_Reload")));
+               FormatText(Ui("ext_Save_Incomplete"), {QString::fromLatin1(kUpdateFileName)}) +
+                   u'\n' + FormatText(Ui("ext_Load_CorrectFirst"), {Ui("f1_Action_Reload")}));
     return false;
   }
   ProgramSettings& settings = m_form.Settings();
   const QString dir = m_form.LoadedAccountDir();
   if (dir != QString::fromStdString(settings.ACCOUNTDIR))
-    m_form.AddLogLine(
-        QStringLiteral("Saving into the folder the accounts were loaded from: ") + dir,
-        LogPane::IconInfo);
+    m_form.AddLogLine(FormatText(Ui("ext_Log_SaveOtherFolder"), {dir}), LogPane::IconInfo);
 
   const std::string accountDir = QDir::toNativeSeparators(dir).toStdString();
   const std::string accountFile = JoinPath(accountDir, kAccountFileName);
@@ -105,24 +101,23 @@ bool SaveCommand::Save() {
       ShowNotice(&m_form, NoticeKind::Warning, Ui("msg_file_not_found") + path);
       return false;
     case SaveResult::Status::ValueRefused:
-      ShowNotice(&m_form, NoticeKind::Warning,
-                 QStringLiteral("Nothing was saved: the account \"%1\" holds a line break or a "
-                                "NUL character in %2, which would split it into several lines "
-                                "of %3.")
-                     .arg(FromCp1252(result.account), QString::fromStdString(result.field), path));
+      ShowNotice(
+          &m_form, NoticeKind::Warning,
+          FormatText(Ui("ext_Save_ValueRefused"),
+                     {FromCp1252(result.account), QString::fromStdString(result.field), path}));
       return false;
     case SaveResult::Status::WriteFailed:
       ShowNotice(&m_form, NoticeKind::Error,
-                 QStringLiteral("Nothing was saved; %1 is unchanged.\n%2")
-                     .arg(path, QString::fromStdString(result.message)));
+                 FormatText(Ui("ext_Save_WriteFailed"), {path}) + u'\n' +
+                     QString::fromStdString(result.message));
       return false;
     case SaveResult::Status::Written:
       break;
   }
-  m_form.AddLogLine(QStringLiteral("Save ") + path, LogPane::IconOut);
+  m_form.AddLogLine(FormatText(Ui("ext_Log_Save"), {path}), LogPane::IconOut);
   if (!running) m_form.ServerStatus()->Show(ServerProbe{ServerState::NotRunning, {}});
   if (!live) {
-    // The Part's notice first, then what it means for these changes.
+    // The fixed notice first, then what it means for these changes.
     const QString why =
         FormatText(Ui(running ? "ext_Save_AutoUpdateOff" : "ext_Save_NotRunning"), {path});
     m_form.AddLogLine(why, LogPane::IconInfo);
@@ -130,7 +125,7 @@ bool SaveCommand::Save() {
                Ui("msg_Acc_Update") + QStringLiteral("\n\n") + why);
   } else if (result.told) {
     m_form.ServerStatus()->Show(told);
-    m_form.AddLogLine(QStringLiteral("Send: A (Account Update)"), LogPane::IconOut);
+    m_form.AddLogLine(Ui("ext_Log_SendA"), LogPane::IconOut);
     m_form.AddLogLine(FormatText(Ui("ext_Log_TakenOver"), {result.takenOver, result.waiting}),
                       result.waiting ? LogPane::IconInfo : LogPane::IconOut);
   } else {

@@ -29,21 +29,21 @@
 namespace kov {
 
 const std::array<EditorPanel::Toggle, 15> EditorPanel::kToggles = {{
-    {"cbAdminPriv", "Admin Priv", 0x0001},
-    {"cbGMPrivs", "GM Privs", 0x0002},
-    {"cbCounselorPrivs", "Counselor Privs", 0x0004},
-    {"cbHearGMPages", "Hear GM Pages", 0x0008},
-    {"cbHearAll", "Hear All", 0x0010},
-    {"cbMoveAll", "Move All", 0x0020},
-    {"cbCombatDetailMsg", "Combat Detail Msg", 0x0040},
-    {"cbDebugMode", "Debug Mode", 0x0080},
-    {"cbEmailIsValid", "Email is valid", 0x0100},
-    {"cbPrivShowSet", "Privshow set", 0x0200},
-    {"cbAllowGMToggle", "Allow GM toggle", 0x0400},
-    {"cbJailed", "Jailed", 0x0800},
-    {"cbT2A", "T2A", 0x1000},
-    {"cbBlocked", "Blocked", 0x2000},
-    {"cbAllShowEnabled", "All Show enabled", 0x4000},
+    {"cbAdminPriv", "Admin Priv", 0x0001, "ext_Flag_AdminPriv"},
+    {"cbGMPrivs", "GM Privs", 0x0002, "ext_Flag_GMPrivs"},
+    {"cbCounselorPrivs", "Counselor Privs", 0x0004, "ext_Flag_CounselorPrivs"},
+    {"cbHearGMPages", "Hear GM Pages", 0x0008, "ext_Flag_HearGMPages"},
+    {"cbHearAll", "Hear All", 0x0010, "ext_Flag_HearAll"},
+    {"cbMoveAll", "Move All", 0x0020, "ext_Flag_MoveAll"},
+    {"cbCombatDetailMsg", "Combat Detail Msg", 0x0040, "ext_Flag_CombatDetailMsg"},
+    {"cbDebugMode", "Debug Mode", 0x0080, "ext_Flag_DebugMode"},
+    {"cbEmailIsValid", "Email is valid", 0x0100, "ext_Flag_EmailIsValid"},
+    {"cbPrivShowSet", "Privshow set", 0x0200, "ext_Flag_PrivShowSet"},
+    {"cbAllowGMToggle", "Allow GM toggle", 0x0400, "ext_Flag_AllowGMToggle"},
+    {"cbJailed", "Jailed", 0x0800, "ext_Flag_Jailed"},
+    {"cbT2A", "T2A", 0x1000, "ext_Flag_T2A"},
+    {"cbBlocked", "Blocked", 0x2000, "ext_Flag_Blocked"},
+    {"cbAllShowEnabled", "All Show enabled", 0x4000, "ext_Flag_AllShowEnabled"},
 }};
 
 namespace {
@@ -53,22 +53,22 @@ constexpr int kFieldLength = 100;
 const char* const kLanguages[] = {"ENU", "DEU", "CHT", "ESP", "FRA", "JPN", "KOR"};
 
 struct Display {
-  const char* caption;
+  const char* key;  // UiText: the caption
   const char* name;
   Field field;
 };
 const Display kDisplays[7] = {
-    {"TotalConnectTime:", "lbTotalConnectTime", dbtotalct},
-    {"LastConnectTime:", "lbLastConnectTime", dblastct},
-    {"LastConnectDate:", "lbLastConnectDate", dblastcd},
-    {"FirstConnectDate:", "lbFirstConnectDate", dbfirstcd},
-    {"LastCharUID:", "lbLastCharUID", dblastcuid},
-    {"FirstIP:", "lbFirstIP", dbfirstip},
-    {"LastIP:", "lbLastIP", dblastip},
+    {"ext_Conn_TotalConnectTime", "lbTotalConnectTime", dbtotalct},
+    {"ext_Conn_LastConnectTime", "lbLastConnectTime", dblastct},
+    {"ext_Conn_LastConnectDate", "lbLastConnectDate", dblastcd},
+    {"ext_Conn_FirstConnectDate", "lbFirstConnectDate", dbfirstcd},
+    {"ext_Conn_LastCharUID", "lbLastCharUID", dblastcuid},
+    {"ext_Conn_FirstIP", "lbFirstIP", dbfirstip},
+    {"ext_Conn_LastIP", "lbLastIP", dblastip},
 };
 
-QLabel* BlueCaption(const char* text, QWidget* parent) {
-  auto* l = new QLabel(QString::fromLatin1(text), parent);
+QLabel* BlueCaption(QWidget* parent) {
+  auto* l = new QLabel(parent);
   QPalette pal = l->palette();
   pal.setColor(QPalette::WindowText, Qt::blue);
   l->setPalette(pal);
@@ -125,6 +125,7 @@ void EditorPanel::BuildLayout() {
   // Fields at the left.
   auto* fields = new QGridLayout;
   fields->setVerticalSpacing(2);
+  fields->setHorizontalSpacing(6);  // a longer caption ("Kommentar") must not touch its field
   auto makeEdit = [this](const char* name, Field field) {
     auto* e = new QLineEdit(this);
     e->setObjectName(QString::fromLatin1(name));
@@ -165,7 +166,7 @@ void EditorPanel::BuildLayout() {
   m_generatePassword->setObjectName(QStringLiteral("SpeedButton1"));
   m_generatePassword->setAutoRaise(true);
   m_generatePassword->setText(QStringLiteral("*"));
-  m_generatePassword->setToolTip(QStringLiteral("create Password"));
+  m_generatePassword->setToolTip(Ui("ext_Editor_GeneratePassword"));
   m_generatePassword->setFocusPolicy(Qt::NoFocus);
   connect(m_generatePassword, &QToolButton::clicked, this, &EditorPanel::GeneratePasswordClick);
   auto* passwordRow = new QHBoxLayout;
@@ -195,7 +196,8 @@ void EditorPanel::BuildLayout() {
     m_shown[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
   }
   for (int i = 0; i < 4; ++i) {
-    connection->addWidget(BlueCaption(kDisplays[i].caption, this));
+    m_displayCaptions[static_cast<size_t>(i)] = BlueCaption(this);
+    connection->addWidget(m_displayCaptions[static_cast<size_t>(i)]);
     connection->addWidget(m_shown[i]);
   }
   connection->addStretch(1);
@@ -213,7 +215,8 @@ void EditorPanel::BuildLayout() {
   countRow->addWidget(m_charCount);
   countRow->addStretch(1);
   chars->addLayout(countRow);
-  chars->addWidget(new QLabel(QStringLiteral("UID's:"), this));
+  m_uidsCaption = new QLabel(this);
+  chars->addWidget(m_uidsCaption);
   m_characterList = new QListWidget(this);
   m_characterList->setObjectName(QStringLiteral("ListBox1"));
   m_characterList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -221,7 +224,8 @@ void EditorPanel::BuildLayout() {
   m_characterList->setContextMenuPolicy(Qt::CustomContextMenu);
   chars->addWidget(m_characterList);
   for (int i = 4; i < 7; ++i) {
-    chars->addWidget(BlueCaption(kDisplays[i].caption, this));
+    m_displayCaptions[static_cast<size_t>(i)] = BlueCaption(this);
+    chars->addWidget(m_displayCaptions[static_cast<size_t>(i)]);
     chars->addWidget(m_shown[i]);
   }
   chars->addStretch(1);
@@ -229,7 +233,7 @@ void EditorPanel::BuildLayout() {
 
   m_charPopup = new QMenu(this);
   m_charPopup->setObjectName(QStringLiteral("Popup_ShowCharInfo"));
-  m_showCharInfo = m_charPopup->addAction(QStringLiteral("Show Char Infos"));
+  m_showCharInfo = m_charPopup->addAction(Ui("ext_Menu_ShowCharInfo"));
   m_showCharInfo->setObjectName(QStringLiteral("edShowCharInfoForm"));
   m_showCharInfo->setEnabled(false);
   connect(m_characterList, &QListWidget::itemSelectionChanged, this,
@@ -397,8 +401,7 @@ bool EditorPanel::ReadFlags(std::uint32_t& value) {
   const std::string_view text = m_table.Text(dbpriv);
   const auto v = ParsePrivFlags(text);
   if (!v) {
-    ShowNotice(this, NoticeKind::Error,
-               QStringLiteral("'%1' is not a valid integer value.").arg(FromCp1252(text)));
+    ShowNotice(this, NoticeKind::Error, FormatText(Ui("ext_Edit_NotInteger"), {FromCp1252(text)}));
     return false;
   }
   value = *v;
@@ -508,20 +511,16 @@ std::optional<std::string> EditorPanel::Encode(QLineEdit* edit) {
   const QString text = edit->text();
   for (QChar c : text) {
     if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) {
-      ShowNotice(this, NoticeKind::Warning,
-                 QStringLiteral("A field cannot hold a line break or a NUL character: each would "
-                                "split the account in the update file. The text was not stored."));
+      ShowNotice(this, NoticeKind::Warning, Ui("ext_Edit_LineBreak"));
       return std::nullopt;
     }
   }
   QString bad;
   auto bytes = ToCp1252(text, &bad);
   if (!bytes) {
-    ShowNotice(this, NoticeKind::Warning,
-               QStringLiteral("The character \"%1\" (U+%2) cannot be stored: the server's files "
-                              "hold Windows-1252 text only. The text was not stored.")
-                   .arg(bad)
-                   .arg(bad.isEmpty() ? 0 : bad.at(0).unicode(), 4, 16, QLatin1Char('0')));
+    const QString code =
+        QStringLiteral("%1").arg(bad.isEmpty() ? 0 : bad.at(0).unicode(), 4, 16, QLatin1Char('0'));
+    ShowNotice(this, NoticeKind::Warning, FormatText(Ui("ext_Edit_NotCp1252"), {bad, code}));
   }
   return bytes;
 }
@@ -604,6 +603,15 @@ void EditorPanel::ApplyUiText() {
   for (int i = 0; i < 6; ++i) m_labels[i]->setText(Ui(kKeys[i]));
   SetFlagsCaption(m_captionFlags);
   m_characterList->setToolTip(Ui("Hint_CharInfo"));
+  for (size_t i = 0; i < kToggles.size(); ++i) {
+    m_boxes[i]->setText(Ui(kToggles[i].key));
+    m_actions[i]->setText(Ui(kToggles[i].key));
+  }
+  for (size_t i = 0; i < m_displayCaptions.size(); ++i)
+    m_displayCaptions[i]->setText(Ui(kDisplays[i].key));
+  m_uidsCaption->setText(Ui("ext_Editor_Uids"));
+  m_showCharInfo->setText(Ui("ext_Menu_ShowCharInfo"));
+  m_generatePassword->setToolTip(Ui("ext_Editor_GeneratePassword"));
 }
 
 void EditorPanel::ShowStartupBalloon() {

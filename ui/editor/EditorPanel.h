@@ -31,8 +31,9 @@ class EditorPanel : public QGroupBox {
  public:
   struct Toggle {
     const char* action;
-    const char* caption;
+    const char* caption;  // the action's own name, kept as it is; the box shows `key`
     std::uint32_t bit;
+    const char* key;  // UiText
   };
   static const std::array<Toggle, 15> kToggles;  // column by column, top to bottom
   enum ToggleIndex { JailedToggle = 11, BlockedToggle = 13 };
@@ -121,6 +122,8 @@ class EditorPanel : public QGroupBox {
   QLabel* m_charCountCaption = nullptr;
   ValueLabel* m_charCount = nullptr;
   QListWidget* m_characterList = nullptr;
+  std::array<QLabel*, 7> m_displayCaptions{};  // the connection data's captions
+  QLabel* m_uidsCaption = nullptr;
   QMenu* m_charPopup = nullptr;
   QAction* m_showCharInfo = nullptr;
   QGroupBox* m_privFlagsBox = nullptr;

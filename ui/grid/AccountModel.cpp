@@ -41,9 +41,13 @@ AccountIcon AccountModel::IconOf(const AccountTable& table, RowId row) {
 
 AccountModel::AccountModel(AccountTable& table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table) {
-  m_titles = {"S", "Account", "Password", "PLevel", "EMail", "Priv Flags", "Days"};
-  m_hints = {"Status", "Account Name",         "Password", "User Level", "EMail",
-             "",       "Last Login x days ago"};
+  // The window sets them again with every language.
+  m_titles = {Ui("f1_Grid_Status"),     Ui("f1_Grid_Account"), Ui("f1_Grid_Password"),
+              Ui("f1_Grid_PLevel"),     Ui("f1_Grid_EMail"),   Ui("ext_Grid_PrivFlags"),
+              Ui("f1_Grid_LastConnect")};
+  m_hints = {Ui("f1_Grid_Status_Hint"),     Ui("f1_Grid_Account_Hint"), Ui("f1_Grid_Password_Hint"),
+             Ui("f1_Grid_PLevel_hint"),     Ui("f1_Grid_EMail_Hint"),   QString(),
+             Ui("f1_Grid_LastConnect_Hint")};
   m_table.AddListener(this);
 }
 

@@ -30,12 +30,10 @@ FilterTabs::FilterTabs(AccountTable& table, QWidget* parent) : QWidget(parent), 
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   m_filterTabBar = MakeTabBar("TabControl1", this);
-  for (const char* caption :
-       {"All", "Guest", "Player", "Staff", "Blocked", "Jailed", "Char Count", "Not blocked"})
-    m_filterTabBar->addTab(QString::fromLatin1(caption));
+  // Texts come with ApplyUiText.
+  for (int i = 0; i < 8; ++i) m_filterTabBar->addTab(QString());
   m_charCountTabBar = MakeTabBar("TabControl2", this);
-  for (const char* caption : {"0 Chars", "1 Char", "2 Chars", "3 Chars", "4 Chars", "5 Chars"})
-    m_charCountTabBar->addTab(QString::fromLatin1(caption));
+  for (int i = 0; i <= 5; ++i) m_charCountTabBar->addTab(QString());
   m_charCountTabBar->hide();
   layout->addWidget(m_filterTabBar);
   layout->addWidget(m_charCountTabBar);
@@ -161,6 +159,11 @@ void FilterTabs::ApplyUiText() {
   static const char* const kKeys[6] = {"f1_Tab_1", "f1_Tab_2", "f1_Tab_3",
                                        "f1_Tab_4", "f1_Tab_5", "f1_Tab_6"};
   for (int i = 0; i < 6; ++i) m_filterTabBar->setTabText(i, Ui(kKeys[i]));
+  m_filterTabBar->setTabText(6, Ui("ext_Tab_CharCount"));
+  m_filterTabBar->setTabText(7, Ui("ext_Tab_NotBlocked"));
+  for (int i = 0; i <= 5; ++i)
+    m_charCountTabBar->setTabText(
+        i, FormatText(Ui(i == 1 ? "ext_Tab_OneChar" : "ext_Tab_Chars"), {i}));
 }
 
 }  // namespace kov

@@ -99,7 +99,7 @@ QString SystemLine() {
 #else
   servicePack = QSysInfo::kernelVersion();
 #endif
-  return FormatText(QStringLiteral("%s %s (Build %d)"), {product, servicePack, build});
+  return FormatText(Ui("ext_Info_Build"), {product, servicePack, build});
 }
 
 void InfoBox::SetUrlOpener(UrlOpener opener) { Opener() = std::move(opener); }
@@ -116,7 +116,7 @@ InfoBox::InfoBox(const QString& programFile, QWidget* parent) : QDialog(parent) 
   setObjectName(QStringLiteral("Form3"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
-  setWindowTitle(QStringLiteral("Info..."));
+  setWindowTitle(Ui("f1_Action_Help"));
   setModal(true);
 
   m_banner = new QLabel(this);
@@ -138,8 +138,9 @@ InfoBox::InfoBox(const QString& programFile, QWidget* parent) : QDialog(parent) 
   m_copyright->setWordWrap(true);
   grid->addWidget(m_copyright, 0, 0);
   grid->addWidget(AddMailLink(QString::fromLatin1(kDeveloperAddress)), 0, 1, Qt::AlignRight);
-  auto* heading = new QLabel(QStringLiteral("Beta Testing by:"), frame);
+  auto* heading = new QLabel(frame);
   heading->setObjectName(QStringLiteral("LabelBeta"));
+  m_betaHeading = heading;
   QFont underlined = heading->font();
   underlined.setUnderline(true);
   heading->setFont(underlined);
@@ -181,7 +182,7 @@ InfoBox::InfoBox(const QString& programFile, QWidget* parent) : QDialog(parent) 
   layout->addLayout(frameRow);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  m_version->setText(FormatText(QStringLiteral("Version:%s"), {ReadVersionNumber(programFile)}));
+  m_versionNumber = ReadVersionNumber(programFile);
   ApplyUiText();
 }
 
@@ -189,7 +190,7 @@ QLabel* InfoBox::AddMailLink(const QString& address) {
   auto* link = new QLabel(this);
   link->setObjectName(QStringLiteral("MailLink%1").arg(m_mailLinks.size() + 1));
   const QString url = QStringLiteral("mailto:") + address;
-  link->setText(QStringLiteral("<a href=\"%1\">EMail</a>").arg(url.toHtmlEscaped()));
+  link->setProperty("mailUrl", url);
   link->setTextFormat(Qt::RichText);
   link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   link->setOpenExternalLinks(false);
@@ -201,6 +202,14 @@ QLabel* InfoBox::AddMailLink(const QString& address) {
 }
 
 void InfoBox::ApplyUiText() {
+  setWindowTitle(Ui("f1_Action_Help"));
+  m_betaHeading->setText(Ui("ext_Info_BetaTesting"));
+  m_version->setText(FormatText(Ui("ext_Info_Version"), {m_versionNumber}));
+  for (QLabel* link : m_mailLinks) {
+    const QString url = link->property("mailUrl").toString();
+    link->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                      .arg(url.toHtmlEscaped(), Ui("ext_Info_MailLink").toHtmlEscaped()));
+  }
   m_copyright->setText(Ui("Info_Label_CopyRight"));
   m_close->setText(Ui("Info_Button_Cancel"));
   m_system->setText(SystemLine());

@@ -48,6 +48,8 @@ class InfoBox : public QDialog {
   QLabel* m_copyright = nullptr;
   QLabel* m_system = nullptr;
   QLabel* m_folder = nullptr;
+  QLabel* m_betaHeading = nullptr;
+  QString m_versionNumber;
   QPushButton* m_close = nullptr;
   QList<QLabel*> m_mailLinks;
 };

@@ -120,7 +120,7 @@ void MainWindow::CreateActions() {
 }
 
 void MainWindow::CreateMenus() {
-  m_menuFile = menuBar()->addMenu("File");
+  m_menuFile = menuBar()->addMenu(Ui("f1_Menu_0_0"));
   m_menuFile->setObjectName("MenuFile");
   m_menuFile->addAction(edReloadAcc);
   m_menuFile->addAction(edReviewChanges);
@@ -130,7 +130,7 @@ void MainWindow::CreateMenus() {
   m_menuFile->addAction(edSettingsForm);
   m_menuFile->addSeparator();
   m_menuFile->addAction(edClose);
-  m_menuEdit = menuBar()->addMenu("Edit");
+  m_menuEdit = menuBar()->addMenu(Ui("f1_Menu_1_0"));
   m_menuEdit->setObjectName("MenuEdit");
   m_menuEdit->addAction(edNewAccount);
   m_menuEdit->addAction(edDeleteAccount);
@@ -138,11 +138,11 @@ void MainWindow::CreateMenus() {
   m_menuEdit->addAction(edExportExcel);
   m_menuEdit->addAction(edExportHTML);
   m_menuEdit->addAction(edExportCSV);
-  m_menuView = menuBar()->addMenu("View");
+  m_menuView = menuBar()->addMenu(Ui("f1_Menu_2_0"));
   m_menuView->setObjectName("MenuView");
   m_menuView->addAction(mViewLog);
   m_menuView->addAction(edSearch);
-  m_menuHelp = menuBar()->addMenu("Help");
+  m_menuHelp = menuBar()->addMenu(Ui("f1_Menu_3_0"));
   m_menuHelp->setObjectName("MenuHelp");
   m_menuHelp->addAction(edHelp);
 }
@@ -255,7 +255,7 @@ void MainWindow::FormCreate() {
   if (!m_settings.BoundsRead) ApplyFirstStartBounds();
   m_log->SetLogShown(mViewLog->isChecked());
   m_loadedAccountDir = FromLocal(m_settings.ACCOUNTDIR);
-  if (!LoadSequence(QStringLiteral("autoload file: "))) return;
+  if (!LoadSequence(Ui("ext_Log_Autoload"))) return;
   SetChangesSaved(true);
   m_editor->ShowStartupBalloon();
 }
@@ -276,9 +276,9 @@ bool MainWindow::ReportReadResult(const ReadResult& result, const QString& path)
       return false;
     }
     case S::ConversionError: {
-      const QString text = QStringLiteral("'%1' is not a valid %2 value.\n%3, line %4")
-                               .arg(FromCp1252(result.text), FromLocal(result.kind), path)
-                               .arg(result.lineNumber);
+      const QString text =
+          FormatText(Ui("ext_Load_BadValue"), {FromCp1252(result.text), FromLocal(result.kind)}) +
+          u'\n' + FormatText(Ui("ext_Load_Where"), {path, result.lineNumber});
       AddLogLine(QString(text).replace('\n', ' '), LogPane::IconInfo);
       ShowNotice(this, NoticeKind::Error, text);
       return false;
@@ -320,7 +320,9 @@ bool MainWindow::LoadSequence(const QString& logText) {
       // Rows grew beyond memory after the reader's own size check: what was read is kept
       // and the load counts as incomplete, so nothing is saved from it.
       r.status = ReadResult::Status::ReadError;
-      r.message = TooLargeText(update ? "update file" : "account file", size.value_or(0));
+      r.message = TooLargeText(
+          Ui(update ? "ext_Load_UpdateFile" : "ext_Load_AccountFile").toStdString().c_str(),
+          size.value_or(0));
     }
     m_progress->Close();
     if (!r.emptyFile && r.status != ReadResult::Status::FileNotFound)
@@ -472,7 +474,7 @@ void MainWindow::ApplyUiText() {
   m_menuHelp->setTitle(Ui("f1_Menu_3_0"));
   m_model->SetTitles(
       {Ui("f1_Grid_Status"), Ui("f1_Grid_Account"), Ui("f1_Grid_Password"), Ui("f1_Grid_PLevel"),
-       Ui("f1_Grid_EMail"), "Priv Flags", Ui("f1_Grid_LastConnect")},
+       Ui("f1_Grid_EMail"), Ui("ext_Grid_PrivFlags"), Ui("f1_Grid_LastConnect")},
       {Ui("f1_Grid_Status_Hint"), Ui("f1_Grid_Account_Hint"), Ui("f1_Grid_Password_Hint"),
        Ui("f1_Grid_PLevel_hint"), Ui("f1_Grid_EMail_Hint"), QString(),
        Ui("f1_Grid_LastConnect_Hint")});
@@ -514,7 +516,8 @@ void MainWindow::FormClose() {
   const auto saved = SaveSettingsFile(path, m_settings);
   if (!saved.ok)
     ShowNotice(this, NoticeKind::Warning,
-               QStringLiteral("Cannot write %1:\n%2").arg(FromLocal(path), FromLocal(saved.error)));
+               FormatText(Ui("ext_Settings_CannotWrite"), {FromLocal(path)}) + u'\n' +
+                   FromLocal(saved.error));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

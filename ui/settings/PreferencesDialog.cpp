@@ -139,7 +139,7 @@ PreferencesDialog::PreferencesDialog(ProgramSettings& settings, QString language
   languageRow->addStretch(1);
   grid->addLayout(languageRow, 6, 0, 1, 2);
 
-  m_autoUpdateLabel = new QLabel(QStringLiteral("Account Autoupdate"), page);
+  m_autoUpdateLabel = new QLabel(page);
   m_autoUpdateLabel->setObjectName(QStringLiteral("Label5"));
   m_autoUpdate = new QCheckBox(page);
   m_autoUpdate->setObjectName(QStringLiteral("cbAccAutoUpdate"));
@@ -198,9 +198,10 @@ void PreferencesDialog::ApplyUiText() {
   m_takeOverWaitLabel->setText(Ui("ext_Prefs_TakeOverWait"));
   m_takeOverWait->setSuffix(Ui("ext_Prefs_Seconds"));
   const QString folder = Ui("prefs_Ordner");
-  m_vornexLabel->setText(FormatText(QStringLiteral("Vornex %s"), {folder}));
-  m_accountLabel->setText(FormatText(QStringLiteral("Account %s"), {folder}));
-  m_saveLabel->setText(FormatText(QStringLiteral("Save %s"), {folder}));
+  m_vornexLabel->setText(FormatText(Ui("ext_Prefs_VornexDir"), {folder}));
+  m_accountLabel->setText(FormatText(Ui("ext_Prefs_AccountDir"), {folder}));
+  m_saveLabel->setText(FormatText(Ui("ext_Prefs_SaveDir"), {folder}));
+  m_autoUpdateLabel->setText(Ui("ext_Prefs_AutoUpdate"));
 }
 
 void PreferencesDialog::LoadFields() {
