@@ -208,6 +208,34 @@ std::vector<RowId> AccountGrid::SelectedRows() const {
   return out;
 }
 
+int AccountGrid::HighlightedCount() const {
+  int n = 0;
+  for (const QItemSelectionRange& range : selectionModel()->selection()) n += range.height();
+  return n;
+}
+
+void AccountGrid::HighlightRows(const std::vector<RowId>& rows) {
+  std::vector<int> indices;
+  indices.reserve(rows.size());
+  for (RowId row : rows)
+    if (const int i = m_table.ViewIndexOf(row); i >= 0) indices.push_back(i);
+  std::sort(indices.begin(), indices.end());
+  QItemSelection selection;
+  const int lastColumn = m_model.columnCount() - 1;
+  for (size_t i = 0; i < indices.size();) {
+    size_t j = i;
+    while (j + 1 < indices.size() && indices[j + 1] <= indices[j] + 1) ++j;
+    selection.append(
+        QItemSelectionRange(m_model.index(indices[i], 0), m_model.index(indices[j], lastColumn)));
+    i = j + 1;
+  }
+  const int current = m_table.CurrentIndex();
+  if (current >= 0 && currentIndex().row() != current)
+    selectionModel()->setCurrentIndex(m_model.index(current, AccountModel::ColAccount),
+                                      QItemSelectionModel::NoUpdate);
+  selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
 void AccountGrid::TitleClick(int column) {
   if (column < 0 || column >= AccountModel::kColumnCount || isColumnHidden(column)) return;
   if (column != m_sortColumn) {

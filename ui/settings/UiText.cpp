@@ -180,6 +180,27 @@ constexpr Entry kEntries[] = {
     {u"ext_Welcome_Question",
      u"No server is set yet. Save and Delete reach the server only through the console of its "
      u"executable. Open %s now to choose it?"},
+    {u"ext_Bulk_Block", u"Block"},
+    {u"ext_Bulk_Unblock", u"Unblock"},
+    {u"ext_Bulk_Jail", u"Jail"},
+    {u"ext_Bulk_Release", u"Release"},
+    {u"ext_Bulk_Level", u"Set Level..."},
+    {u"ext_Bulk_Flag", u"Set or Clear a flag..."},
+    {u"ext_Bulk_Caption", u"Change highlighted accounts"},
+    {u"ext_Bulk_Preview", u"%d accounts: %s"},
+    {u"ext_Bulk_Unchanged", u"%d already so: left as they are"},
+    {u"ext_Bulk_BadFlags", u"%d not changed: the flag text is not a valid number"},
+    {u"ext_Bulk_Unwritable", u"%d not changed: a value would hold a line end"},
+    {u"ext_Bulk_Nothing", u"Nothing to change."},
+    {u"ext_Bulk_Apply", u"Apply"},
+    {u"ext_Bulk_Level_Label", u"Level:"},
+    {u"ext_Bulk_Flag_Label", u"Flag:"},
+    {u"ext_Bulk_Set", u"Set"},
+    {u"ext_Bulk_Clear", u"Clear"},
+    {u"ext_Bulk_List_Account", u"Account"},
+    {u"ext_Bulk_List_Old", u"Now"},
+    {u"ext_Bulk_List_New", u"New"},
+    {u"ext_Bulk_Log", u"Changed %d accounts: %s. Pending until Save."},
 };
 static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);
 
