@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
     // Block, then unblock: every run changes every row.
     const kov::RowEdit edit{kov::RowEdit::Kind::Blocked, r % 2 == 0};
     double t0 = WallMs();
-    auto* dialog = new kov::BulkChangeDialog(t, form.GridView()->SelectedRows(), edit, &form);
+    const std::vector<kov::RowId> selected = form.GridView()->SelectedRows();
+    auto* dialog = new kov::BulkChangeDialog(t, selected, edit, &form);
     dialog->show();
     QCoreApplication::processEvents();
     previews.push_back(WallMs() - t0);
