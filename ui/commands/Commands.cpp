@@ -8,6 +8,7 @@
 #include "ui/chars/CharacterWindow.h"
 #include "ui/commands/AccountCommands.h"
 #include "ui/commands/BackupCommand.h"
+#include "ui/commands/BulkCommand.h"
 #include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/commands/ExportCommands.h"
 #include "ui/commands/NewAccountDialog.h"
@@ -80,6 +81,7 @@ Commands::Commands(MainWindow& window) {
   Add(std::make_unique<AccountCommands>(window, *newAccount, *infoBox, *confirmation));
   Add(std::make_unique<ExportCommands>(window));
   m_revert = Add(std::make_unique<RevertCommand>(window));
+  Add(std::make_unique<BulkCommand>(window));
   Add(std::make_unique<TakeOverWatch>(window));
 }
 

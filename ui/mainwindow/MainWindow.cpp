@@ -97,6 +97,12 @@ void MainWindow::CreateActions() {
   make(edExportCSV, "edExportCSV", "Export CSV");
   make(edReviewChanges, "edReviewChanges", "Review Changes...");
   make(edRevertAccount, "edRevertAccount", "Revert Account");
+  make(edBulkBlock, "edBulkBlock", "Block");
+  make(edBulkUnblock, "edBulkUnblock", "Unblock");
+  make(edBulkJail, "edBulkJail", "Jail");
+  make(edBulkRelease, "edBulkRelease", "Release");
+  make(edBulkLevel, "edBulkLevel", "Set Level...");
+  make(edBulkFlag, "edBulkFlag", "Set or Clear a flag...");
   edLiveUpdate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   edReloadAcc->setShortcut(QKeySequence(Qt::Key_F5));
   edNewAccount->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -113,6 +119,7 @@ void MainWindow::CreateActions() {
        {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount, edExportExcel,
         edExportHTML, edSendEmail, edHelp, edExportCSV, edReviewChanges, edRevertAccount})
     a->setEnabled(false);
+  for (QAction* a : BulkActions()) a->setEnabled(false);
   connect(edReloadAcc, &QAction::triggered, this, &MainWindow::edReloadAccExecute);
   connect(edSearch, &QAction::triggered, this, &MainWindow::edSearchExecute);
   connect(edClose, &QAction::triggered, this, &MainWindow::edCloseExecute);
@@ -134,6 +141,8 @@ void MainWindow::CreateMenus() {
   m_menuEdit->setObjectName("MenuEdit");
   m_menuEdit->addAction(edNewAccount);
   m_menuEdit->addAction(edDeleteAccount);
+  m_menuEdit->addSeparator();
+  m_menuEdit->addActions(BulkActions());
   m_menuEdit->addSeparator();
   m_menuEdit->addAction(edExportExcel);
   m_menuEdit->addAction(edExportHTML);
@@ -169,6 +178,8 @@ void MainWindow::CreateCentral() {
   m_grid->SetMenuActions(edNewAccount, edDeleteAccount, edSendEmail);
   m_grid->PopupMenu()->addSeparator();
   m_grid->PopupMenu()->addAction(edRevertAccount);
+  m_grid->PopupMenu()->addSeparator();
+  m_grid->PopupMenu()->addActions(BulkActions());
   m_grid->addAction(edDeleteAccount);
   m_centralLayout->addWidget(m_grid, 1);
   m_log = new LogPane(central);
@@ -462,6 +473,12 @@ void MainWindow::ApplyUiText() {
   edExportCSV->setText(Ui("ext_Menu_CSV"));
   edReviewChanges->setText(Ui("ext_Action_Review"));
   edRevertAccount->setText(Ui("ext_Action_Revert"));
+  edBulkBlock->setText(Ui("ext_Bulk_Block"));
+  edBulkUnblock->setText(Ui("ext_Bulk_Unblock"));
+  edBulkJail->setText(Ui("ext_Bulk_Jail"));
+  edBulkRelease->setText(Ui("ext_Bulk_Release"));
+  edBulkLevel->setText(Ui("ext_Bulk_Level"));
+  edBulkFlag->setText(Ui("ext_Bulk_Flag"));
   m_search->ApplyUiText();
   m_editPopup->ApplyUiText();
   m_tabs->ApplyUiText();

@@ -113,6 +113,16 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QAction* edExportCSV = nullptr;
   QAction* edReviewChanges = nullptr;
   QAction* edRevertAccount = nullptr;
+  // Changes of every highlighted row at once, each shown as a preview first.
+  QAction* edBulkBlock = nullptr;
+  QAction* edBulkUnblock = nullptr;
+  QAction* edBulkJail = nullptr;
+  QAction* edBulkRelease = nullptr;
+  QAction* edBulkLevel = nullptr;
+  QAction* edBulkFlag = nullptr;
+  QList<QAction*> BulkActions() const {
+    return {edBulkBlock, edBulkUnblock, edBulkJail, edBulkRelease, edBulkLevel, edBulkFlag};
+  }
 
   QMenu* MenuFile() const { return m_menuFile; }
   QMenu* MenuEdit() const { return m_menuEdit; }
