@@ -90,7 +90,14 @@ void HistoryModel::Apply() {
 }
 
 void HistoryModel::SortBy(int column, Qt::SortOrder order) {
-  if (column < 0 || column >= kColumnCount) return;
+  if (column >= kColumnCount) return;
+  if (column < 0) {  // the history's own order
+    m_sortColumn = -1;
+    emit layoutAboutToBeChanged();
+    std::sort(m_rows.begin(), m_rows.end());
+    emit layoutChanged();
+    return;
+  }
   m_sortColumn = column;
   m_sortOrder = order;
   emit layoutAboutToBeChanged();
@@ -175,8 +182,8 @@ HistoryWindow::HistoryWindow(const QString& historyPath, QWidget* parent)
   m_view = new QTableView(this);
   m_view->setObjectName(QStringLiteral("HistoryList"));
   m_view->setModel(m_model);
-  m_view->setSortingEnabled(true);
   m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  m_view->setSortingEnabled(true);
   m_view->horizontalHeader()->setStretchLastSection(true);
   m_view->verticalHeader()->hide();
   m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
