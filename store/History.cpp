@@ -415,7 +415,6 @@ bool HistoryLog::LoadFile(const std::string& path, bool last) {
   const std::string name = std::filesystem::path(path).filename().string();
   std::size_t pos = base + std::min(firstEnd + 1, content.size());
   int lineNumber = 1;
-  m_entries.reserve(m_entries.size() + bytes.size / 180);
   while (pos < m_text.size()) {
     ++lineNumber;
     const std::size_t nl = m_text.find('\n', pos);
@@ -448,6 +447,13 @@ HistoryLog::Status HistoryLog::Load(const std::string& path) {
   m_notHistory = false;
   std::vector<std::string> files = RotatedHistoryFiles(path);
   files.push_back(path);
+  // One allocation for all files: regrowing would copy hundreds of megabytes.
+  std::uint64_t total = 0;
+  for (const std::string& f : files) total += FileSizeOf(f).value_or(0);
+  if (total <= kMaxHistoryBytes) {
+    m_text.reserve(static_cast<std::size_t>(total));
+    m_entries.reserve(static_cast<std::size_t>(total / 160));
+  }
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (!LoadFile(files[i], i + 1 == files.size()))
       return m_notHistory ? Status::NotHistory : Status::ReadError;
