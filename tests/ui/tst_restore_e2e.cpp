@@ -116,7 +116,7 @@ class TestRestoreE2E : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(IsServerRunning(server), 10000);
     f.Settings().VORNEXDIR = server;
     f.Settings().ACCAUTOUPDATE = true;
-    f.Settings().TAKEOVERWAIT = 5;
+    f.Settings().TAKEOVERWAIT = 20;  // a loaded machine: the server may be slow to take over
     f.edReloadAccExecute();
     fixture.MakeCommands();
     fixture.Show();
