@@ -74,6 +74,19 @@ MainWindow::~MainWindow() {
   delete m_model;
 }
 
+QString MainWindow::HistoryPath() const {
+  return QDir(m_programFolder).filePath(QString::fromLatin1(kHistoryFileName));
+}
+
+SaveHistory MainWindow::HistoryContext() const {
+  SaveHistory h;
+  h.path = QDir::toNativeSeparators(HistoryPath()).toStdString();
+  h.user = CurrentUserName();
+  h.shard = QDir::toNativeSeparators(QDir(m_loadedAccountDir).absolutePath()).toStdString();
+  h.restored = restoredAccounts;
+  return h;
+}
+
 // --- layout ---------------------------------------------------------------------------
 
 void MainWindow::CreateActions() {
@@ -103,6 +116,9 @@ void MainWindow::CreateActions() {
   make(edBulkRelease, "edBulkRelease", "Release");
   make(edBulkLevel, "edBulkLevel", "Set Level...");
   make(edBulkFlag, "edBulkFlag", "Set or Clear a flag...");
+  make(edRestoreBackup, "edRestoreBackup", "Restore from Backup...");
+  make(edHistory, "edHistory", "History...");
+  make(edAccountHistory, "edAccountHistory", "History of this Account...");
   edLiveUpdate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   edReloadAcc->setShortcut(QKeySequence(Qt::Key_F5));
   edNewAccount->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -115,9 +131,9 @@ void MainWindow::CreateActions() {
   mViewLog->setCheckable(true);
   mViewLog->setChecked(true);
   // Commands whose windows land later stay greyed out until their owner enables them.
-  for (QAction* a :
-       {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount, edExportExcel,
-        edExportHTML, edSendEmail, edHelp, edExportCSV, edReviewChanges, edRevertAccount})
+  for (QAction* a : {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount,
+                     edExportExcel, edExportHTML, edSendEmail, edHelp, edExportCSV, edReviewChanges,
+                     edRevertAccount, edRestoreBackup, edHistory, edAccountHistory})
     a->setEnabled(false);
   for (QAction* a : BulkActions()) a->setEnabled(false);
   connect(edReloadAcc, &QAction::triggered, this, &MainWindow::edReloadAccExecute);
@@ -133,6 +149,7 @@ void MainWindow::CreateMenus() {
   m_menuFile->addAction(edReviewChanges);
   m_menuFile->addAction(edLiveUpdate);
   m_menuFile->addAction(edMakeBackup);
+  m_menuFile->addAction(edRestoreBackup);
   m_menuFile->addSeparator();
   m_menuFile->addAction(edSettingsForm);
   m_menuFile->addSeparator();
@@ -147,6 +164,8 @@ void MainWindow::CreateMenus() {
   m_menuEdit->addAction(edExportExcel);
   m_menuEdit->addAction(edExportHTML);
   m_menuEdit->addAction(edExportCSV);
+  m_menuEdit->addSeparator();
+  m_menuEdit->addAction(edHistory);
   m_menuView = menuBar()->addMenu(Ui("f1_Menu_2_0"));
   m_menuView->setObjectName("MenuView");
   m_menuView->addAction(mViewLog);
@@ -178,6 +197,7 @@ void MainWindow::CreateCentral() {
   m_grid->SetMenuActions(edNewAccount, edDeleteAccount, edSendEmail);
   m_grid->PopupMenu()->addSeparator();
   m_grid->PopupMenu()->addAction(edRevertAccount);
+  m_grid->PopupMenu()->addAction(edAccountHistory);
   m_grid->PopupMenu()->addSeparator();
   m_grid->PopupMenu()->addActions(BulkActions());
   m_grid->addAction(edDeleteAccount);
@@ -479,6 +499,9 @@ void MainWindow::ApplyUiText() {
   edBulkRelease->setText(Ui("ext_Bulk_Release"));
   edBulkLevel->setText(Ui("ext_Bulk_Level"));
   edBulkFlag->setText(Ui("ext_Bulk_Flag"));
+  edRestoreBackup->setText(Ui("ext_Action_Restore"));
+  edHistory->setText(Ui("ext_Action_History"));
+  edAccountHistory->setText(Ui("ext_Action_AccountHistory"));
   m_search->ApplyUiText();
   m_editPopup->ApplyUiText();
   m_tabs->ApplyUiText();
