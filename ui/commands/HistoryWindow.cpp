@@ -162,7 +162,7 @@ HistoryWindow::HistoryWindow(const QString& historyPath, QWidget* parent)
   m_to = new QLineEdit(this);
   m_to->setObjectName(QStringLiteral("HistoryTo"));
   for (QLineEdit* e : {m_from, m_to}) {
-    e->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
+    e->setPlaceholderText(Ui("ext_History_DatePattern"));
     e->setMaximumWidth(130);
   }
   m_text = new QLineEdit(this);

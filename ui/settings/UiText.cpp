@@ -341,6 +341,7 @@ constexpr Entry kEntries[] = {
     {u"ext_History_Yes", u"yes"},
     {u"ext_History_No", u"no"},
     {u"ext_Log_HistoryFailed", u"The change history was not written: %s"},
+    {u"ext_History_DatePattern", u"YYYY-MM-DD"},
 };
 static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);
 
