@@ -123,6 +123,15 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
   const HistoryLog::Entry& e = m_log->Entries()[m_rows[static_cast<size_t>(index.row())]];
   if (index.column() == Taken) return Ui(e.takenOver ? "ext_History_Yes" : "ext_History_No");
   const std::string_view v = Cell(e, index.column());
+  // The file keeps its own words; the window shows the operator's.
+  if (index.column() == Field && !v.empty()) return FieldCaption(v);
+  if (index.column() == Action) {
+    for (const auto& [kind, key] : {std::pair{kHistoryChange, "ext_History_Kind_Change"},
+                                    {kHistoryNew, "ext_History_Kind_New"},
+                                    {kHistoryDelete, "ext_History_Kind_Delete"},
+                                    {kHistoryRestore, "ext_History_Kind_Restore"}})
+      if (v == kind) return Ui(key);
+  }
   return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
 }
 
@@ -155,7 +164,7 @@ HistoryWindow::HistoryWindow(const QString& historyPath, QWidget* parent)
   m_field->addItem(Ui("ext_History_All"), QString());
   for (Field f : UpdateFields()) {
     const QString name = QString::fromStdString(HistoryFieldName(FieldInfoOf(f).name));
-    m_field->addItem(name, name);
+    m_field->addItem(FieldCaption(f), name);
   }
   m_from = new QLineEdit(this);
   m_from->setObjectName(QStringLiteral("HistoryFrom"));

@@ -25,9 +25,7 @@ namespace {
 constexpr int kItemRole = Qt::UserRole + 1;   // index into the diff's items
 constexpr int kFieldRole = Qt::UserRole + 2;  // a field row: the field
 
-QString FieldTitle(Field f) {
-  return QString::fromStdString(HistoryFieldName(FieldInfoOf(f).name));
-}
+QString FieldTitle(Field f) { return FieldCaption(f); }
 }  // namespace
 
 RestoreDialog::RestoreDialog(MainWindow& form, QWidget* parent) : QDialog(parent), m_form(form) {

@@ -18,60 +18,6 @@ namespace kov {
 namespace {
 constexpr int kRowRole = Qt::UserRole + 1;
 
-// The field as the window names it, not the table's own name ("passwort", "commend").
-QString FieldTitle(Field f) {
-  auto caption = [](const char* key) {
-    QString text = Ui(key);
-    if (text.endsWith(u':')) text.chop(1);
-    return text;
-  };
-  switch (f) {
-    case dbaccount:
-      return caption("f1_Grid_Account");
-    case dbpasswort:
-      return caption("f1_Label_2");
-    case dbemail:
-      return caption("f1_Label_3");
-    case dbplevel:
-      return caption("f1_Label_6");
-    case dbchatname:
-      return caption("f1_Label_4");
-    case dblanguage:
-      return caption("f1_Label_5");
-    case dbcommend:
-      return caption("f1_Label_7");
-    case dbpriv:
-      return caption("ext_Grid_PrivFlags");
-    case dbblock:
-      return caption("ext_Flag_Blocked");
-    case dbjail:
-      return caption("ext_Flag_Jailed");
-    case dbtotalct:
-      return caption("ext_Conn_TotalConnectTime");
-    case dblastct:
-      return caption("ext_Conn_LastConnectTime");
-    case dbfirstcd:
-      return caption("ext_Conn_FirstConnectDate");
-    case dblastcd:
-      return caption("ext_Conn_LastConnectDate");
-    case dblastcuid:
-      return caption("ext_Conn_LastCharUID");
-    case dbcharuid1:
-    case dbcharuid2:
-    case dbcharuid3:
-    case dbcharuid4:
-    case dbcharuid5:
-      return FormatText(Ui("ext_Field_CharUid"), {int(f - dbcharuid1) + 1});
-    case dblastip:
-      return caption("ext_Conn_LastIP");
-    case dbfirstip:
-      return caption("ext_Conn_FirstIP");
-    case dbstatus:
-    case dbcounter:
-      break;
-  }
-  return QString::fromLatin1(FieldInfoOf(f).name);
-}
 }  // namespace
 
 ReviewDialog::ReviewDialog(MainWindow& form, RevertCommand& revert, QWidget* parent)
@@ -129,13 +75,13 @@ bool ReviewDialog::Refill() {
       const std::string now = table.DisplayText(row, f);
       if (from == kNoRow) {
         if (now.empty()) continue;
-        auto* item = new QTreeWidgetItem(top, {FieldTitle(f), QString(), FromCp1252(now)});
+        auto* item = new QTreeWidgetItem(top, {FieldCaption(f), QString(), FromCp1252(now)});
         item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
         continue;
       }
       const std::string before = file.DisplayText(from, f);
       if (before == now) continue;
-      auto* item = new QTreeWidgetItem(top, {FieldTitle(f), FromCp1252(before), FromCp1252(now)});
+      auto* item = new QTreeWidgetItem(top, {FieldCaption(f), FromCp1252(before), FromCp1252(now)});
       item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
     }
     top->setExpanded(true);

@@ -1,5 +1,7 @@
 #include "ui/settings/UiText.h"
 
+#include "store/History.h"
+
 namespace kov {
 namespace {
 
@@ -301,7 +303,8 @@ constexpr Entry kEntries[] = {
     {u"ext_Restore_Title", u"Restore from Backup"},
     {u"ext_Restore_Open", u"Open Backup"},
     {u"ext_Restore_Filter", u"Backups (*.bak)"},
-    {u"ext_Restore_Summary", u"Backup from %s: %d accounts. Deleted since: %d, changed since: %d, new since: %d."},
+    {u"ext_Restore_Summary",
+     u"Backup from %s: %d accounts. Deleted since: %d, changed since: %d, new since: %d."},
     {u"ext_Restore_Deleted", u"Deleted since the backup"},
     {u"ext_Restore_Changed", u"Changed since the backup"},
     {u"ext_Restore_New", u"New since the backup (nothing to restore)"},
@@ -315,8 +318,11 @@ constexpr Entry kEntries[] = {
     {u"ext_Restore_Keep", u"Keep my unsaved values"},
     {u"ext_Restore_TakeBackup", u"Take the backup's values"},
     {u"ext_Restore_Bad", u"The backup %s cannot be restored: %s. Nothing was changed."},
-    {u"ext_Restore_Foreign", u"None of the %d accounts in this backup is in the table: it seems to be the backup of another shard."},
-    {u"ext_Restore_Done", u"%d account(s) restored. They are pending: \"%s\" sends them to the server."},
+    {u"ext_Restore_Foreign",
+     u"None of the %d accounts in this backup is in the table: it seems to be the backup of "
+     u"another shard."},
+    {u"ext_Restore_Done",
+     u"%d account(s) restored. They are pending: \"%s\" sends them to the server."},
     {u"ext_Restore_Same", u"The backup holds the same accounts and values as the table."},
     {u"ext_History_Title", u"History"},
     {u"ext_History_Col_Time", u"Time"},
@@ -335,13 +341,20 @@ constexpr Entry kEntries[] = {
     {u"ext_History_To", u"To:"},
     {u"ext_History_Search", u"Search:"},
     {u"ext_History_Count", u"%d of %d changes"},
-    {u"ext_History_Torn", u"The last line of the history is incomplete (cut off while it was written); every whole line is shown."},
-    {u"ext_History_BadLines", u"%d line(s) of the history are no changes of this program and were skipped (first: %s)."},
+    {u"ext_History_Torn",
+     u"The last line of the history is incomplete (cut off while it was written); every whole line "
+     u"is shown."},
+    {u"ext_History_BadLines",
+     u"%d line(s) of the history are no changes of this program and were skipped (first: %s)."},
     {u"ext_History_Unreadable", u"The history cannot be shown: %s"},
     {u"ext_History_Yes", u"yes"},
     {u"ext_History_No", u"no"},
     {u"ext_Log_HistoryFailed", u"The change history was not written: %s"},
     {u"ext_History_DatePattern", u"YYYY-MM-DD"},
+    {u"ext_History_Kind_Change", u"change"},
+    {u"ext_History_Kind_New", u"new"},
+    {u"ext_History_Kind_Delete", u"delete"},
+    {u"ext_History_Kind_Restore", u"restore"},
 };
 static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);
 
@@ -413,6 +426,69 @@ QString FormatText(const QString& fmt, const QList<QVariant>& args) {
     }
   }
   return out;
+}
+
+// The field as the window names it, not the table's own name ("passwort", "commend").
+QString FieldCaption(Field f) {
+  auto caption = [](const char* key) {
+    QString text = Ui(key);
+    if (text.endsWith(u':')) text.chop(1);
+    return text;
+  };
+  switch (f) {
+    case dbaccount:
+      return caption("f1_Grid_Account");
+    case dbpasswort:
+      return caption("f1_Label_2");
+    case dbemail:
+      return caption("f1_Label_3");
+    case dbplevel:
+      return caption("f1_Label_6");
+    case dbchatname:
+      return caption("f1_Label_4");
+    case dblanguage:
+      return caption("f1_Label_5");
+    case dbcommend:
+      return caption("f1_Label_7");
+    case dbpriv:
+      return caption("ext_Grid_PrivFlags");
+    case dbblock:
+      return caption("ext_Flag_Blocked");
+    case dbjail:
+      return caption("ext_Flag_Jailed");
+    case dbtotalct:
+      return caption("ext_Conn_TotalConnectTime");
+    case dblastct:
+      return caption("ext_Conn_LastConnectTime");
+    case dbfirstcd:
+      return caption("ext_Conn_FirstConnectDate");
+    case dblastcd:
+      return caption("ext_Conn_LastConnectDate");
+    case dblastcuid:
+      return caption("ext_Conn_LastCharUID");
+    case dbcharuid1:
+    case dbcharuid2:
+    case dbcharuid3:
+    case dbcharuid4:
+    case dbcharuid5:
+      return FormatText(Ui("ext_Field_CharUid"), {int(f - dbcharuid1) + 1});
+    case dblastip:
+      return caption("ext_Conn_LastIP");
+    case dbfirstip:
+      return caption("ext_Conn_FirstIP");
+    case dbstatus:
+    case dbcounter:
+      break;
+  }
+  return QString::fromLatin1(FieldInfoOf(f).name);
+}
+
+QString FieldCaption(std::string_view historyName) {
+  for (int f = 0; f < kFieldCount; ++f) {
+    const auto field = static_cast<Field>(f);
+    if (HistoryFieldName(FieldInfoOf(field).name) == historyName) return FieldCaption(field);
+  }
+  return QString::fromUtf8(historyName.data(), static_cast<qsizetype>(historyName.size()));
 }
 
 }  // namespace kov

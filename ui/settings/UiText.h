@@ -1,11 +1,13 @@
 #pragma once
-
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 #include <QVariant>
+#include <string_view>
+
+#include "store/AccountTable.h"
 
 namespace kov {
 
@@ -15,7 +17,7 @@ namespace kov {
 // The 105 keys of the original table come first, in their order; the keys of later
 // features follow them.
 inline constexpr int kUiTextBaseKeyCount = 105;
-inline constexpr int kUiTextKeyCount = 289;
+inline constexpr int kUiTextKeyCount = 293;
 
 class UiText {
  public:
@@ -43,5 +45,10 @@ QString Ui(const char* key);  // UiText::Instance().Text(key)
 // wrong placeholders: missing arguments leave the placeholder as written, surplus ones are
 // dropped, "%%" gives "%", and nothing is ever handed to a printf-style function.
 QString FormatText(const QString& fmt, const QList<QVariant>& args);
+
+// A field as the windows name it (the editor's caption), not the table's internal name
+// ("passwort", "commend"); also for a field named as the history file names it.
+QString FieldCaption(Field f);
+QString FieldCaption(std::string_view historyName);
 
 }  // namespace kov
