@@ -8,6 +8,9 @@
 
 namespace kov {
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 char32_t Cp1252ToUnicode(unsigned char byte);
 // The byte for a code point, or nullopt when Windows-1252 cannot hold it.
 std::optional<unsigned char> UnicodeToCp1252(char32_t cp);
