@@ -7,6 +7,24 @@ std::vector<ExportColumn> DefaultExportColumns() {
           {dbplevel, "PLevel"}, {dbemail, "EMail"},     {dbcounter, "Days"}};
 }
 
+bool IsNumberColumn(const ExportColumn& column) {
+  return column.characterCount || FieldInfoOf(column.field).isInteger;
+}
+
+std::optional<std::int32_t> NumberCell(const AccountTable& table, RowId row,
+                                       const ExportColumn& column) {
+  if (column.characterCount) return table.CharacterCount(row);
+  return table.Int(row, column.field);
+}
+
+std::string CellText(const AccountTable& table, RowId row, const ExportColumn& column) {
+  if (IsNumberColumn(column)) {
+    const auto v = NumberCell(table, row, column);
+    return v ? std::to_string(*v) : std::string();
+  }
+  return std::string(table.Text(row, column.field));
+}
+
 void WalkExportRows(const AccountTable& table, const ExportProgressFn& progress,
                     const std::function<bool(RowId)>& row) {
   const std::int64_t maximum = table.RowCount();

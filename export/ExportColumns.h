@@ -3,6 +3,7 @@
 // filter lets through, and the result. Plain C++: the command line exports too.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,17 @@ namespace kov {
 struct ExportColumn {
   Field field;
   std::string title;  // as the grid shows it, Windows-1252
+  // The number of the row's character uids (dbcharuid1 to dbcharuid5) instead of `field`.
+  bool characterCount = false;
 };
+
+// Whether the column's cells are numbers: written as numbers and right-aligned.
+bool IsNumberColumn(const ExportColumn& column);
+// A number column's cell; nothing for an empty one.
+std::optional<std::int32_t> NumberCell(const AccountTable& table, RowId row,
+                                       const ExportColumn& column);
+// A cell as text: a number in decimal, a text as read.
+std::string CellText(const AccountTable& table, RowId row, const ExportColumn& column);
 
 // The grid's visible columns with their default titles: "S", "Account", "Password",
 // "PLevel", "EMail", "Days".

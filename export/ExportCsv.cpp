@@ -48,7 +48,7 @@ ExportResult ExportCsv(const AccountTable& table, const std::vector<ExportColumn
     cells.clear();
     for (size_t i = 0; i < columns.size(); ++i) {
       if (i) cells += ',';
-      cells += CsvCell(cellOf(columns[i]), !titles && FieldInfoOf(columns[i].field).isInteger);
+      cells += CsvCell(cellOf(columns[i]), !titles && IsNumberColumn(columns[i]));
     }
     cells += "\r\n";
     buffer += Cp1252ToUtf8(cells);
@@ -57,7 +57,7 @@ ExportResult ExportCsv(const AccountTable& table, const std::vector<ExportColumn
   line([](const ExportColumn& c) -> std::string { return c.title; }, true);
   int rows = 0;
   WalkExportRows(table, progress, [&](RowId row) {
-    line([&](const ExportColumn& c) { return table.DisplayText(row, c.field); }, false);
+    line([&](const ExportColumn& c) { return CellText(table, row, c); }, false);
     ++rows;
     return ok;
   });

@@ -17,9 +17,9 @@ constexpr std::string_view kCharsetLine =
     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">";
 constexpr std::size_t kFlushBytes = 1 << 20;
 
-const char* CellClass(Field f) {
-  if (f == dbstatus) return " class=s";
-  return FieldInfoOf(f).isInteger ? " class=n" : "";
+const char* CellClass(const ExportColumn& c) {
+  if (c.field == dbstatus) return " class=s";
+  return IsNumberColumn(c) ? " class=n" : "";
 }
 
 }  // namespace
@@ -82,7 +82,7 @@ std::string HtmlStyleRules(const std::vector<ExportColumn>& columns) {
   for (const ExportColumn& c : columns) {
     if (c.field == dbstatus)
       status = true;
-    else if (FieldInfoOf(c.field).isInteger)
+    else if (IsNumberColumn(c))
       number = true;
   }
   if (status) rules += "\r\ntd.s{text-align:center}";
@@ -130,10 +130,10 @@ bool WriteHtmlPage(const AccountTable& table, const std::vector<ExportColumn>& c
     buf += "<tr>";
     for (const ExportColumn& c : columns) {
       buf += "<td";
-      buf += CellClass(c.field);
+      buf += CellClass(c);
       buf += '>';
-      if (FieldInfoOf(c.field).isInteger) {
-        const auto v = table.Int(row, c.field);
+      if (IsNumberColumn(c)) {
+        const auto v = NumberCell(table, row, c);
         buf += v ? std::to_string(*v) : "&nbsp;";
       } else {
         const std::string_view text = table.Text(row, c.field);

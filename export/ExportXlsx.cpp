@@ -111,8 +111,8 @@ ExportResult ExportXlsx(const AccountTable& table, const std::vector<ExportColum
     for (std::size_t c = 0; c < columns.size(); ++c) {
       const Field f = columns[c].field;
       const auto col = static_cast<lxw_col_t>(c);
-      if (FieldInfoOf(f).isInteger) {
-        const auto v = table.Int(row, f);
+      if (IsNumberColumn(columns[c])) {
+        const auto v = NumberCell(table, row, columns[c]);
         if (!v) continue;
         widths[c] = std::max(widths[c], DecimalWidth(*v));
         if (!check(worksheet_write_number(sheet, r, col, *v, nullptr))) return false;

@@ -7,6 +7,7 @@ namespace kov {
 namespace {
 const char* const kWindow = "WINDOW";
 const char* const kSettings = "SETTINGS";
+const char* const kColumns = "COLUMNS";
 }  // namespace
 
 void ProgramSettings::LoadSettings(const IniFile& ini) {
@@ -24,6 +25,7 @@ void ProgramSettings::LoadSettings(const IniFile& ini) {
   ACCAUTOUPDATE = ini.ReadBool(kSettings, "ACCAUTOUPDATE", false);
   TAKEOVERWAIT =
       std::clamp(ini.ReadInteger(kSettings, "TAKEOVERWAIT", kDefaultTakeOverWait), 0, 3600);
+  ShownColumns = ini.ReadString(kColumns, "SHOWN", "");
 }
 
 bool ProgramSettings::SaveSettings(IniFile& ini) const {
@@ -41,6 +43,8 @@ bool ProgramSettings::SaveSettings(IniFile& ini) const {
   ok &= ini.WriteBool(kSettings, "ACCAUTOUPDATE", ACCAUTOUPDATE);
   if (TAKEOVERWAIT != kDefaultTakeOverWait || ini.HasKey(kSettings, "TAKEOVERWAIT"))
     ok &= ini.WriteInteger(kSettings, "TAKEOVERWAIT", TAKEOVERWAIT);
+  if (!ShownColumns.empty() || ini.HasKey(kColumns, "SHOWN"))
+    ok &= ini.WriteString(kColumns, "SHOWN", ShownColumns);
   return ok;
 }
 

@@ -38,12 +38,16 @@ struct ProgramSettings {
   bool BoundsRead = false;
   bool SHOWLOG = kDefaultShowLog;
   std::int32_t LOGH = kDefaultLogHeight;
+  // The grid's on-demand columns shown, by name, separated by commas: SHOWN in a section of
+  // its own, [COLUMNS], so a profile without it keeps its sections as they are.
+  std::string ShownColumns;
 
   // Reads the eleven keys (missing or garbage values give the defaults) and gives
   // ACCOUNTDIR and SAVEDIR their trailing separator. ChangesSaved is left alone.
   void LoadSettings(const IniFile& ini);
-  // Writes the eleven keys in their fixed order, and TAKEOVERWAIT when it is in the file or
-  // not the default (a profile nobody changed stays byte for byte); every other line stays.
+  // Writes the eleven keys in their fixed order, and TAKEOVERWAIT and [COLUMNS] SHOWN each
+  // when it is in the file or not the default (a profile nobody changed stays byte for
+  // byte); every other line stays.
   // False when a value could not be stored (a text holding a line break).
   bool SaveSettings(IniFile& ini) const;
 };

@@ -170,3 +170,38 @@ TEST(ProgramSettings, SaveFileKeepsForeignLinesAndReportsLineBreaks) {
   again.close();
   fs::remove_all(dir);
 }
+
+// The grid's columns live in a section of their own; a profile without it, written back with
+// no column shown, keeps every byte, and one with it keeps it where it stands.
+TEST(ProgramSettings, ShownColumnsRoundTrip) {
+  const std::string kProfile =
+      "[WINDOW]\r\nLEFT=10\r\nTOP=20\r\nHEIGHT=400\r\nWIDTH=700\r\n\r\n"
+      "[SETTINGS]\r\nVORNEXDIR=/srv/v\r\nACCOUNTDIR=/srv/a/\r\nSAVEDIR=/srv/s/\r\n"
+      "SHOWLOG=1\r\nLOGH=100\r\nLANG=0\r\nACCAUTOUPDATE=0\r\n";
+  struct Case {
+    const char* name;
+    std::string in;
+    std::string shown;  // set before writing back
+    std::string out;
+  };
+  const Case cases[] = {
+      {"no section, nothing shown", kProfile, "", kProfile},
+      {"no section, a column shown", kProfile, "LASTIP",
+       kProfile + "\r\n[COLUMNS]\r\nSHOWN=LASTIP\r\n"},
+      {"section kept in its place", "[COLUMNS]\r\nSHOWN=BLOCKED\r\n\r\n" + kProfile, "",
+       "[COLUMNS]\r\nSHOWN=\r\n\r\n" + kProfile},
+      {"other keys of the section stay", kProfile + "[COLUMNS]\r\nNOTE=x\r\nSHOWN=a\r\n", "b,c",
+       kProfile + "[COLUMNS]\r\nNOTE=x\r\nSHOWN=b,c\r\n"},
+  };
+  for (const Case& c : cases) {
+    IniFile ini;
+    ini.Parse(c.in);
+    ProgramSettings s;
+    s.LoadSettings(ini);
+    s.ShownColumns = c.shown;
+    ASSERT_TRUE(s.SaveSettings(ini)) << c.name;
+    EXPECT_EQ(ini.Serialize(), c.out) << c.name;
+  }
+  EXPECT_EQ(LoadFrom("[columns]\r\nshown=BLOCKED,lastip\r\n").ShownColumns, "BLOCKED,lastip");
+  EXPECT_EQ(LoadFrom(kProfile).ShownColumns, "");
+}

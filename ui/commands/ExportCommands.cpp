@@ -103,7 +103,8 @@ std::vector<ExportColumn> GridExportColumns(const QTableView& grid) {
     if (logical < 0 || logical >= AccountModel::kColumnCount || grid.isColumnHidden(logical))
       continue;
     const QString title = model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
-    columns.push_back({AccountModel::FieldOfColumn(logical), Latin(title)});
+    columns.push_back({AccountModel::FieldOfColumn(logical), Latin(title),
+                       AccountModel::IsCharacterCount(logical)});
   }
   return columns;
 }

@@ -16,7 +16,8 @@
 
 namespace kov {
 
-const int AccountGrid::kDesignWidths[7] = {15, 129, 129, 92, 193, 0, 28};
+const int AccountGrid::kDesignWidths[AccountModel::kColumnCount] = {
+    15, 129, 129, 92, 193, 0, 28, 50, 50, 60, 100, 120, 120, 110, 60, 160};
 
 // --- titles ---------------------------------------------------------------------------
 
@@ -98,6 +99,8 @@ AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
   // sort the table.
   m_header->setSortIndicatorShown(true);
   setColumnHidden(AccountModel::ColPriv, true);
+  for (int c = AccountModel::kFirstOnDemand; c < AccountModel::kColumnCount; ++c)
+    setColumnHidden(c, true);
 
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -123,6 +126,13 @@ AccountGrid::AccountGrid(AccountModel& model, QWidget* parent)
 
   m_menu = new QMenu(this);
   m_menu->setObjectName(QStringLiteral("PopupMenu1"));
+  m_columnsMenu = new QMenu(this);
+  m_columnsMenu->setObjectName(QStringLiteral("GridColumnsMenu"));
+  m_header->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_header, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    FillColumnsMenu();
+    m_columnsMenu->popup(m_header->viewport()->mapToGlobal(pos));
+  });
 
   connect(m_header, &QHeaderView::sectionClicked, this, &AccountGrid::TitleClick);
   // The grid's current row is the table's current row, in both directions.
@@ -169,6 +179,57 @@ void AccountGrid::SetMenuActions(QAction* newAccount, QAction* deleteAccount, QA
   m_menu->addSeparator();
   m_menu->addAction(deleteAccount);
   m_menu->addAction(sendEmail);
+}
+
+// Filled at each opening, so the entries carry the current language's titles.
+void AccountGrid::FillColumnsMenu() {
+  m_columnsMenu->clear();
+  for (int c = AccountModel::kFirstOnDemand; c < AccountModel::kColumnCount; ++c) {
+    QAction* action =
+        m_columnsMenu->addAction(m_model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+    action->setObjectName(QStringLiteral("GridColumn_") +
+                          QLatin1String(AccountModel::SettingsName(c)));
+    action->setCheckable(true);
+    action->setChecked(!isColumnHidden(c));
+    connect(action, &QAction::triggered, this, [this, c](bool shown) { SetColumnShown(c, shown); });
+  }
+}
+
+void AccountGrid::SetColumnShown(int column, bool shown) {
+  if (column < AccountModel::kFirstOnDemand || column >= AccountModel::kColumnCount) return;
+  if (isColumnHidden(column) != shown) return;
+  setColumnHidden(column, !shown);
+  ScaleColumns();
+  emit ColumnsChanged();
+}
+
+std::vector<Field> AccountGrid::ShownTextFields() const {
+  std::vector<Field> fields;
+  for (int c = AccountModel::kFirstOnDemand; c < AccountModel::kColumnCount; ++c)
+    if (!isColumnHidden(c) && !AccountModel::IsNumberColumn(c))
+      fields.push_back(AccountModel::FieldOfColumn(c));
+  return fields;
+}
+
+std::string AccountGrid::ShownColumnNames() const {
+  std::string names;
+  for (int c = AccountModel::kFirstOnDemand; c < AccountModel::kColumnCount; ++c) {
+    if (isColumnHidden(c)) continue;
+    if (!names.empty()) names += ',';
+    names += AccountModel::SettingsName(c);
+  }
+  return names;
+}
+
+void AccountGrid::ShowColumnsNamed(const std::string& names) {
+  const QStringList wanted = QString::fromLatin1(names).split(u',', Qt::SkipEmptyParts);
+  for (int c = AccountModel::kFirstOnDemand; c < AccountModel::kColumnCount; ++c) {
+    const QString name = QLatin1String(AccountModel::SettingsName(c));
+    const bool shown = std::any_of(wanted.begin(), wanted.end(), [&](const QString& w) {
+      return w.trimmed().compare(name, Qt::CaseInsensitive) == 0;
+    });
+    SetColumnShown(c, shown);
+  }
 }
 
 void AccountGrid::SyncMarks(const QItemSelection& selected, const QItemSelection& deselected) {
@@ -249,14 +310,19 @@ void AccountGrid::TitleClick(int column) {
     m_sortDescending = !m_sortDescending;
   }
   m_header->setSortIndicator(column, m_sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
-  m_table.SetOrder(
-      SortedOrder(m_table, AccountModel::FieldOfColumn(column), m_sortDescending, *m_sortKeys));
+  if (AccountModel::IsCharacterCount(column)) {
+    m_table.SetOrder(SortedOrderByNumber(
+        m_table, [this](RowId row) { return m_table.CharacterCount(row); }, m_sortDescending));
+  } else {
+    m_table.SetOrder(
+        SortedOrder(m_table, AccountModel::FieldOfColumn(column), m_sortDescending, *m_sortKeys));
+  }
   m_table.First();
   emit Sorted();
 }
 
 void AccountGrid::PrepareSortKeys() {
-  if (m_table.RowCount() > 0)
+  if (m_table.RowCount() > 0 && !AccountModel::IsCharacterCount(m_sortColumn))
     kov::PrepareSortKeys(m_table, AccountModel::FieldOfColumn(m_sortColumn), *m_sortKeys);
 }
 

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QTableView>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "store/AccountTable.h"
@@ -37,7 +38,8 @@ class AccountGrid : public QTableView {
 
  public:
   static constexpr int kRowHeight = 17;
-  static const int kDesignWidths[7];
+  // By column; the on-demand columns' widths stand beside the original seven's.
+  static const int kDesignWidths[16];
 
   AccountGrid(AccountModel& model, QWidget* parent = nullptr);
   ~AccountGrid() override;
@@ -67,12 +69,26 @@ class AccountGrid : public QTableView {
   void HighlightRows(const std::vector<RowId>& rows);
   // The text the cell's hint shows at that point of the viewport, or an empty text.
   QString CellHint(const QPoint& viewportPos) const;
+  // The titles' context menu: one ticked entry per on-demand column shown.
+  QMenu* ColumnsMenu() const { return m_columnsMenu; }
+  // Shows or hides an on-demand column; the others stay as they are.
+  void SetColumnShown(int column, bool shown);
+  // The on-demand columns shown, by their kov.ini names, separated by commas ("BLOCKED,LASTIP").
+  std::string ShownColumnNames() const;
+  // Shows the named on-demand columns, in any letter case, and hides the others; unknown
+  // names are passed over.
+  void ShowColumnsNamed(const std::string& names);
+  // The fields of the on-demand text columns shown, for the search.
+  std::vector<Field> ShownTextFields() const;
+
   // Each visible column gets its design width scaled to the client width; the last takes
   // the rest.
   void ScaleColumns();
 
  signals:
   void Sorted();
+  // An on-demand column was shown or hidden.
+  void ColumnsChanged();
 
  protected:
   // Ctrl with a move key would move the current row without the highlight, and the editor
@@ -85,12 +101,14 @@ class AccountGrid : public QTableView {
 
  private:
   void SyncMarks(const QItemSelection& selected, const QItemSelection& deselected);
+  void FillColumnsMenu();
 
   AccountModel& m_model;
   AccountTable& m_table;
   TitleHeader* m_header = nullptr;
   GridDelegate* m_delegate = nullptr;
   QMenu* m_menu = nullptr;
+  QMenu* m_columnsMenu = nullptr;
   std::unique_ptr<SortKeyCache> m_sortKeys;
   std::vector<RowId> m_marked;  // rows this grid marked; cleared without walking the table
   int m_sortColumn;

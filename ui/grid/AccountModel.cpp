@@ -11,10 +11,44 @@
 
 namespace kov {
 
-Field AccountModel::FieldOfColumn(int column) {
-  static const Field kFields[kColumnCount] = {dbstatus, dbaccount, dbpasswort, dbplevel,
-                                              dbemail,  dbpriv,    dbcounter};
-  return kFields[column];
+namespace {
+
+struct ColumnInfo {
+  Field field;
+  const char* title;  // UiText keys
+  const char* hint;   // nullptr: no hint
+  const char* settingsName;
+};
+
+const ColumnInfo kColumns[AccountModel::kColumnCount] = {
+    {dbstatus, "f1_Grid_Status", "f1_Grid_Status_Hint", nullptr},
+    {dbaccount, "f1_Grid_Account", "f1_Grid_Account_Hint", nullptr},
+    {dbpasswort, "f1_Grid_Password", "f1_Grid_Password_Hint", nullptr},
+    {dbplevel, "f1_Grid_PLevel", "f1_Grid_PLevel_hint", nullptr},
+    {dbemail, "f1_Grid_EMail", "f1_Grid_EMail_Hint", nullptr},
+    {dbpriv, "ext_Grid_PrivFlags", nullptr, nullptr},
+    {dbcounter, "f1_Grid_LastConnect", "f1_Grid_LastConnect_Hint", nullptr},
+    {dbblock, "ext_Grid_Blocked", nullptr, "BLOCKED"},
+    {dbjail, "ext_Grid_Jailed", nullptr, "JAILED"},
+    {dbcharuid1, "ext_Grid_Characters", "ext_Grid_Characters_Hint", "CHARACTERS"},
+    {dblastip, "ext_Grid_LastIp", nullptr, "LASTIP"},
+    {dbfirstcd, "ext_Grid_FirstConnect", nullptr, "FIRSTCONNECT"},
+    {dblastcd, "ext_Grid_LastConnectDate", nullptr, "LASTCONNECT"},
+    {dbchatname, "ext_Grid_ChatName", nullptr, "CHATNAME"},
+    {dblanguage, "ext_Grid_Language", nullptr, "LANGUAGE"},
+    {dbcommend, "ext_Grid_Comment", nullptr, "COMMENT"},
+};
+
+}  // namespace
+
+Field AccountModel::FieldOfColumn(int column) { return kColumns[column].field; }
+
+bool AccountModel::IsNumberColumn(int column) {
+  return IsCharacterCount(column) || FieldInfoOf(kColumns[column].field).isInteger;
+}
+
+const char* AccountModel::SettingsName(int column) {
+  return column >= 0 && column < kColumnCount ? kColumns[column].settingsName : nullptr;
 }
 
 QString AccountModel::StatusWord(int status) {
@@ -41,13 +75,7 @@ AccountIcon AccountModel::IconOf(const AccountTable& table, RowId row) {
 
 AccountModel::AccountModel(AccountTable& table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table) {
-  // The window sets them again with every language.
-  m_titles = {Ui("f1_Grid_Status"),     Ui("f1_Grid_Account"), Ui("f1_Grid_Password"),
-              Ui("f1_Grid_PLevel"),     Ui("f1_Grid_EMail"),   Ui("ext_Grid_PrivFlags"),
-              Ui("f1_Grid_LastConnect")};
-  m_hints = {Ui("f1_Grid_Status_Hint"),     Ui("f1_Grid_Account_Hint"), Ui("f1_Grid_Password_Hint"),
-             Ui("f1_Grid_PLevel_hint"),     Ui("f1_Grid_EMail_Hint"),   QString(),
-             Ui("f1_Grid_LastConnect_Hint")};
+  ApplyUiText();  // the window applies them again with every language
   m_table.AddListener(this);
 }
 
@@ -67,6 +95,7 @@ RowId AccountModel::RowAt(int row) const {
 
 QString AccountModel::CellText(RowId row, int column) const {
   if (column == ColStatus) return {};
+  if (IsCharacterCount(column)) return QString::number(m_table.CharacterCount(row));
   const Field f = FieldOfColumn(column);
   if (FieldInfoOf(f).isInteger) {
     // A text, so no locale adds group separators.
@@ -80,7 +109,6 @@ QVariant AccountModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.column() >= kColumnCount) return {};
   const RowId row = RowAt(index.row());
   if (row == kNoRow) return {};
-  const Field f = FieldOfColumn(index.column());
   switch (role) {
     case Qt::DisplayRole:
       if (index.column() == ColStatus) return {};
@@ -93,7 +121,7 @@ QVariant AccountModel::data(const QModelIndex& index, int role) const {
       }
       return {};
     case Qt::TextAlignmentRole:
-      if (FieldInfoOf(f).isInteger) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+      if (IsNumberColumn(index.column())) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
       return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::FontRole:
       if (index.column() == ColEMail) {
@@ -117,9 +145,13 @@ QVariant AccountModel::headerData(int section, Qt::Orientation orientation, int 
   return {};
 }
 
-void AccountModel::SetTitles(const QStringList& titles, const QStringList& hints) {
-  m_titles = titles;
-  m_hints = hints;
+void AccountModel::ApplyUiText() {
+  m_titles.clear();
+  m_hints.clear();
+  for (const ColumnInfo& c : kColumns) {
+    m_titles << Ui(c.title);
+    m_hints << (c.hint ? Ui(c.hint) : QString());
+  }
   emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
 }
 

@@ -7,14 +7,41 @@
 namespace kov {
 
 // Adapts the AccountTable's view for the grid: no copy of any row. Columns follow the grid:
-// status, account, password, level, e-mail, flags (hidden), days.
+// status, account, password, level, e-mail, flags (hidden), days, then the columns the
+// operator shows on demand. Every cell is read from the table when it is asked for, so an
+// extra column costs nothing until it is shown.
 class AccountModel : public QAbstractTableModel, private AccountTable::Listener {
   Q_OBJECT
 
  public:
-  enum Column { ColStatus, ColAccount, ColPassword, ColPLevel, ColEMail, ColPriv, ColDays };
-  static constexpr int kColumnCount = 7;
+  enum Column {
+    ColStatus,
+    ColAccount,
+    ColPassword,
+    ColPLevel,
+    ColEMail,
+    ColPriv,
+    ColDays,
+    ColBlocked,
+    ColJailed,
+    ColCharacters,
+    ColLastIp,
+    ColFirstConnect,
+    ColLastConnect,
+    ColChatName,
+    ColLanguage,
+    ColComment,
+  };
+  static constexpr int kColumnCount = 16;
+  // The columns from here on are hidden until the operator shows them.
+  static constexpr int kFirstOnDemand = ColBlocked;
+  // The field a column shows; Characters counts dbcharuid1 to dbcharuid5 and gives the first.
   static Field FieldOfColumn(int column);
+  static bool IsCharacterCount(int column) { return column == ColCharacters; }
+  // Numbers are right-aligned and sorted numerically.
+  static bool IsNumberColumn(int column);
+  // An on-demand column's name in kov.ini ("LASTIP"), or nullptr for the others.
+  static const char* SettingsName(int column);
   // The status word of the status column's hint, or an empty text for other values.
   static QString StatusWord(int status);
   static AccountIcon IconOf(const AccountTable& table, RowId row);
@@ -31,8 +58,8 @@ class AccountModel : public QAbstractTableModel, private AccountTable::Listener 
 
   AccountTable& Table() const { return m_table; }
   RowId RowAt(int row) const;
-  // Titles are set from the current texts (language switch).
-  void SetTitles(const QStringList& titles, const QStringList& hints);
+  // Titles and their hints from the current texts (language switch).
+  void ApplyUiText();
 
  signals:
   void CurrentRowChanged();  // the table's cursor moved

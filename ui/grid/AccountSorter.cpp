@@ -614,34 +614,49 @@ void PrepareSortKeys(const AccountTable& table, Field field, SortKeyCache& keys)
   keys.UpdateRanks();
 }
 
+std::vector<RowId> SortedOrderByNumber(const AccountTable& table,
+                                       const std::function<std::optional<std::int64_t>(RowId)>& key,
+                                       bool descending) {
+  const std::vector<RowId> rows = RowsById(table);
+  struct Keyed {
+    std::int64_t key;
+    RowId row;
+    bool operator<(const Keyed& o) const { return key != o.key ? key < o.key : row < o.row; }
+  };
+  std::vector<Keyed> keyed(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const auto v = key(rows[i]);
+    keyed[i] = {v ? *v : std::numeric_limits<std::int64_t>::min(), rows[i]};
+  }
+  std::sort(keyed.begin(), keyed.end());
+  std::vector<RowId> out(rows.size());
+  for (size_t i = 0; i < keyed.size(); ++i) out[i] = keyed[i].row;
+  if (descending) std::reverse(out.begin(), out.end());
+  return out;
+}
+
 std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool descending,
                                SortKeyCache& keys) {
   TrimKeys(table, keys);
+  if (FieldInfoOf(field).isInteger) {
+    return SortedOrderByNumber(
+        table,
+        [&table, field](RowId row) -> std::optional<std::int64_t> {
+          const auto v = table.Int(row, field);
+          return v ? std::optional<std::int64_t>(*v) : std::nullopt;
+        },
+        descending);
+  }
   const std::vector<RowId> rows = RowsById(table);
   std::vector<RowId> out(rows.size());
-  if (FieldInfoOf(field).isInteger) {
-    struct Keyed {
-      std::int64_t key;
-      RowId row;
-      bool operator<(const Keyed& o) const { return key != o.key ? key < o.key : row < o.row; }
-    };
-    std::vector<Keyed> keyed(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-      const auto v = table.Int(rows[i], field);
-      keyed[i] = {v ? *v : std::numeric_limits<std::int64_t>::min(), rows[i]};
-    }
-    std::sort(keyed.begin(), keyed.end());
-    for (size_t i = 0; i < keyed.size(); ++i) out[i] = keyed[i].row;
-  } else {
-    std::vector<SortKeyCache::Id> ids;
-    keys.GetRows(table, field, rows, ids);
-    keys.UpdateRanks();
-    // Ranks are small dense numbers: count them out, which keeps the RowId order of ties.
-    std::vector<std::uint32_t> start(static_cast<size_t>(keys.RankCount()) + 1, 0);
-    for (SortKeyCache::Id id : ids) ++start[keys.Rank(id) + 1];
-    for (size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
-    for (size_t i = 0; i < rows.size(); ++i) out[start[keys.Rank(ids[i])]++] = rows[i];
-  }
+  std::vector<SortKeyCache::Id> ids;
+  keys.GetRows(table, field, rows, ids);
+  keys.UpdateRanks();
+  // Ranks are small dense numbers: count them out, which keeps the RowId order of ties.
+  std::vector<std::uint32_t> start(static_cast<size_t>(keys.RankCount()) + 1, 0);
+  for (SortKeyCache::Id id : ids) ++start[keys.Rank(id) + 1];
+  for (size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
+  for (size_t i = 0; i < rows.size(); ++i) out[start[keys.Rank(ids[i])]++] = rows[i];
   if (descending) std::reverse(out.begin(), out.end());
   return out;
 }

@@ -3,6 +3,8 @@
 #include <QCollatorSortKey>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,6 +110,11 @@ class SortKeyCache {
 // they were added to the table; descending reverses the whole order, ties included.
 std::vector<RowId> SortedOrder(const AccountTable& table, Field field, bool descending,
                                SortKeyCache& keys);
+// The table's rows in the order of a number each row gives, rows without one below every
+// number; ties as SortedOrder keeps them. For values no field holds (a count of fields).
+std::vector<RowId> SortedOrderByNumber(const AccountTable& table,
+                                       const std::function<std::optional<std::int64_t>(RowId)>& key,
+                                       bool descending);
 // Computes and ranks the keys of every row's text in a field, so that the next sort by it
 // only orders rows. Meant for idle time after loading.
 void PrepareSortKeys(const AccountTable& table, Field field, SortKeyCache& keys);

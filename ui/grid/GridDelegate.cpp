@@ -58,7 +58,7 @@ void GridDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& opt
   if (text.isEmpty()) return;
   // What the model's font, foreground and alignment roles say, without asking for them.
   const bool link = column == AccountModel::ColEMail;
-  const bool number = FieldInfoOf(AccountModel::FieldOfColumn(column)).isInteger;
+  const bool number = AccountModel::IsNumberColumn(column);
   if (link && m_linkBase != option.font) {
     m_linkBase = option.font;
     m_linkFont = option.font;

@@ -84,7 +84,8 @@ bool HasAvx2() {
 #endif
 }  // namespace
 
-RowSearch::RowSearch(std::string_view needle) {
+RowSearch::RowSearch(std::string_view needle, std::vector<Field> extra)
+    : m_extra(std::move(extra)) {
   m_needle.reserve(needle.size());
   for (char c : needle) m_needle += static_cast<char>(kFold[static_cast<unsigned char>(c)]);
 }
@@ -108,6 +109,8 @@ bool RowSearch::Contains(std::string_view text) const {
 
 bool RowSearch::Matches(const AccountTable& table, RowId row) const {
   for (Field f : kSearched)
+    if (Contains(table.Text(row, f))) return true;
+  for (Field f : m_extra)
     if (Contains(table.Text(row, f))) return true;
   return false;
 }
@@ -135,6 +138,7 @@ void SearchIndex::ViewReset() {
   // Emptied: row ids start again.
   m_names = Part();
   m_ips = Part();
+  m_extra = Part();
   m_stale = {};
   m_hit = {};
   m_built = 0;
@@ -144,7 +148,7 @@ void SearchIndex::ViewReset() {
 void SearchIndex::Build() {
   RowId bound = 0;
   for (RowId r : m_table.Order()) bound = std::max(bound, r + 1);
-  for (Part* part : {&m_names, &m_ips}) {
+  for (Part* part : {&m_names, &m_ips, &m_extra}) {
     part->bytes.clear();
     part->bytes.reserve(static_cast<size_t>(bound) * (part == &m_names ? 48 : 24));
     part->start.resize(static_cast<size_t>(bound) + 1);
@@ -168,16 +172,20 @@ void SearchIndex::Build() {
   for (RowId r = 0; r < bound; ++r) {
     add(m_names, r, kNameFields);
     add(m_ips, r, kIpFields);
-    if (m_names.bytes.size() > 0xFFFF0000u || m_ips.bytes.size() > 0xFFFF0000u) {
+    add(m_extra, r, m_extraFields);
+    if (m_names.bytes.size() > 0xFFFF0000u || m_ips.bytes.size() > 0xFFFF0000u ||
+        m_extra.bytes.size() > 0xFFFF0000u) {
       // Beyond 32-bit offsets: every row is judged from the table.
       m_names = Part();
       m_ips = Part();
+      m_extra = Part();
       m_built = 0;
       return;
     }
   }
   m_names.start[bound] = static_cast<std::uint32_t>(m_names.bytes.size());
   m_ips.start[bound] = static_cast<std::uint32_t>(m_ips.bytes.size());
+  m_extra.start[bound] = static_cast<std::uint32_t>(m_extra.bytes.size());
   m_stale.assign(bound, 0);
   m_built = bound;
   m_staleCount = 0;
@@ -190,7 +198,7 @@ bool SearchIndex::Part::MayHold(std::string_view needle) const {
 }
 
 bool SearchIndex::SegmentContains(RowId row, std::string_view needle) const {
-  for (const Part* part : {&m_names, &m_ips}) {
+  for (const Part* part : {&m_names, &m_ips, &m_extra}) {
     const std::string_view segment(part->bytes.data() + part->start[row],
                                    part->start[row + 1] - part->start[row]);
     if (segment.find(needle) != std::string_view::npos) return true;
@@ -200,7 +208,7 @@ bool SearchIndex::SegmentContains(RowId row, std::string_view needle) const {
 
 void SearchIndex::ScanAll(std::string_view needle) {
   m_hit.assign(m_built, 0);
-  for (const Part* part : {&m_names, &m_ips})
+  for (const Part* part : {&m_names, &m_ips, &m_extra})
     if (part->MayHold(needle)) part->Scan(needle, m_hit.data());
 }
 
@@ -245,6 +253,25 @@ void SearchIndex::Part::Scan(std::string_view needle, std::uint8_t* hitRows) con
     const size_t pos = static_cast<size_t>(static_cast<const char*>(p) - h);
     i = std::memcmp(h + pos + 1, needle.data() + 1, n - 1) == 0 ? hit(pos) : pos + 1;
   }
+}
+
+void SearchIndex::SetExtraFields(const std::vector<Field>& fields) {
+  std::vector<Field> extra;
+  for (Field f : fields)
+    if (std::find(std::begin(kSearched), std::end(kSearched), f) == std::end(kSearched) &&
+        std::find(extra.begin(), extra.end(), f) == extra.end())
+      extra.push_back(f);
+  if (extra == m_extraFields) return;
+  m_extraFields = std::move(extra);
+  ForgetAnswers();
+  // Built again at the next search; until then every row is judged from the table.
+  m_names = Part();
+  m_ips = Part();
+  m_extra = Part();
+  m_stale = {};
+  m_hit = {};
+  m_built = 0;
+  m_staleCount = 0;
 }
 
 void SearchIndex::Prepare() {
@@ -345,7 +372,7 @@ void SearchField::ApplyNow() {
       m_tabs.SetExtraFilter([](const AccountTable&, RowId) { return false; });
       m_appliedBytes.clear();
     } else {
-      auto search = std::make_shared<RowSearch>(*bytes);
+      auto search = std::make_shared<RowSearch>(*bytes, m_index->ExtraFields());
       // A text that holds the last one matches only rows the last one matched.
       narrowing =
           !m_appliedBytes.empty() && search->Folded().find(m_appliedBytes) != std::string::npos;
@@ -360,6 +387,16 @@ void SearchField::ApplyNow() {
   }
   const SearchIndex::Applying applying(*m_index);
   m_tabs.ApplyExtraFilter(narrowing);
+}
+
+void SearchField::SetExtraFields(const std::vector<Field>& fields) {
+  const std::vector<Field> before = m_index->ExtraFields();
+  m_index->SetExtraFields(fields);
+  if (m_index->ExtraFields() == before || m_applied.isEmpty()) return;
+  // The rows shown answered the old fields: filter the tab's rows afresh.
+  m_applied.clear();
+  m_appliedBytes.clear();
+  ApplyNow();
 }
 
 void SearchField::ApplyUiText() { setPlaceholderText(Ui("ext_Search_Hint")); }

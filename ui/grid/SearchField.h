@@ -1,6 +1,7 @@
 #pragma once
 // The search field above the grid: narrows the rows the selected tab shows to those whose
-// account name, e-mail, chat name, last IP or first IP contains the text, ignoring case.
+// account name, e-mail, chat name, last IP or first IP contains the text, ignoring case, or
+// a text column the operator has shown in the grid (comment, language, connect dates).
 #include <QLineEdit>
 #include <array>
 #include <cstdint>
@@ -20,14 +21,16 @@ class FilterTabs;
 // Windows-1252 letters compared without regard to case; built once.
 class RowSearch {
  public:
-  // `needle` in Windows-1252 bytes; empty matches every row.
-  explicit RowSearch(std::string_view needle);
+  // `needle` in Windows-1252 bytes; empty matches every row. `extra`: fields searched
+  // besides the usual five.
+  explicit RowSearch(std::string_view needle, std::vector<Field> extra = {});
   bool Matches(const AccountTable& table, RowId row) const;
   bool Contains(std::string_view text) const;
   const std::string& Folded() const { return m_needle; }
 
  private:
   std::string m_needle;  // folded
+  std::vector<Field> m_extra;
 };
 
 // The searched fields of every row, folded and laid end to end, so that a search is one
@@ -45,6 +48,10 @@ class SearchIndex : private AccountTable::Listener {
   void Filter(const RowSearch& search, const RowId* rows, size_t n, std::vector<RowId>& out);
   // Builds the index now if it is missing or out of date, so the first keystroke does not.
   void Prepare();
+  // Fields searched besides the usual five (the grid's shown text columns); a change
+  // rebuilds the index at the next search. Fields searched anyway are left out.
+  void SetExtraFields(const std::vector<Field>& fields);
+  const std::vector<Field>& ExtraFields() const { return m_extraFields; }
 
   // While the search field applies a new text with the tabs unchanged, the answers of the
   // texts applied since the rows, their order or the tabs last changed are remembered and
@@ -93,6 +100,8 @@ class SearchIndex : private AccountTable::Listener {
   // as a rule) skips the IPs.
   Part m_names;
   Part m_ips;
+  Part m_extra;
+  std::vector<Field> m_extraFields;
   std::vector<std::uint8_t> m_stale;  // by RowId: stored since the build
   std::vector<std::uint8_t> m_hit;    // by RowId: the last scan's answer
   RowId m_built = 0;                  // rows below this are in the index
@@ -119,6 +128,8 @@ class SearchField : public QLineEdit {
   void ApplyNow();
   void ApplyUiText();
   const SearchIndex& Index() const { return *m_index; }
+  // Searches these fields too, and filters again with the text applied.
+  void SetExtraFields(const std::vector<Field>& fields);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -202,6 +202,9 @@ void MainWindow::CreateCentral() {
   m_grid->PopupMenu()->addActions(BulkActions());
   m_grid->addAction(edDeleteAccount);
   m_centralLayout->addWidget(m_grid, 1);
+  // The search looks into the text columns the operator shows.
+  connect(m_grid, &AccountGrid::ColumnsChanged, this,
+          [this] { m_search->SetExtraFields(m_grid->ShownTextFields()); });
   m_log = new LogPane(central);
   m_log->setObjectName("LogPane");
   m_centralLayout->addWidget(m_log);
@@ -283,6 +286,8 @@ void MainWindow::FormCreate() {
   m_logHeightAtStart = m_log->LogHeight();
   LoadLanguageFile(m_languageFolder, m_settings.LANG, {this});
   ApplyUiText();
+  m_grid->ShowColumnsNamed(m_settings.ShownColumns);
+  m_columnsAtStart = m_grid->ShownColumnNames();
   if (!m_settings.BoundsRead) ApplyFirstStartBounds();
   m_log->SetLogShown(mViewLog->isChecked());
   m_loadedAccountDir = FromLocal(m_settings.ACCOUNTDIR);
@@ -512,12 +517,7 @@ void MainWindow::ApplyUiText() {
   m_menuEdit->setTitle(Ui("f1_Menu_1_0"));
   m_menuView->setTitle(Ui("f1_Menu_2_0"));
   m_menuHelp->setTitle(Ui("f1_Menu_3_0"));
-  m_model->SetTitles(
-      {Ui("f1_Grid_Status"), Ui("f1_Grid_Account"), Ui("f1_Grid_Password"), Ui("f1_Grid_PLevel"),
-       Ui("f1_Grid_EMail"), Ui("ext_Grid_PrivFlags"), Ui("f1_Grid_LastConnect")},
-      {Ui("f1_Grid_Status_Hint"), Ui("f1_Grid_Account_Hint"), Ui("f1_Grid_Password_Hint"),
-       Ui("f1_Grid_PLevel_hint"), Ui("f1_Grid_EMail_Hint"), QString(),
-       Ui("f1_Grid_LastConnect_Hint")});
+  m_model->ApplyUiText();
   emit UiTextApplied();
 }
 
@@ -552,6 +552,10 @@ void MainWindow::FormClose() {
   // A height the pane could not take (too tall for it) is kept as read until the operator
   // drags the pane.
   if (m_log->LogHeight() != m_logHeightAtStart) m_settings.LOGH = m_log->LogHeight();
+  // Columns the operator left as they were keep their line as written (names unknown to
+  // this version included).
+  if (m_grid->ShownColumnNames() != m_columnsAtStart)
+    m_settings.ShownColumns = m_grid->ShownColumnNames();
   const std::string path = SettingsFilePath(Local(m_programFolder));
   const auto saved = SaveSettingsFile(path, m_settings);
   if (!saved.ok)

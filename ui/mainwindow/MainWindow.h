@@ -177,6 +177,7 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QString m_languageFolder;
   AccountTable m_table;
   ProgramSettings m_settings;
+  std::string m_columnsAtStart;  // the grid's on-demand columns as kov.ini showed them
   QString m_loadedAccountDir;
   QString m_loadedServerPath;
   bool m_loadComplete = false;

@@ -355,6 +355,16 @@ constexpr Entry kEntries[] = {
     {u"ext_History_Kind_New", u"new"},
     {u"ext_History_Kind_Delete", u"delete"},
     {u"ext_History_Kind_Restore", u"restore"},
+    {u"ext_Grid_Blocked", u"Blocked"},
+    {u"ext_Grid_Jailed", u"Jailed"},
+    {u"ext_Grid_Characters", u"Characters"},
+    {u"ext_Grid_Characters_Hint", u"Number of characters on the account"},
+    {u"ext_Grid_LastIp", u"Last IP"},
+    {u"ext_Grid_FirstConnect", u"First connect"},
+    {u"ext_Grid_LastConnectDate", u"Last connect"},
+    {u"ext_Grid_ChatName", u"Chat name"},
+    {u"ext_Grid_Language", u"Language"},
+    {u"ext_Grid_Comment", u"Comment"},
 };
 static_assert(sizeof(kEntries) / sizeof(kEntries[0]) == kUiTextKeyCount);
 
