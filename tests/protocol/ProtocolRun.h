@@ -48,6 +48,7 @@ struct RunStats {
   int faults = 0;
   int deletesLostWithServer = 0;  // delivered, then the server was killed before acting
   int takenOver = 0;              // rows the program reported as taken over, all checked
+  int lostToRacingTakeOver = 0;   // saved, emptied unread by the server, then the program crashed
 };
 
 struct RunOutcome {

@@ -170,21 +170,24 @@ int main(int argc, char** argv) {
     total.faults += r.stats.faults;
     total.deletesLostWithServer += r.stats.deletesLostWithServer;
     total.takenOver += r.stats.takenOver;
-    if (r.passed) {
-      ++passed;
-      continue;
-    }
+    total.lostToRacingTakeOver += r.stats.lostToRacingTakeOver;
+    if (r.passed) ++passed;
+    const size_t done = static_cast<size_t>(&seed - seeds.data()) + 1;
+    if (done % 250 == 0 && done < seeds.size())
+      std::fprintf(stderr, "%zu of %zu run, %d passed\n", done, seeds.size(), passed);
+    if (r.passed) continue;
     failed.push_back(seed);
     if (single)
-      std::printf("FAIL seed %llu: %s\n", static_cast<unsigned long long>(seed),
-                  r.failure.c_str());
+      std::printf("FAIL seed %llu: %s\n", static_cast<unsigned long long>(seed), r.failure.c_str());
     else
       Report(seq, r, scratch);
   }
   std::printf(
       "%d of %zu sequences passed (%d operations, %d of them faults; %d rows reported taken "
-      "over, each found in the server's accounts; %d deletes lost with a killed server)\n",
-      passed, seeds.size(), total.ops, total.faults, total.takenOver, total.deletesLostWithServer);
+      "over, each found in the server's accounts; %d deletes lost with a killed server; %d saved "
+      "rows emptied unread by the server before a crash)\n",
+      passed, seeds.size(), total.ops, total.faults, total.takenOver, total.deletesLostWithServer,
+      total.lostToRacingTakeOver);
   if (!failed.empty()) {
     std::printf("failing seeds:");
     for (auto s : failed) std::printf(" %llu", static_cast<unsigned long long>(s));
