@@ -411,19 +411,22 @@ void AccountTable::Edit() {
 }
 
 void AccountTable::SetTextRef(Field f, TextRef stored) {
-  const int slot = TextSlot(f);
-  if (slot < 0 || m_current == kNoRow) return;
+  if (TextSlot(f) < 0 || m_current == kNoRow) return;
   EnsureEditing();
-  m_rows[m_current].text[slot] = stored;
+  StoreTextRef(m_current, f, stored);
+  NotifyRowChanged(m_current);
+}
+
+void AccountTable::StoreTextRef(RowId row, Field f, TextRef stored) {
+  m_rows[row].text[TextSlot(f)] = stored;
   if (f == dbaccount) {
-    const std::uint32_t hash = stored.len > 0 ? detail::NameHash(Text(m_current, dbaccount)) : 0;
+    const std::uint32_t hash = stored.len > 0 ? detail::NameHash(Text(row, dbaccount)) : 0;
     // The same hash (an update section naming its row again): the entry stands.
-    if (hash != m_nameHash[m_current]) {
-      m_nameHash[m_current] = hash;
-      if (hash != 0 && !m_nameSlots.empty()) IndexAdd(m_current);
+    if (hash != m_nameHash[row]) {
+      m_nameHash[row] = hash;
+      if (hash != 0 && !m_nameSlots.empty()) IndexAdd(row);
     }
   }
-  NotifyRowChanged(m_current);
 }
 
 void AccountTable::SetText(Field f, std::string_view value) {
@@ -505,6 +508,65 @@ void AccountTable::Delete() {
     m_current = m_view[static_cast<size_t>(std::min(std::max(index, 0), ViewCount() - 1))];
   }
   NotifyCurrent();
+}
+
+// --- many rows ------------------------------------------------------------------------
+
+void AccountTable::SetRowText(RowId row, Field f, std::string_view value) {
+  if (TextSlot(f) < 0 || row >= m_rows.size() || !m_rows[row].alive) return;
+  const size_t cap = static_cast<size_t>(kFieldInfos[f].capacity);
+  if (value.size() > cap) value = value.substr(0, cap);
+  if (Text(row, f) == value) return;
+  StoreTextRef(row, f, Copy(value));
+}
+
+void AccountTable::SetRowInt(RowId row, Field f, std::int32_t value) {
+  const int slot = IntSlot(f);
+  if (slot < 0 || row >= m_rows.size() || !m_rows[row].alive) return;
+  Row& r = m_rows[row];
+  r.ints[slot] = value;
+  r.nullMask &= static_cast<std::uint8_t>(~(1u << slot));
+}
+
+void AccountTable::SetRowNull(RowId row, Field f) {
+  if (row >= m_rows.size() || !m_rows[row].alive) return;
+  if (const int slot = IntSlot(f); slot >= 0) {
+    m_rows[row].nullMask |= static_cast<std::uint8_t>(1u << slot);
+    m_rows[row].ints[slot] = 0;
+  } else if (TextSlot(f) >= 0) {
+    StoreTextRef(row, f, TextRef{});
+  }
+}
+
+void AccountTable::PostRows(const std::vector<RowId>& rows) {
+  CheckBrowse();
+  if (rows.empty()) return;
+  for (RowId row : rows) {
+    m_rows[row].written = false;
+    for (auto* l : m_listeners) l->AfterPost(row);
+  }
+  if (m_updating > 0) {
+    RefilterFrom(m_order);  // quietly; EndUpdate announces the reset
+    return;
+  }
+  if (m_filtered && m_filter) {
+    FilterInto(m_order);
+    if (m_viewSpare != m_view) {
+      for (auto* l : m_listeners) l->ViewAboutToReset();
+      SwapInView();
+      AfterRefilter(false);
+      return;
+    }
+  }
+  int first = ViewCount(), last = -1;
+  for (RowId row : rows) {
+    const int index = ViewIndexOf(row);
+    if (index < 0) continue;
+    first = std::min(first, index);
+    last = std::max(last, index);
+  }
+  if (last >= 0)
+    for (auto* l : m_listeners) l->ViewRowsChanged(first, last);
 }
 
 // --- locate ---------------------------------------------------------------------------

@@ -109,6 +109,10 @@ class AccountTable {
     virtual void ViewRowsAboutToBeRemoved(int /*first*/, int /*last*/) {}
     virtual void ViewRowsRemoved() {}
     virtual void ViewRowChanged(int /*viewIndex*/) {}
+    // Rows from `first` to `last` of the view may have changed (a change of many rows).
+    virtual void ViewRowsChanged(int first, int last) {
+      for (int i = first; i <= last; ++i) ViewRowChanged(i);
+    }
     virtual void CurrentChanged() {}
     virtual void AfterPost(RowId /*row*/) {}
   };
@@ -208,6 +212,18 @@ class AccountTable {
   void Sort(const Less& less);
   void SetOrder(std::vector<RowId> order);  // a permutation of Order()
 
+  // --- Changing many rows at once ------------------------------------------------------
+  // Set a field of any row without moving the cursor or telling the listeners; PostRows
+  // commits the rows so set. Texts are cut to the field's capacity, as SetText cuts them.
+  void SetRowText(RowId row, Field f, std::string_view value);
+  void SetRowInt(RowId row, Field f, std::int32_t value);
+  void SetRowNull(RowId row, Field f);
+  // Commits rows changed with SetRowText/SetRowInt as Post commits one (the written mark
+  // cleared, AfterPost), then judges the view once: a view that keeps its rows hears of one
+  // change over the rows' span, otherwise of one reset. Moving the cursor row by row would
+  // repaint the editor and the grid for every row.
+  void PostRows(const std::vector<RowId>& rows);
+
   // --- Rows written for the server -------------------------------------------------------
   // A pending row whose values are in the update file, waiting for the server to take them
   // over; any later change of the row clears it (the file lacks that change).
@@ -286,6 +302,7 @@ class AccountTable {
   void IndexAdd(RowId row);
   void BuildIndex(size_t rows);
   void SetTextRef(Field f, TextRef stored);
+  void StoreTextRef(RowId row, Field f, TextRef stored);
 
   std::vector<Row> m_rows;              // by RowId; deleted rows stay dead until Empty
   std::vector<RowId> m_order;           // table order

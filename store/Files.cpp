@@ -483,4 +483,46 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   return file.Commit(error);
 }
 
+bool AppendToFile(const std::string& path, const std::string& bytes, std::string& error) {
+#ifdef _WIN32
+  const int fd =
+      _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+#endif
+  if (fd < 0) {
+    error = "Cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::size_t done = 0;
+  int err = 0;
+  while (done < bytes.size()) {
+#ifdef _WIN32
+    const int n =
+        _write(fd, bytes.data() + done,
+               static_cast<unsigned>(std::min<std::size_t>(bytes.size() - done, 1u << 30)));
+#else
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+#endif
+    if (n <= 0) {
+      err = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+#ifdef _WIN32
+  if (!err && _commit(fd) != 0) err = errno;
+  if (_close(fd) != 0 && !err) err = errno;
+#else
+  if (!err && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && !err) err = errno;
+#endif
+  if (err) {
+    error = "Cannot write " + path + ": " + std::strerror(err);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace kov

@@ -120,6 +120,13 @@ class AtomicFile {
 // The whole content at once, keeping the old file's access (AtomicFile::AsTheOldFile).
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
 
+// --- Appending ----------------------------------------------------------------------------
+
+// Appends `bytes` with one write to a file created readable by its owner only when it is new,
+// then flushes it to the disk. Lines already in the file are never touched; a failure leaves
+// at most a torn last line, which readers of such logs tell apart.
+bool AppendToFile(const std::string& path, const std::string& bytes, std::string& error);
+
 // A fresh hidden name beside `target` for a file that is renamed over it when complete.
 std::string TempNameFor(const std::string& target, unsigned attempt);
 

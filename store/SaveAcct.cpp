@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "store/Cp1252.h"
 #include "store/Files.h"
 #include "store/LetterCase.h"
 #include "store/LoadAccounts.h"
@@ -59,6 +60,60 @@ void Line(std::string& out, std::string_view a, std::string_view b = {}) {
 
 }  // namespace
 
+const std::vector<Field>& UpdateFields() {
+  static const std::vector<Field> fields = {dbplevel,   dbpriv,     dbblock, dbjail,   dbpasswort,
+                                            dbchatname, dblanguage, dbemail, dbcommend};
+  return fields;
+}
+
+std::vector<HistoryRecord> HistoryRecordsFor(const AccountTable& table,
+                                             const std::vector<RowId>& rows,
+                                             const AccountTable* server,
+                                             const SaveHistory& history) {
+  std::unordered_map<std::string_view, RowId> before;
+  if (server) {
+    std::unordered_set<std::string_view> wanted;
+    for (RowId r : rows) wanted.insert(table.Text(r, dbaccount));
+    for (RowId r : server->Order()) {
+      const std::string_view name = server->Text(r, dbaccount);
+      if (wanted.count(name)) before.emplace(name, r);  // the first so named, as Locate finds
+    }
+  }
+  const std::string time = HistoryTimeNow();
+  std::vector<HistoryRecord> records;
+  for (RowId r : rows) {
+    const std::string_view name = table.Text(r, dbaccount);
+    const auto found = before.find(name);
+    const RowId from = found == before.end() ? kNoRow : found->second;
+    const bool restored = history.restored.count(std::string(name)) > 0;
+    const char* action = restored                              ? kHistoryRestore
+                         : table.Int(r, dbstatus) == StatusNew ? kHistoryNew
+                                                               : kHistoryChange;
+    for (Field f : UpdateFields()) {
+      std::string now = table.DisplayText(r, f);
+      std::string old = from == kNoRow ? std::string() : server->DisplayText(from, f);
+      if (f == dbemail) {  // the server gets the bare address either way
+        now = std::string(BareEmail(now));
+        old = std::string(BareEmail(old));
+      }
+      if (now == old) continue;
+      HistoryRecord rec;
+      rec.time = time;
+      rec.user = history.user;
+      rec.shard = history.shard;
+      rec.account = Cp1252ToUtf8(name);
+      rec.action = action;
+      rec.field = HistoryFieldName(FieldInfoOf(f).name);
+      if (!IsPasswordField(rec.field)) {  // HistoryLine writes "changed" alone for these
+        rec.oldValue = Cp1252ToUtf8(old);
+        rec.newValue = Cp1252ToUtf8(now);
+      }
+      records.push_back(std::move(rec));
+    }
+  }
+  return records;
+}
+
 std::string UnwritableField(const AccountTable& table, RowId row) {
   for (Field f : kWrittenFields) {
     const std::string_view v = table.Text(row, f);
@@ -91,8 +146,10 @@ std::string BuildUpdateFile(const AccountTable& table, const std::vector<RowId>&
   return out;
 }
 
-SaveResult WriteAccountUpdates(AccountTable& table, const std::string& accountDir,
-                               const SaveOptions& options) {
+namespace {
+
+SaveResult WriteUpdates(AccountTable& table, const std::string& accountDir,
+                        const SaveOptions& options) {
   SaveResult result;
   const std::string accountFile = JoinPath(accountDir, kAccountFileName);
   const std::string updateFile = JoinPath(accountDir, kUpdateFileName);
@@ -193,6 +250,40 @@ SaveResult WriteAccountUpdates(AccountTable& table, const std::string& accountDi
       std::this_thread::sleep_for(std::chrono::milliseconds(step));
   }
   result.waiting = static_cast<int>(result.written.size()) - result.takenOver;
+  return result;
+}
+
+}  // namespace
+
+SaveResult WriteAccountUpdates(AccountTable& table, const std::string& accountDir,
+                               const SaveOptions& options) {
+  if (!options.history) return WriteUpdates(table, accountDir, options);
+  // The server's values before it is told: afterwards its file may hold the new ones.
+  std::vector<RowId> pending;
+  for (RowId r : table.Order()) {
+    const auto status = table.Int(r, dbstatus);
+    if (status == StatusChanged || status == StatusNew) pending.push_back(r);
+  }
+  AccountTable server;
+  const std::string accountFile = JoinPath(accountDir, kAccountFileName);
+  const bool read = !pending.empty() && ReadAccountFile(server, accountFile).ok();
+  std::vector<HistoryRecord> records =
+      HistoryRecordsFor(table, pending, read ? &server : nullptr, *options.history);
+
+  SaveResult result = WriteUpdates(table, accountDir, options);
+  if (!result.ok()) return result;
+  if (!pending.empty() && !read)
+    result.historyError = "Cannot read " + accountFile + " for the old values";
+  std::unordered_set<std::string> taken;
+  for (RowId r : result.written)
+    if (table.Int(r, dbstatus) == StatusStored)
+      taken.insert(Cp1252ToUtf8(table.Text(r, dbaccount)));
+  for (HistoryRecord& rec : records) rec.takenOver = taken.count(rec.account) > 0;
+  std::string error;
+  if (AppendHistory(options.history->path, records, error))
+    result.historyLines = static_cast<int>(records.size());
+  else
+    result.historyError = error;
   return result;
 }
 

@@ -3,9 +3,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "store/AccountTable.h"
+#include "store/History.h"
 
 namespace kov {
 
@@ -33,7 +35,19 @@ struct SaveResult {
                                // it before this save; pending again, written at the next save
   int kept = 0;                // sections of the old file kept (not yet taken over, or foreign)
   std::string consoleMessage;  // live but not delivered: what the console reported
+  int historyLines = 0;        // lines added to the change history
+  std::string historyError;    // the history could not be written (the save itself stands)
   bool ok() const { return status == Status::Written; }
+};
+
+// Who saves and where the change history goes.
+struct SaveHistory {
+  std::string path;   // the history file
+  std::string user;   // CurrentUserName()
+  std::string shard;  // the account folder as the operator knows it
+  // Accounts (exact names, Windows-1252) whose pending values were brought back from a
+  // backup: their lines say "restore".
+  std::unordered_set<std::string> restored;
 };
 
 struct SaveOptions {
@@ -50,7 +64,20 @@ struct SaveOptions {
   // at all), and the pause between looks (a window keeps painting in it; the default sleeps).
   int takeOverWaitMs = 0;
   std::function<void(int milliseconds)> pause;
+  // When set, every field written is appended to the history, its old value taken from the
+  // server's account file before the server is told.
+  const SaveHistory* history = nullptr;
 };
+
+// The fields the update file carries, so the ones the history and a restore look at.
+const std::vector<Field>& UpdateFields();
+
+// The history lines of rows about to be written: per field that differs from the server's
+// account file (`server`, may be null: every row new to it), with `takenOver` false.
+std::vector<HistoryRecord> HistoryRecordsFor(const AccountTable& table,
+                                             const std::vector<RowId>& rows,
+                                             const AccountTable* server,
+                                             const SaveHistory& history);
 
 // The account names of the sections in an update file; nullopt when it cannot be read.
 std::optional<std::vector<std::string>> UpdateFileSections(const std::string& updateFile);

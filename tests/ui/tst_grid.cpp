@@ -452,13 +452,16 @@ class TestGrid : public QObject {
     MainWindowFixture fx(Accounts());
     MainWindow& f = fx.Form();
     const QList<QAction*> items = f.GridView()->PopupMenu()->actions();
-    QCOMPARE(items.size(), 6);
+    QCOMPARE(items.size(), 14);
     QCOMPARE(items[0], f.edNewAccount);
     QVERIFY(items[1]->isSeparator());
     QCOMPARE(items[2], f.edDeleteAccount);
     QCOMPARE(items[3], f.edSendEmail);
     QVERIFY(items[4]->isSeparator());
     QCOMPARE(items[5], f.edRevertAccount);
+    QCOMPARE(items[6], f.edAccountHistory);
+    QVERIFY(items[7]->isSeparator());
+    QCOMPARE(items.mid(8), f.BulkActions());
   }
 
   void emptyTableShowsNothingUnderEveryTab() {

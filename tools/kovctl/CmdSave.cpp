@@ -12,15 +12,18 @@
 
 namespace {
 
-constexpr const char* kUsage = "save ACCOUNTDIR [--server PATH] [--auto-update] [--wait SECONDS]";
+constexpr const char* kUsage =
+    "save ACCOUNTDIR [--server PATH] [--auto-update] [--wait SECONDS] [--home DIR]";
 
 int Save(const kovctl::Args& args) {
-  std::string dir, server;
+  std::string dir, server, home;
   bool autoUpdate = false;
   int waitSeconds = kov::ProgramSettings::kDefaultTakeOverWait;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--server" && i + 1 < args.size())
       server = args[++i];
+    else if (args[i] == "--home" && i + 1 < args.size())
+      home = args[++i];
     else if (args[i] == "--wait" && i + 1 < args.size() && kov::ParseInteger(args[i + 1]) &&
              *kov::ParseInteger(args[i + 1]) >= 0)
       waitSeconds = *kov::ParseInteger(args[++i]);
@@ -57,7 +60,11 @@ int Save(const kovctl::Args& args) {
     return r.Delivered();
   };
   options.takeOverWaitMs = waitSeconds * 1000;
+  const kov::SaveHistory history = kovctl::HistoryFor(home, dir);
+  options.history = &history;
   const kov::SaveResult r = kov::WriteAccountUpdates(table, dir, options);
+  if (!r.historyError.empty())
+    std::fprintf(stderr, "kovctl save: the change history: %s\n", r.historyError.c_str());
   switch (r.status) {
     case kov::SaveResult::Status::AccountFileMissing:
     case kov::SaveResult::Status::UpdateFileMissing:

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "store/SaveAcct.h"
+
 namespace kovctl {
 
 using Args = std::vector<std::string>;  // arguments after the sub-command's name
@@ -17,6 +19,12 @@ struct Command {
 };
 
 std::vector<Command>& Registry();
+
+// The history file of the program folder: --home DIR's, else the one beside kovctl as the
+// program resolves its own (the per-user folder when that one cannot be written).
+std::string HistoryPath(const std::string& homeOverride);
+// The history's record of a save into `accountDir` by this user.
+kov::SaveHistory HistoryFor(const std::string& homeOverride, const std::string& accountDir);
 
 struct Register {
   Register(const char* name, const char* usage, Handler run) {

@@ -10,7 +10,9 @@
 #include <algorithm>
 
 #include "console/ServerConsole.h"
+#include "store/Cp1252.h"
 #include "store/GeneratePassword.h"
+#include "store/History.h"
 #include "store/LoadAccounts.h"
 #include "store/RemoveSections.h"
 #include "ui/commands/DeleteConfirmationDialog.h"
@@ -204,6 +206,8 @@ void AccountCommands::edDeleteAccountExecute() {
   progress.SetPosition(0);
   progress.ShowOverOwner();
   std::vector<std::string> deleted;
+  const SaveHistory history = m_window.HistoryContext();
+  std::vector<HistoryRecord> deletions;
   QStringList notDeleted;
   auto refuse = [&](const QString& why) {
     notDeleted << why;
@@ -230,6 +234,15 @@ void AccountCommands::edDeleteAccountExecute() {
     const ConsoleResult sent = SendConsoleCommand(command, server);
     m_window.ServerStatus()->Show(sent);
     if (sent.Delivered()) {
+      HistoryRecord record;
+      record.time = HistoryTimeNow();
+      record.user = history.user;
+      record.shard = history.shard;
+      record.account = Cp1252ToUtf8(name);
+      record.action = kHistoryDelete;
+      record.oldValue = Cp1252ToUtf8(table.DisplayText(row, dbplevel));
+      record.takenOver = true;  // the server deletes it as the command arrives
+      deletions.push_back(std::move(record));
       // Removed at once, before the pause runs the event loop.
       table.SetCurrent(row);
       table.Delete();
@@ -243,6 +256,11 @@ void AccountCommands::edDeleteAccountExecute() {
   progress.SetPosition(done);
   WaitMilliseconds(kCommandPause);
   progress.Close();
+  std::string historyError;
+  if (!AppendHistory(history.path, deletions, historyError))
+    m_window.AddLogLine(
+        FormatText(Ui("ext_Log_HistoryFailed"), {QString::fromStdString(historyError)}),
+        LogPane::IconInfo);
 
   bool sendUpdate = true;
   if (!deleted.empty()) {

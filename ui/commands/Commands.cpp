@@ -8,9 +8,12 @@
 #include "ui/chars/CharacterWindow.h"
 #include "ui/commands/AccountCommands.h"
 #include "ui/commands/BackupCommand.h"
+#include "ui/commands/BulkCommand.h"
 #include "ui/commands/DeleteConfirmationDialog.h"
 #include "ui/commands/ExportCommands.h"
+#include "ui/commands/HistoryWindow.h"
 #include "ui/commands/NewAccountDialog.h"
+#include "ui/commands/RestoreDialog.h"
 #include "ui/commands/RevertCommand.h"
 #include "ui/commands/SaveCommand.h"
 #include "ui/commands/TakeOverWatch.h"
@@ -23,6 +26,8 @@
 #include "ui/settings/UiText.h"
 #include "ui/settings/UiTextWindows.h"
 #include "ui/widgets/EditPopup.h"
+#include "ui/widgets/Notice.h"
+#include "ui/widgets/Text1252.h"
 
 namespace kov {
 
@@ -80,7 +85,38 @@ Commands::Commands(MainWindow& window) {
   Add(std::make_unique<AccountCommands>(window, *newAccount, *infoBox, *confirmation));
   Add(std::make_unique<ExportCommands>(window));
   m_revert = Add(std::make_unique<RevertCommand>(window));
+  Add(std::make_unique<BulkCommand>(window));
   Add(std::make_unique<TakeOverWatch>(window));
+
+  // The history: all of it, or the current account's from the row's context menu.
+  auto showHistory = [&window](const QString& account) {
+    HistoryWindow history(window.HistoryPath(), &window);
+    history.Reload();
+    if (!account.isEmpty()) history.ShowAccount(account);
+    history.exec();
+  };
+  QObject::connect(window.edHistory, &QAction::triggered, &window,
+                   [showHistory] { showHistory(QString()); });
+  QObject::connect(window.edAccountHistory, &QAction::triggered, &window, [&window, showHistory] {
+    const AccountTable& t = window.Table();
+    if (t.Current() == kNoRow || t.IsEmpty()) return;
+    showHistory(FromCp1252(t.Text(t.Current(), dbaccount)));
+  });
+  window.edHistory->setEnabled(true);
+  window.edAccountHistory->setEnabled(true);
+
+  // Restore: the backup is decoded in memory; what the operator ticks becomes pending rows.
+  QObject::connect(window.edRestoreBackup, &QAction::triggered, &window, [&window] {
+    if (window.busy || !window.LoadComplete()) return;
+    const QString path =
+        AskFileName(&window, {FileDialogRequest::Kind::Open, Ui("ext_Restore_Open"),
+                              window.ProgramFolder(), Ui("ext_Restore_Filter"), QString()});
+    if (path.isEmpty()) return;
+    RestoreDialog dialog(window, &window);
+    if (!dialog.Open(path)) return;
+    dialog.exec();
+  });
+  window.edRestoreBackup->setEnabled(true);
 }
 
 Commands::~Commands() {

@@ -54,6 +54,7 @@ class ExportCommands : public QObject, private AccountTable::Listener {
   void Export(Format format);
   void ViewReset() override { edSendEmailUpdate(); }
   void ViewRowChanged(int) override { edSendEmailUpdate(); }
+  void ViewRowsChanged(int, int) override { edSendEmailUpdate(); }
   void CurrentChanged() override { edSendEmailUpdate(); }
   void AfterPost(RowId) override { edSendEmailUpdate(); }
 

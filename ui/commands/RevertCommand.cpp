@@ -9,6 +9,7 @@
 #include "store/RemoveSections.h"
 #include "ui/commands/ReviewDialog.h"
 #include "ui/grid/AccountGrid.h"
+#include "ui/grid/AccountModel.h"
 #include "ui/mainwindow/MainWindow.h"
 #include "ui/settings/MessageDialog.h"
 #include "ui/settings/UiText.h"
@@ -19,6 +20,7 @@ namespace kov {
 
 bool ServerAccounts::Load(const QString& accountDir, QString* error) {
   m_table.Empty();
+  m_firstByName.clear();
   const std::string path =
       JoinPath(QDir::toNativeSeparators(accountDir).toStdString(), kAccountFileName);
   if (!FileExists(path)) return true;  // no server file: every row is new to it
@@ -31,9 +33,14 @@ bool ServerAccounts::Load(const QString& accountDir, QString* error) {
 }
 
 RowId ServerAccounts::Find(std::string_view name) const {
-  for (RowId row : m_table.Order())
-    if (m_table.Text(row, dbaccount) == name) return row;
-  return kNoRow;
+  // A revert of thousands of rows would scan the file's rows for each; an index of first
+  // rows by name is built at the first lookup.
+  if (m_firstByName.empty() && m_table.RowCount() > 0) {
+    m_firstByName.reserve(static_cast<size_t>(m_table.RowCount()));
+    for (RowId row : m_table.Order()) m_firstByName.try_emplace(m_table.Text(row, dbaccount), row);
+  }
+  const auto it = m_firstByName.find(name);
+  return it == m_firstByName.end() ? kNoRow : it->second;
 }
 
 std::vector<Field> ComparedFields() {
@@ -48,6 +55,8 @@ RevertCommand::RevertCommand(MainWindow& form) : m_form(form) {
   connect(form.edReviewChanges, &QAction::triggered, this, &RevertCommand::edReviewChangesExecute);
   form.edReviewChanges->setEnabled(true);
   m_form.Table().AddListener(this);
+  connect(form.GridView()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &RevertCommand::edRevertAccountUpdate);
   edRevertAccountUpdate();
 }
 
@@ -56,16 +65,36 @@ QAction* RevertCommand::Action() const { return m_form.edRevertAccount; }
 RevertCommand::~RevertCommand() { m_form.Table().RemoveListener(this); }
 
 void RevertCommand::edRevertAccountUpdate() {
+  if (m_reverting) return;
   const AccountTable& t = m_form.Table();
+  auto pending = [&t](RowId row) {
+    const int s = t.IntOr0(row, dbstatus);
+    return s == StatusChanged || s == StatusNew;
+  };
   const RowId row = t.Current();
-  const int status = row == kNoRow || t.IsEmpty() ? 0 : t.IntOr0(row, dbstatus);
-  m_form.edRevertAccount->setEnabled(status == StatusChanged || status == StatusNew);
+  bool on = row != kNoRow && !t.IsEmpty() && pending(row);
+  // The highlighted rows are looked at until the first pending one, as Revert Account
+  // reverts them all.
+  const AccountGrid* grid = m_form.GridView();
+  if (!on && !t.IsEmpty() && grid->HighlightedCount() > 1) {
+    for (const QItemSelectionRange& range : grid->selectionModel()->selection()) {
+      for (int r = range.top(); !on && r <= range.bottom(); ++r) {
+        const RowId at = m_form.Model().RowAt(r);
+        on = at != kNoRow && pending(at);
+      }
+      if (on) break;
+    }
+  }
+  if (m_form.edRevertAccount->isEnabled() != on) m_form.edRevertAccount->setEnabled(on);
 }
 
 void RevertCommand::edRevertAccountExecute() {
   const RowId row = m_form.Table().Current();
   if (row == kNoRow || m_form.Table().IsEmpty()) return;
-  Revert({row});
+  // Several highlighted rows (a bulk change) are reverted together; otherwise the current.
+  std::vector<RowId> rows = m_form.GridView()->SelectedRows();
+  if (rows.size() < 2) rows = {row};
+  Revert(rows);
 }
 
 void RevertCommand::MarkSavedWhenNothingPending() {
@@ -74,6 +103,15 @@ void RevertCommand::MarkSavedWhenNothingPending() {
 
 int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {
   AccountTable& table = m_form.Table();
+  // Checked once at the end, not after each of thousands of stores.
+  m_reverting = true;
+  struct Done {
+    RevertCommand* self;
+    ~Done() {
+      self->m_reverting = false;
+      self->edRevertAccountUpdate();
+    }
+  } done_{this};
   if (table.GetState() != AccountTable::State::Browse) table.Post();
   std::vector<RowId> changed, added;
   for (RowId row : rows) {
@@ -105,29 +143,30 @@ int RevertCommand::Revert(const std::vector<RowId>& rows, bool askForNew) {
     }
     QStringList missing;
     const AccountTable& file = server.Table();
+    std::vector<RowId> reverted;
     for (RowId row : changed) {
       const RowId from = server.Find(table.Text(row, dbaccount));
       if (from == kNoRow) {
         missing << FromCp1252(table.Text(row, dbaccount));
         continue;
       }
-      // The row must be current to be stored; a filtered-out row cannot be.
+      // A row the filter hides stays as it is, as the operator cannot see it change.
       if (table.ViewIndexOf(row) < 0) continue;
-      table.SetCurrent(row);
       for (Field f : ComparedFields()) {
         if (FieldInfoOf(f).isInteger) {
           if (const auto v = file.Int(from, f))
-            table.SetInt(f, *v);
+            table.SetRowInt(row, f, *v);
           else
-            table.SetNull(f);
+            table.SetRowNull(row, f);
         } else {
-          table.SetText(f, file.Text(from, f));
+          table.SetRowText(row, f, file.Text(from, f));
         }
       }
-      table.SetInt(dbstatus, StatusStored);
-      table.Post();
+      table.SetRowInt(row, dbstatus, StatusStored);
+      reverted.push_back(row);
       ++done;
     }
+    table.PostRows(reverted);
     if (!missing.isEmpty())
       ShowNotice(&m_form, NoticeKind::Warning,
                  Ui("ext_Review_NotInFile") + ":\n" + missing.join(QStringLiteral("\n")));

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "store/AccountTable.h"
@@ -25,6 +26,7 @@ class ServerAccounts {
 
  private:
   AccountTable m_table;
+  mutable std::unordered_map<std::string_view, RowId> m_firstByName;
 };
 
 // The fields the operator can see differ between a row and its server row (the status and
@@ -57,6 +59,7 @@ class RevertCommand : public QObject, private AccountTable::Listener {
   void ViewReset() override { edRevertAccountUpdate(); }
 
   MainWindow& m_form;
+  bool m_reverting = false;
 };
 
 }  // namespace kov

@@ -88,6 +88,8 @@ bool SaveCommand::Save() {
     if (progress.Text() != waiting) progress.SetText(waiting);
     WaitMilliseconds(milliseconds);
   };
+  const SaveHistory history = m_form.HistoryContext();
+  options.history = &history;
   const SaveResult result = WriteAccountUpdates(table, accountDir, options);
   m_form.busy = wasBusy;
   progress.Close();
@@ -115,6 +117,12 @@ bool SaveCommand::Save() {
       break;
   }
   m_form.AddLogLine(FormatText(Ui("ext_Log_Save"), {path}), LogPane::IconOut);
+  for (RowId row : result.written)
+    m_form.restoredAccounts.erase(std::string(table.Text(row, dbaccount)));
+  if (!result.historyError.empty())
+    m_form.AddLogLine(
+        FormatText(Ui("ext_Log_HistoryFailed"), {QString::fromStdString(result.historyError)}),
+        LogPane::IconInfo);
   if (!running) m_form.ServerStatus()->Show(ServerProbe{ServerState::NotRunning, {}});
   if (!live) {
     // The fixed notice first, then what it means for these changes.

@@ -18,6 +18,7 @@
 
 #include "store/GeneratePassword.h"
 #include "store/PrivFlags.h"
+#include "store/RowEdits.h"
 #include "ui/grid/AccountModel.h"
 #include "ui/settings/UiText.h"
 #include "ui/widgets/BalloonTip.h"
@@ -455,29 +456,32 @@ void EditorPanel::cbAdminPrivUpdate() {
 
 // --- toggles --------------------------------------------------------------------------
 
+std::optional<RowValues> EditorPanel::ValuesOf(const RowEdit& edit) {
+  const auto values = ValuesOfEdit(m_table, m_table.Current(), edit);
+  // The edit's rules refuse a flag text that is not a number; the operator hears why.
+  if (!values) {
+    std::uint32_t unused = 0;
+    ReadFlags(unused);
+  }
+  return values;
+}
+
 void EditorPanel::cbBitExecute(int toggle) {
   if (m_table.Current() == kNoRow) return;
-  std::uint32_t v = 0;
-  if (!ReadFlags(v)) return;
-  const std::uint32_t bit = kToggles[static_cast<size_t>(toggle)].bit;
-  v = m_boxes[static_cast<size_t>(toggle)]->isChecked() ? v | bit : v & ~bit;
-  m_table.Edit();
-  m_table.SetText(dbpriv, FormatPrivFlags(v));
-  m_table.SetInt(dbstatus, StatusChanged);
+  const auto values =
+      ValuesOf({RowEdit::Kind::Flag, m_boxes[static_cast<size_t>(toggle)]->isChecked(),
+                kToggles[static_cast<size_t>(toggle)].bit});
+  if (!values) return;
+  StoreInCurrent(m_table, *values);
   m_table.Post();
   SetFlagsCaption(m_table.Text(dbpriv));
 }
 
 void EditorPanel::cbBlockedExecute() {
   if (m_table.Current() == kNoRow) return;
-  std::uint32_t v = 0;
-  if (!ReadFlags(v)) return;
-  const bool on = m_boxes[BlockedToggle]->isChecked();
-  v = on ? v | 0x2000u : v & ~0x2000u;
-  m_table.Edit();
-  m_table.SetText(dbpriv, FormatPrivFlags(v));
-  m_table.SetInt(dbblock, on ? 1 : 0);
-  m_table.SetInt(dbstatus, StatusChanged);
+  const auto values = ValuesOf({RowEdit::Kind::Blocked, m_boxes[BlockedToggle]->isChecked()});
+  if (!values) return;
+  StoreInCurrent(m_table, *values);
   m_table.Post();  // under "Blocked" and "Not blocked" the row may leave the view
   SetFlagsCaption(m_table.Text(dbpriv));
   if (countVisibleRows && countVisibleRows() > 0) {
@@ -488,14 +492,9 @@ void EditorPanel::cbBlockedExecute() {
 
 void EditorPanel::cbJailedExecute() {
   if (m_table.Current() == kNoRow) return;
-  std::uint32_t v = 0;
-  if (!ReadFlags(v)) return;
-  const bool on = m_boxes[JailedToggle]->isChecked();
-  v = on ? v | 0x0800u : v & ~0x0800u;
-  m_table.Edit();
-  m_table.SetText(dbpriv, FormatPrivFlags(v));
-  m_table.SetInt(dbjail, on ? 1 : 0);
-  m_table.SetInt(dbstatus, StatusChanged);
+  const auto values = ValuesOf({RowEdit::Kind::Jailed, m_boxes[JailedToggle]->isChecked()});
+  if (!values) return;
+  StoreInCurrent(m_table, *values);
   // Unlike Blocked, the caption is taken before the store, so it keeps this row's text.
   SetFlagsCaption(m_table.Text(dbpriv));
   m_table.Post();
@@ -560,10 +559,11 @@ void EditorPanel::FieldKeyUp(QLineEdit* field) {
 
 void EditorPanel::LevelClick(int index) {
   if (m_table.Current() == kNoRow || index < 0) return;
-  m_table.Edit();
-  m_table.SetText(dbplevel, kPLevelNames[index]);
-  if (m_table.IntOr0(m_table.Current(), dbstatus) == StatusStored)
-    m_table.SetInt(dbstatus, StatusChanged);
+  RowEdit edit{RowEdit::Kind::Level};
+  edit.level = index;
+  const auto values = ValuesOf(edit);
+  if (!values) return;
+  StoreInCurrent(m_table, *values);
   m_table.Post();  // under "Guest", "Player" and "Staff" the row may leave the view
   if (countVisibleRows && showEntryCount) showEntryCount(countVisibleRows());
 }

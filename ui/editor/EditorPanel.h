@@ -9,6 +9,7 @@
 #include <string>
 
 #include "store/AccountTable.h"
+#include "store/RowEdits.h"
 
 class QAction;
 class QCheckBox;
@@ -99,6 +100,8 @@ class EditorPanel : public QGroupBox {
   void RevertField(QLineEdit* edit, Field field);
   void SetFlagsCaption(std::string_view flags);
   bool ReadFlags(std::uint32_t& value);
+  // The shared edit rules on the current row; nullopt after telling the operator why not.
+  std::optional<RowValues> ValuesOf(const RowEdit& edit);
   void SetToggleChecked(int toggle, bool on);
   void UpdateShowCharInfo();
   const TextField* FieldOf(QObject* edit) const;

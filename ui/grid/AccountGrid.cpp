@@ -199,13 +199,45 @@ void AccountGrid::ClearMultiSelection() {
 }
 
 std::vector<RowId> AccountGrid::SelectedRows() const {
+  // From the ranges: selectedRows() asks every range about every row, 2.7 s for 10,000
+  // scattered rows. The grid selects whole rows only.
   std::vector<int> rows;
-  for (const QModelIndex& i : selectionModel()->selectedRows()) rows.push_back(i.row());
+  for (const QItemSelectionRange& range : selectionModel()->selection())
+    for (int r = range.top(); r <= range.bottom(); ++r) rows.push_back(r);
   std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   std::vector<RowId> out;
   out.reserve(rows.size());
   for (int r : rows) out.push_back(m_model.RowAt(r));
   return out;
+}
+
+int AccountGrid::HighlightedCount() const {
+  int n = 0;
+  for (const QItemSelectionRange& range : selectionModel()->selection()) n += range.height();
+  return n;
+}
+
+void AccountGrid::HighlightRows(const std::vector<RowId>& rows) {
+  std::vector<int> indices;
+  indices.reserve(rows.size());
+  for (RowId row : rows)
+    if (const int i = m_table.ViewIndexOf(row); i >= 0) indices.push_back(i);
+  std::sort(indices.begin(), indices.end());
+  QItemSelection selection;
+  const int lastColumn = m_model.columnCount() - 1;
+  for (size_t i = 0; i < indices.size();) {
+    size_t j = i;
+    while (j + 1 < indices.size() && indices[j + 1] <= indices[j] + 1) ++j;
+    selection.append(
+        QItemSelectionRange(m_model.index(indices[i], 0), m_model.index(indices[j], lastColumn)));
+    i = j + 1;
+  }
+  const int current = m_table.CurrentIndex();
+  if (current >= 0 && currentIndex().row() != current)
+    selectionModel()->setCurrentIndex(m_model.index(current, AccountModel::ColAccount),
+                                      QItemSelectionModel::NoUpdate);
+  selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void AccountGrid::TitleClick(int column) {

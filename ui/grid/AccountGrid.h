@@ -60,6 +60,11 @@ class AccountGrid : public QTableView {
   void ClearMultiSelection();
   // The selected rows, in view order.
   std::vector<RowId> SelectedRows() const;
+  // How many rows are highlighted, without listing them.
+  int HighlightedCount() const;
+  // Highlights these rows (those in the view), contiguous ones as one range, and keeps the
+  // current row current when it is among them.
+  void HighlightRows(const std::vector<RowId>& rows);
   // The text the cell's hint shows at that point of the viewport, or an empty text.
   QString CellHint(const QPoint& viewportPos) const;
   // Each visible column gets its design width scaled to the client width; the last takes

@@ -142,6 +142,9 @@ void AccountModel::ViewRowsRemoved() { endRemoveRows(); }
 void AccountModel::ViewRowChanged(int viewIndex) {
   emit dataChanged(index(viewIndex, 0), index(viewIndex, kColumnCount - 1));
 }
+void AccountModel::ViewRowsChanged(int first, int last) {
+  emit dataChanged(index(first, 0), index(last, kColumnCount - 1));
+}
 void AccountModel::CurrentChanged() { emit CurrentRowChanged(); }
 void AccountModel::AfterPost(RowId row) { emit RowStored(row); }
 

@@ -46,6 +46,7 @@ class AccountModel : public QAbstractTableModel, private AccountTable::Listener 
   void ViewRowsAboutToBeRemoved(int first, int last) override;
   void ViewRowsRemoved() override;
   void ViewRowChanged(int viewIndex) override;
+  void ViewRowsChanged(int first, int last) override;
   void CurrentChanged() override;
   void AfterPost(RowId row) override;
 

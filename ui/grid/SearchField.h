@@ -73,6 +73,7 @@ class SearchIndex : private AccountTable::Listener {
   void ViewRowsInserted() override { ForgetAnswers(); }
   void ViewRowsRemoved() override { ForgetAnswers(); }
   void ViewRowChanged(int) override { ForgetAnswers(); }
+  void ViewRowsChanged(int, int) override { ForgetAnswers(); }
   void FilterAll(const RowSearch& search, const RowId* rows, size_t n, std::vector<RowId>& out);
   void Build();
   bool Indexed(RowId row) const { return row < m_built && !m_stale[row]; }

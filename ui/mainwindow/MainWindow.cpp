@@ -74,6 +74,19 @@ MainWindow::~MainWindow() {
   delete m_model;
 }
 
+QString MainWindow::HistoryPath() const {
+  return QDir(m_programFolder).filePath(QString::fromLatin1(kHistoryFileName));
+}
+
+SaveHistory MainWindow::HistoryContext() const {
+  SaveHistory h;
+  h.path = QDir::toNativeSeparators(HistoryPath()).toStdString();
+  h.user = CurrentUserName();
+  h.shard = QDir::toNativeSeparators(QDir(m_loadedAccountDir).absolutePath()).toStdString();
+  h.restored = restoredAccounts;
+  return h;
+}
+
 // --- layout ---------------------------------------------------------------------------
 
 void MainWindow::CreateActions() {
@@ -97,6 +110,15 @@ void MainWindow::CreateActions() {
   make(edExportCSV, "edExportCSV", "Export CSV");
   make(edReviewChanges, "edReviewChanges", "Review Changes...");
   make(edRevertAccount, "edRevertAccount", "Revert Account");
+  make(edBulkBlock, "edBulkBlock", "Block");
+  make(edBulkUnblock, "edBulkUnblock", "Unblock");
+  make(edBulkJail, "edBulkJail", "Jail");
+  make(edBulkRelease, "edBulkRelease", "Release");
+  make(edBulkLevel, "edBulkLevel", "Set Level...");
+  make(edBulkFlag, "edBulkFlag", "Set or Clear a flag...");
+  make(edRestoreBackup, "edRestoreBackup", "Restore from Backup...");
+  make(edHistory, "edHistory", "History...");
+  make(edAccountHistory, "edAccountHistory", "History of this Account...");
   edLiveUpdate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   edReloadAcc->setShortcut(QKeySequence(Qt::Key_F5));
   edNewAccount->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -109,10 +131,11 @@ void MainWindow::CreateActions() {
   mViewLog->setCheckable(true);
   mViewLog->setChecked(true);
   // Commands whose windows land later stay greyed out until their owner enables them.
-  for (QAction* a :
-       {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount, edExportExcel,
-        edExportHTML, edSendEmail, edHelp, edExportCSV, edReviewChanges, edRevertAccount})
+  for (QAction* a : {edLiveUpdate, edMakeBackup, edSettingsForm, edNewAccount, edDeleteAccount,
+                     edExportExcel, edExportHTML, edSendEmail, edHelp, edExportCSV, edReviewChanges,
+                     edRevertAccount, edRestoreBackup, edHistory, edAccountHistory})
     a->setEnabled(false);
+  for (QAction* a : BulkActions()) a->setEnabled(false);
   connect(edReloadAcc, &QAction::triggered, this, &MainWindow::edReloadAccExecute);
   connect(edSearch, &QAction::triggered, this, &MainWindow::edSearchExecute);
   connect(edClose, &QAction::triggered, this, &MainWindow::edCloseExecute);
@@ -126,6 +149,7 @@ void MainWindow::CreateMenus() {
   m_menuFile->addAction(edReviewChanges);
   m_menuFile->addAction(edLiveUpdate);
   m_menuFile->addAction(edMakeBackup);
+  m_menuFile->addAction(edRestoreBackup);
   m_menuFile->addSeparator();
   m_menuFile->addAction(edSettingsForm);
   m_menuFile->addSeparator();
@@ -135,9 +159,13 @@ void MainWindow::CreateMenus() {
   m_menuEdit->addAction(edNewAccount);
   m_menuEdit->addAction(edDeleteAccount);
   m_menuEdit->addSeparator();
+  m_menuEdit->addActions(BulkActions());
+  m_menuEdit->addSeparator();
   m_menuEdit->addAction(edExportExcel);
   m_menuEdit->addAction(edExportHTML);
   m_menuEdit->addAction(edExportCSV);
+  m_menuEdit->addSeparator();
+  m_menuEdit->addAction(edHistory);
   m_menuView = menuBar()->addMenu(Ui("f1_Menu_2_0"));
   m_menuView->setObjectName("MenuView");
   m_menuView->addAction(mViewLog);
@@ -169,6 +197,9 @@ void MainWindow::CreateCentral() {
   m_grid->SetMenuActions(edNewAccount, edDeleteAccount, edSendEmail);
   m_grid->PopupMenu()->addSeparator();
   m_grid->PopupMenu()->addAction(edRevertAccount);
+  m_grid->PopupMenu()->addAction(edAccountHistory);
+  m_grid->PopupMenu()->addSeparator();
+  m_grid->PopupMenu()->addActions(BulkActions());
   m_grid->addAction(edDeleteAccount);
   m_centralLayout->addWidget(m_grid, 1);
   m_log = new LogPane(central);
@@ -462,6 +493,15 @@ void MainWindow::ApplyUiText() {
   edExportCSV->setText(Ui("ext_Menu_CSV"));
   edReviewChanges->setText(Ui("ext_Action_Review"));
   edRevertAccount->setText(Ui("ext_Action_Revert"));
+  edBulkBlock->setText(Ui("ext_Bulk_Block"));
+  edBulkUnblock->setText(Ui("ext_Bulk_Unblock"));
+  edBulkJail->setText(Ui("ext_Bulk_Jail"));
+  edBulkRelease->setText(Ui("ext_Bulk_Release"));
+  edBulkLevel->setText(Ui("ext_Bulk_Level"));
+  edBulkFlag->setText(Ui("ext_Bulk_Flag"));
+  edRestoreBackup->setText(Ui("ext_Action_Restore"));
+  edHistory->setText(Ui("ext_Action_History"));
+  edAccountHistory->setText(Ui("ext_Action_AccountHistory"));
   m_search->ApplyUiText();
   m_editPopup->ApplyUiText();
   m_tabs->ApplyUiText();

@@ -6,10 +6,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
+#include <string>
+#include <unordered_set>
 
 #include "settings/ProgramSettings.h"
 #include "store/AccountTable.h"
 #include "store/ReadResult.h"
+#include "store/SaveAcct.h"
 #include "ui/mainwindow/DiskLog.h"
 
 class QLabel;
@@ -77,6 +80,11 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   bool LoadComplete() const { return m_loadComplete; }
   // The banner above the grid and Save and Backup follow whether the last load completed.
   void ShowLoadState();
+  // The change history of the program folder, and who changes what in the loaded shard.
+  QString HistoryPath() const;
+  SaveHistory HistoryContext() const;
+  // Accounts brought back from a backup and not saved yet: their history lines say so.
+  std::unordered_set<std::string> restoredAccounts;
 
   void AddLogLine(const QString& text, int icon);
   void SetChangesSaved(bool saved);
@@ -113,6 +121,19 @@ class MainWindow : public QMainWindow, private AccountTable::Listener {
   QAction* edExportCSV = nullptr;
   QAction* edReviewChanges = nullptr;
   QAction* edRevertAccount = nullptr;
+  // Changes of every highlighted row at once, each shown as a preview first.
+  QAction* edBulkBlock = nullptr;
+  QAction* edBulkUnblock = nullptr;
+  QAction* edBulkJail = nullptr;
+  QAction* edBulkRelease = nullptr;
+  QAction* edBulkLevel = nullptr;
+  QAction* edBulkFlag = nullptr;
+  QList<QAction*> BulkActions() const {
+    return {edBulkBlock, edBulkUnblock, edBulkJail, edBulkRelease, edBulkLevel, edBulkFlag};
+  }
+  QAction* edRestoreBackup = nullptr;
+  QAction* edHistory = nullptr;
+  QAction* edAccountHistory = nullptr;
 
   QMenu* MenuFile() const { return m_menuFile; }
   QMenu* MenuEdit() const { return m_menuEdit; }

@@ -15,7 +15,7 @@ namespace kov {
 // The 105 keys of the original table come first, in their order; the keys of later
 // features follow them.
 inline constexpr int kUiTextBaseKeyCount = 105;
-inline constexpr int kUiTextKeyCount = 221;
+inline constexpr int kUiTextKeyCount = 289;
 
 class UiText {
  public:
