@@ -123,7 +123,8 @@ class Runner {
   void Fail(std::string why) {
     if (m_outcome.passed) {
       m_outcome.passed = false;
-      m_outcome.failure = std::move(why);
+      m_outcome.failure =
+          (m_step >= 0 ? "at operation " + std::to_string(m_step) + ": " : "at the end: ") + why;
     }
   }
 
@@ -435,8 +436,13 @@ void Runner::LoadAgain(const char* why) {
   for (const auto& [name, values] : m_durable)
     if (!loaded.count(name) || loaded[name] != values) ++m_outcome.stats.lostToRacingTakeOver;
   m_desired = m_durable = loaded;
-  m_history.clear();
-  for (const auto& [name, values] : loaded) m_history[name] = {values};
+  // What a take-over does next is not settled by what the files held at this load: one that
+  // read the update file before the last save may still empty it unread, or apply an older
+  // section. The values saved since the server last confirmed one stay possible.
+  for (auto& [name, history] : m_history)
+    if (loaded.count(name)) history.push_back(loaded[name]);
+  for (const auto& [name, values] : loaded)
+    if (!m_history.count(name)) m_history[name] = {values};
 }
 
 void Runner::Restart() {
@@ -475,13 +481,16 @@ void Runner::Settle() {
     if (!pending) break;
   }
   if (!m_outcome.passed) return;
-  const int saves = m_server.WorldSaves();
-  if (!Send("SAVE")) {
+  // Counting world saves cannot tell this one from an earlier SAVE a busy server still holds:
+  // the files are judged once the server answered a line sent after everything else (it
+  // carries lines out in order and names the ones it does not know).
+  const std::string marker = "SETTLED " + std::to_string(m_sequence.seed);
+  if (!Send("SAVE") || !Send(marker)) {
     Fail("the final world save did not reach the server");
     return;
   }
   const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (m_server.WorldSaves() == saves) {
+  while (!m_server.Said("Unknown command: " + marker)) {
     if (Clock::now() > deadline) {
       Fail("the final world save did not finish");
       return;

@@ -77,9 +77,16 @@ bool StandInProcess::Start(int takeOverDelayMs, std::string& error) {
   m_stopped = false;
   const auto deadline = Clock::now() + std::chrono::seconds(5);
   while (CountLines(m_output, "stand-in ready") == readyBefore) {
-    if (Clock::now() > deadline || ::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+    int status = 0;
+    const bool ended = ::waitpid(m_pid, &status, WNOHANG) == m_pid;
+    if (ended || Clock::now() > deadline) {
+      if (!ended) Kill();
       m_pid = -1;
-      error = "the stand-in server did not start (see " + m_output + ")";
+      std::string said;
+      ReadAllBytes(m_output, said);
+      error = "the stand-in server did not start (" +
+              (ended ? "exit status " + std::to_string(status) : std::string("no answer")) +
+              "); it said:\n" + said;
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -117,6 +124,6 @@ void StandInProcess::Continue() {
   m_stopped = false;
 }
 
-int StandInProcess::WorldSaves() const { return CountLines(m_output, "World saved"); }
+int StandInProcess::Said(const std::string& text) const { return CountLines(m_output, text); }
 
 }  // namespace kov::protocol

@@ -23,8 +23,8 @@ class StandInProcess {
   void Continue();
   bool Running() const { return m_pid > 0; }
   bool Stopped() const { return m_stopped; }
-  // How many world saves the server has finished since the first start.
-  int WorldSaves() const;
+  // How often the server's output holds `text`.
+  int Said(const std::string& text) const;
   const std::string& Executable() const { return m_executable; }
 
  private:

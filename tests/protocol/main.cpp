@@ -3,6 +3,8 @@
 // fewest operations that still fail and printed with its seed.
 //   kov-protocol-soak --seeds 1-40          the seeds CI runs
 //   kov-protocol-soak --random 10000        random seeds; prints the count and failures
+//   --shrink K                              shorten only the first K failures (--random: 0,
+//                                           as shrinking reruns a history dozens of times)
 //   kov-protocol-soak --seed S [--keep i,j] one history (the operations kept), verbose
 #include <unistd.h>
 
@@ -98,9 +100,15 @@ void PrintHistory(const Sequence& seq, const std::vector<bool>& keep) {
     if (keep.empty() || keep[i]) std::printf("  %3zu  %s\n", i, Describe(seq.ops[i]).c_str());
 }
 
-void Report(const Sequence& seq, const RunOutcome& first, const Scratch& s) {
+void Report(const Sequence& seq, const RunOutcome& first, const Scratch& s, bool shrink) {
   std::printf("FAIL seed %llu: %s\n", static_cast<unsigned long long>(seq.seed),
               first.failure.c_str());
+  if (!shrink) {
+    std::printf("  again: kov-protocol-soak --seed %llu\n",
+                static_cast<unsigned long long>(seq.seed));
+    std::fflush(stdout);
+    return;
+  }
   const std::vector<bool> keep = Shrink(seq, s);
   const RunOutcome again = RunSequence(seq, s.server, s.work, keep);
   std::printf("  shortened to %zu of %zu operations%s%s\n", Kept(keep).size(), seq.ops.size(),
@@ -114,7 +122,7 @@ void Report(const Sequence& seq, const RunOutcome& first, const Scratch& s) {
 int Usage() {
   std::fprintf(stderr,
                "usage: kov-protocol-soak --seeds FIRST-LAST | --random N | --seed S [--keep "
-               "i,j,...]\n");
+               "i,j,...] [--shrink K]\n");
   return 2;
 }
 
@@ -124,13 +132,18 @@ int main(int argc, char** argv) {
   std::vector<std::uint64_t> seeds;
   std::vector<bool> keep;
   bool single = false;
+  long shrinkLimit = -1;  // unset: every failure of --seeds, none of --random
+  bool random = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--seeds" && i + 1 < argc) {
       unsigned long long first = 0, last = 0;
       if (std::sscanf(argv[++i], "%llu-%llu", &first, &last) != 2 || last < first) return Usage();
       for (auto s = first; s <= last; ++s) seeds.push_back(s);
+    } else if (a == "--shrink" && i + 1 < argc) {
+      shrinkLimit = std::atol(argv[++i]);
     } else if (a == "--random" && i + 1 < argc) {
+      random = true;
       const long n = std::atol(argv[++i]);
       std::random_device device;
       std::mt19937_64 rng((static_cast<std::uint64_t>(device()) << 32) ^ device());
@@ -152,6 +165,7 @@ int main(int argc, char** argv) {
     }
   }
   if (seeds.empty()) return Usage();
+  if (shrinkLimit < 0) shrinkLimit = random ? 0 : static_cast<long>(seeds.size());
   Scratch scratch;
   if (!MakeScratch(scratch)) {
     std::fprintf(stderr, "kov-protocol-soak: cannot prepare a scratch folder\n");
@@ -180,7 +194,7 @@ int main(int argc, char** argv) {
     if (single)
       std::printf("FAIL seed %llu: %s\n", static_cast<unsigned long long>(seed), r.failure.c_str());
     else
-      Report(seq, r, scratch);
+      Report(seq, r, scratch, static_cast<long>(failed.size()) <= shrinkLimit);
   }
   std::printf(
       "%d of %zu sequences passed (%d operations, %d of them faults; %d rows reported taken "
