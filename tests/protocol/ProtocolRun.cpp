@@ -1,6 +1,7 @@
 #include "ProtocolRun.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -699,6 +700,15 @@ RunOutcome RunSequence(const Sequence& sequence, const std::string& serverExecut
     outcome = runner.Run(keep);
   }
   std::error_code ec;
+  // For a look at a failure: the folder as the history left it (files, console log, output).
+  if (const char* keepDir = std::getenv("KOV_PROTOCOL_KEEP_FAILED"); keepDir && !outcome.passed) {
+    for (const auto& entry : fs::recursive_directory_iterator(workDir, ec)) {
+      if (!entry.is_regular_file(ec)) continue;  // not the console pipe
+      const fs::path to = fs::path(keepDir) / fs::relative(entry.path(), workDir, ec);
+      fs::create_directories(to.parent_path(), ec);
+      fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing, ec);
+    }
+  }
   for (const auto& entry : fs::directory_iterator(workDir, ec)) fs::remove_all(entry.path(), ec);
   return outcome;
 }
