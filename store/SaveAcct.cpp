@@ -306,11 +306,12 @@ std::optional<std::vector<std::string>> UpdateFileSections(const std::string& up
 namespace {
 
 // Whether the server's accounts hold the row as its update section gave it: the server
-// stores levels by number and flags without "$", and ignores an empty language.
+// stores levels by number and flags without "$", ignores an empty language, and may keep an
+// address in quotes.
 bool ServerHolds(const AccountTable& server, RowId s, const AccountTable& table, RowId r) {
   for (Field f : {dbpasswort, dbchatname, dbcommend})
     if (server.Text(s, f) != table.Text(r, f)) return false;
-  if (server.Text(s, dbemail) != BareEmail(table.Text(r, dbemail))) return false;
+  if (BareEmail(server.Text(s, dbemail)) != BareEmail(table.Text(r, dbemail))) return false;
   if (!EqualsIgnoringAsciiCase(server.Text(s, dbplevel), PLevelCodeToName(table.Text(r, dbplevel))))
     return false;
   if (!EqualsIgnoringAsciiCase(server.Text(s, dbpriv), table.Text(r, dbpriv))) return false;
