@@ -22,7 +22,15 @@ struct LoadResult {
   }
 };
 
+// Into an empty table. A take-over between the two reads would leave the old accounts
+// without the updates they were just given (the server writes its accounts, then empties
+// the update file): the folder is then read again, up to kLoadAttempts times.
 LoadResult LoadAccountFolder(AccountTable& table, const std::string& dir,
                              const ReadOptions& options = {});
+
+constexpr int kLoadAttempts = 5;
+// Whether the update file, as it was (`before`) when the account file's read began, was
+// replaced by the time its own read ended: a torn pair of reads.
+bool UpdateFileTakenOverMeanwhile(const FileVersion& before, const std::string& updateFile);
 
 }  // namespace kov

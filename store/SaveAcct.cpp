@@ -11,6 +11,7 @@
 
 #include "store/Cp1252.h"
 #include "store/Files.h"
+#include "store/LetterCase.h"
 #include "store/LoadAccounts.h"
 #include "store/ReadAcc.h"
 #include "store/RemoveSections.h"
@@ -233,11 +234,13 @@ SaveResult WriteUpdates(AccountTable& table, const std::string& accountDir,
   // Typed is not taken over: the rows become stored once their sections left the file.
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
-    result.takenOver += MarkTakenOver(table, updateFile);
+    int overwritten = 0;
+    result.takenOver += MarkTakenOver(table, updateFile, nullptr, &overwritten);
+    result.overwritten += overwritten;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::steady_clock::now() - start)
                              .count();
-    if (result.takenOver >= static_cast<int>(result.written.size()) ||
+    if (result.takenOver + result.overwritten >= static_cast<int>(result.written.size()) ||
         elapsed >= options.takeOverWaitMs)
       break;
     const int step = static_cast<int>(std::min<long long>(50, options.takeOverWaitMs - elapsed));
@@ -300,14 +303,60 @@ std::optional<std::vector<std::string>> UpdateFileSections(const std::string& up
   return names;
 }
 
-int MarkTakenOver(AccountTable& table, const std::string& updateFile, int* hidden) {
+namespace {
+
+// Whether the server's accounts hold the row as its update section gave it: the server
+// stores levels by number and flags without "$", ignores an empty language, and may keep an
+// address in quotes.
+bool ServerHolds(const AccountTable& server, RowId s, const AccountTable& table, RowId r) {
+  for (Field f : {dbpasswort, dbchatname, dbcommend})
+    if (server.Text(s, f) != table.Text(r, f)) return false;
+  if (BareEmail(server.Text(s, dbemail)) != BareEmail(table.Text(r, dbemail))) return false;
+  if (!EqualsIgnoringAsciiCase(server.Text(s, dbplevel), PLevelCodeToName(table.Text(r, dbplevel))))
+    return false;
+  if (!EqualsIgnoringAsciiCase(server.Text(s, dbpriv), table.Text(r, dbpriv))) return false;
+  if (!table.Text(r, dblanguage).empty() && server.Text(s, dblanguage) != table.Text(r, dblanguage))
+    return false;
+  for (Field f : {dbblock, dbjail})
+    if ((server.Int(s, f) == 1) != (table.Int(r, f) == 1)) return false;
+  return true;
+}
+
+}  // namespace
+
+int MarkTakenOver(AccountTable& table, const std::string& updateFile, int* hidden,
+                  int* overwritten) {
   if (hidden) *hidden = 0;
+  if (overwritten) *overwritten = 0;
   const auto sections = UpdateFileSections(updateFile);
   if (!sections) return 0;
   const std::unordered_set<std::string_view> inFile(sections->begin(), sections->end());
-  std::vector<RowId> taken;
+  std::vector<RowId> gone;
   for (RowId r : table.Order())
-    if (table.IsWritten(r) && !inFile.count(table.Text(r, dbaccount))) taken.push_back(r);
+    if (table.IsWritten(r) && !inFile.count(table.Text(r, dbaccount))) gone.push_back(r);
+  if (gone.empty()) return 0;
+  // Gone from the file is not yet taken over: a server that read the file just before a
+  // save replaced it empties the new file without having read it. Only the values in the
+  // server's accounts count; the account file is written before the update file is emptied.
+  const size_t slash = updateFile.find_last_of("/\\");
+  const std::string accountFile =
+      (slash == std::string::npos ? std::string() : updateFile.substr(0, slash + 1)) +
+      kAccountFileName;
+  AccountTable server;
+  if (!ReadAccountFile(server, accountFile).ok()) return 0;  // judged at a later look
+  std::unordered_map<std::string_view, RowId> byName;
+  for (RowId s : server.Order()) byName[server.Text(s, dbaccount)] = s;  // the last one counts
+  std::vector<RowId> taken;
+  for (RowId r : gone) {
+    const auto s = byName.find(table.Text(r, dbaccount));
+    if (s != byName.end() && ServerHolds(server, s->second, table, r)) {
+      taken.push_back(r);
+    } else {
+      // Lost on the way: pending as before, and written again by the next save.
+      table.SetWritten(r, false);
+      if (overwritten) ++*overwritten;
+    }
+  }
   if (taken.empty()) return 0;
   const RowId current = table.Current();
   int marked = 0;

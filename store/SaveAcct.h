@@ -30,7 +30,9 @@ struct SaveResult {
   bool live = false;           // the server was to be told
   bool told = false;           // "A" was delivered
   int takenOver = 0;           // written rows the server took over (they are stored now)
-  int waiting = 0;             // written rows still in the file when the wait ended
+  int waiting = 0;             // written rows not taken over when the wait ended
+  int overwritten = 0;         // of these: emptied from the file by a take-over that had read
+                               // it before this save; pending again, written at the next save
   int kept = 0;                // sections of the old file kept (not yet taken over, or foreign)
   std::string consoleMessage;  // live but not delivered: what the console reported
   int historyLines = 0;        // lines added to the change history
@@ -80,10 +82,13 @@ std::vector<HistoryRecord> HistoryRecordsFor(const AccountTable& table,
 // The account names of the sections in an update file; nullopt when it cannot be read.
 std::optional<std::vector<std::string>> UpdateFileSections(const std::string& updateFile);
 // Rows written for the server (AccountTable::IsWritten) whose sections are gone from the
-// update file: the server took them over, so they become stored. Returns how many; none when
-// the file cannot be read. Rows a filter hides cannot be stored now: `hidden` counts them, for
-// a later look.
-int MarkTakenOver(AccountTable& table, const std::string& updateFile, int* hidden = nullptr);
+// update file and whose values the server's account file (beside it) holds: the server took
+// them over, so they become stored. Returns how many; none when either file cannot be read.
+// Rows a filter hides cannot be stored now: `hidden` counts them, for a later look. A row
+// gone from the file but not in the server's accounts was lost by a take-over racing a save:
+// it stays pending, no longer written, and `overwritten` counts it.
+int MarkTakenOver(AccountTable& table, const std::string& updateFile, int* hidden = nullptr,
+                  int* overwritten = nullptr);
 
 // The update file's bytes for the given rows (CR LF after every line).
 std::string BuildUpdateFile(const AccountTable& table, const std::vector<RowId>& rows);

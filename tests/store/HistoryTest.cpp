@@ -244,6 +244,11 @@ TEST_F(SaveHistoryTest, TakenOverWhenTheServerEmptiedTheFile) {
   options.history = &history;
   options.live = true;
   options.tellServer = [&](std::string&) {
+    // As the server: its accounts hold the update before the update file is emptied; a
+    // file emptied alone is a take-over that lost the save (SaveAcctTest).
+    dir.Write(
+        "VornexAccu.scp",
+        "[old]\r\nPASSWORD=o\r\nTAG.EMAIL=\"a@b.c\"\r\nCHATNAME=Hero\r\n[other]\r\n[EOF]\r\n");
     dir.Write("VornexAcct.scp", "");
     return true;
   };

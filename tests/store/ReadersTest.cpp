@@ -261,6 +261,30 @@ TEST_F(UpdateFile, ErrorStopsButKeepsRowsRead) {
   EXPECT_EQ(RowNamed(t, "d"), kNoRow);
 }
 
+// Found by the randomized histories (tests/protocol): a reload that read the old account
+// file, then the update file the server had just emptied, showed the accounts without the
+// updates, and a later save wrote the old values back.
+TEST_F(UpdateFile, TakeOverBetweenTheTwoReadsIsNotTorn) {
+  dir.Write("VornexAccu.scp", "[a]\nPASSWORD=old\n[b]\nPASSWORD=b\n");
+  dir.Write("VornexAcct.scp", "[a]\nPASSWORD=new\n");
+  ReadOptions options = Today();
+  int takeOvers = 0;
+  options.progress = [&](std::uint64_t, std::uint64_t) {
+    if (takeOvers++) return;
+    // The server, as the account file's read begins: its accounts hold the update, then
+    // the update file is emptied.
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(dir.File("VornexAccu.scp"),
+                                    "[a]\nPASSWORD=new\n[b]\nPASSWORD=b\n", error));
+    ASSERT_TRUE(WriteFileAtomically(dir.File("VornexAcct.scp"), "", error));
+  };
+  result = LoadAccountFolder(t, dir.Path(), options);
+  ASSERT_TRUE(result.complete());
+  ASSERT_EQ(t.RowCount(), 2);
+  EXPECT_EQ(At("a", dbpasswort), "new");
+  EXPECT_EQ(At("b", dbpasswort), "b");
+}
+
 TEST(ParseInteger, AcceptsWhatTheToolkitAccepts) {
   EXPECT_EQ(ParseInteger("  12"), 12);
   EXPECT_EQ(ParseInteger("-3"), -3);

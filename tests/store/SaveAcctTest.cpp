@@ -101,8 +101,12 @@ TEST_F(Save, LiveMarksStoredOnlyWhenTakenOver) {
   EXPECT_EQ(r.waiting, 1);
   EXPECT_EQ(t.Int(RowNamed(t, "neu"), dbstatus), StatusNew);
   EXPECT_TRUE(t.IsWritten(RowNamed(t, "neu")));
-  // A server that takes the file over (empties it) makes the row stored.
+  // A server that takes the file over (its accounts hold the row, the file is emptied)
+  // makes the row stored.
   o.tellServer = [&](std::string&) {
+    dir.Write("VornexAccu.scp",
+              "[old]\r\nPASSWORD=o\r\n[other]\r\n[neu]\r\nPLEVEL=0\r\nPRIV=0\r\nBLOCK=0\r\n"
+              "JAIL=0\r\nPASSWORD=pw\r\n[EOF]\r\n");
     dir.Write("VornexAcct.scp", "");
     return ++told, true;
   };
@@ -116,6 +120,40 @@ TEST_F(Save, LiveMarksStoredOnlyWhenTakenOver) {
   r = WriteAccountUpdates(t, dir.Path(), o);
   EXPECT_EQ(dir.Read("VornexAcct.scp"), "");  // emptied by the stand-in above
   EXPECT_EQ(told, 3);
+}
+
+// A server that read the update file just before a save replaced it writes its accounts
+// without the save's rows and then empties the new file: the sections are gone, but nothing
+// was taken over. The rows stay pending and the next save writes them again.
+TEST_F(Save, SectionsEmptiedByARacingTakeOverStayPending) {
+  AddNew("neu");
+  Change("old", dbpasswort, "newer");
+  SaveOptions o;
+  o.live = true;
+  o.takeOverWaitMs = 2000;
+  o.tellServer = [&](std::string&) {
+    dir.Write("VornexAccu.scp", "[old]\r\nPASSWORD=o\r\n[other]\r\n[EOF]\r\n");
+    dir.Write("VornexAcct.scp", "");
+    return true;
+  };
+  const SaveResult r = WriteAccountUpdates(t, dir.Path(), o);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r.takenOver, 0);
+  EXPECT_EQ(r.overwritten, 2);
+  EXPECT_EQ(r.waiting, 2);
+  EXPECT_EQ(t.Int(RowNamed(t, "neu"), dbstatus), StatusNew);
+  EXPECT_EQ(t.Int(RowNamed(t, "old"), dbstatus), StatusChanged);
+  EXPECT_FALSE(t.IsWritten(RowNamed(t, "old")));
+  // The folder watch judges the same way.
+  AddNew("late");
+  ASSERT_TRUE(WriteAccountUpdates(t, dir.Path(), {}).ok());
+  dir.Write("VornexAcct.scp", "");
+  int overwritten = 0;
+  EXPECT_EQ(MarkTakenOver(t, dir.Path() + "/VornexAcct.scp", nullptr, &overwritten), 0);
+  EXPECT_EQ(overwritten, 3);
+  const std::string again = (WriteAccountUpdates(t, dir.Path(), {}), dir.Read("VornexAcct.scp"));
+  for (const char* section : {"[neu]", "[old]", "[late]", "PASSWORD=newer"})
+    EXPECT_NE(again.find(section), std::string::npos) << section;
 }
 
 // A second save while the server has not taken the first over keeps the first save's

@@ -4,6 +4,7 @@
 // one told, whatever the preferences say since.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -30,7 +31,8 @@ using kovtest::MainWindowFixture;
 namespace {
 
 // A server console that records where "A" went and, when asked, takes the update file over
-// as the server does (empties it).
+// as the server does: its sections go into the account file (a later section of the same
+// name counts), then the update file is emptied.
 class ServerStandIn : public IServerConsole {
  public:
   QString updateFile;
@@ -43,11 +45,27 @@ class ServerStandIn : public IServerConsole {
   ConsoleResult SendConsoleCommand(const std::string&, const std::string& server) override {
     told.push_back(server);
     if (!answer.Delivered()) return answer;
-    if (takesOver) {
-      QFile f(updateFile);
-      f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    }
+    if (takesOver) TakeOver();
     return ConsoleResult::Make(ConsoleStatus::Delivered);
+  }
+
+  void TakeOver() {
+    QFile update(updateFile);
+    if (!update.open(QIODevice::ReadOnly)) return;
+    QByteArray sections = update.readAll();
+    update.close();
+    const qsizetype first = sections.indexOf('[');
+    sections = first < 0 ? QByteArray() : sections.mid(first);
+    QFile accounts(QFileInfo(updateFile).absolutePath() + "/VornexAccu.scp");
+    if (!accounts.open(QIODevice::ReadOnly)) return;
+    QByteArray bytes = accounts.readAll();
+    accounts.close();
+    const qsizetype eof = bytes.indexOf("[EOF]");
+    bytes.insert(eof < 0 ? bytes.size() : eof, sections);
+    if (!accounts.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    accounts.write(bytes);
+    accounts.close();
+    update.open(QIODevice::WriteOnly | QIODevice::Truncate);
   }
 };
 
@@ -214,7 +232,7 @@ class TestTakeOver : public QObject {
     w.edLiveUpdate->trigger();
     QVERIFY(l.UpdateFile().contains("PASSWORD=first"));
     // The server wakes and takes the file over (a world save): the row becomes stored.
-    QFile(l.server.updateFile).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    l.server.TakeOver();
     QTRY_COMPARE_WITH_TIMEOUT(t.IntOr0(l.Bob(), dbstatus), StatusStored, 5000);
     QVERIFY(LogHas(w, FormatText(Ui("ext_Log_TakenOverLater"), {1})));
   }

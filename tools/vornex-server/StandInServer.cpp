@@ -158,8 +158,9 @@ void StandInServer::Execute(const std::string& rawLine) {
   Clock::time_point at = std::max(m_busyUntil, now);
   if (takesOver) at += m_takeOverDelay;
   // Lines keep their order: none runs before one received earlier.
+  // A line already due but not yet run still goes first.
   if (!m_due.empty()) at = std::max(at, m_due.back().at);
-  if (at <= now) {
+  if (at <= now && m_due.empty()) {
     CarryOut(line);
   } else {
     m_due.push_back({at, line});

@@ -372,8 +372,17 @@ bool MainWindow::LoadSequence(const QString& logText) {
     FillCharacterList();
     return true;
   };
-  if (!readOne(kAccountFileName, false)) return false;
-  if (!readOne(kUpdateFileName, true)) return false;
+  // A take-over between the two reads would show the accounts without the updates the server
+  // just gave them, and a later save would write the old values back: read the pair again.
+  for (int attempt = 0;; ++attempt) {
+    const FileVersion updateBefore = VersionOfPath(JoinPath(dir, kUpdateFileName));
+    if (!readOne(kAccountFileName, false)) return false;
+    if (!readOne(kUpdateFileName, true)) return false;
+    if (!UpdateFileTakenOverMeanwhile(updateBefore, JoinPath(dir, kUpdateFileName)) ||
+        attempt == kLoadAttempts - 1)
+      break;
+    m_table.Empty();
+  }
   m_loadComplete = true;
   emit AccountsLoaded();
   // Once the grid is on screen: a click on a title then only has to order the rows.
