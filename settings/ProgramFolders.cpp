@@ -2,10 +2,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #ifdef _WIN32
-#include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -32,7 +33,15 @@ bool IsWritableFolder(const std::string& dir) {
   using P = fs::perms;
   if (!ec && (perms & (P::owner_write | P::group_write | P::others_write)) == P::none) return false;
 #ifdef _WIN32
-  return _access(dir.c_str(), 2) == 0;
+  // _access() looks only at the read-only attribute, which "Program Files" does not have;
+  // whether the user may write there is for the folder's access list to say, so we try.
+  const fs::path probe =
+      fs::path(dir) / ("kov-write-test-" + std::to_string(GetCurrentProcessId()) + ".tmp");
+  const HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
 #else
   return ::access(dir.c_str(), W_OK) == 0;
 #endif
