@@ -3,7 +3,8 @@
 ; The layout is the one "cmake --install" gives on Linux (bin\, share\vornex-account-manager\
 ; lang\): the program then knows it is installed and keeps kov.ini and its backups in the
 ; user's "%APPDATA%\Vornex Account Manager" even where it could write its own folder.
-Unicode true
+; A 64-bit installer: the program is 64-bit only, and so Wine without its 32-bit half runs it.
+Target amd64-unicode
 !include "MUI2.nsh"
 !include "x64.nsh"
 
