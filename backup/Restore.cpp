@@ -294,6 +294,9 @@ RestoreDiff DiffWithBackup(const AccountTable& backup, const AccountTable& curre
       const bool differs = FieldInfoOf(f).isInteger ? backup.IntOr0(b, f) != current.IntOr0(c, f)
                                                     : backup.Text(b, f) != current.Text(c, f);
       if (!differs) continue;
+      // The update file has no line for an empty language: the server would keep the
+      // current one while the row was reported taken over.
+      if (f == dblanguage && backup.Text(b, f).empty()) continue;
       item.fields.push_back(f);
       if (rowPending && (s == kNoRow || current.DisplayText(c, f) != server->DisplayText(s, f)))
         item.pending.push_back(f);
