@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -357,6 +358,8 @@ void Runner::Restore(bool keepPending) {
       const PendingChoice choice =
           keepPending ? PendingChoice::KeepPending : PendingChoice::TakeBackup;
       m_outcome.stats.restoredFields += ApplyRestore(t, backup, item, {}, choice);
+      // No update file line clears a language: an empty one in the backup is not restored.
+      if (want.text[dblanguage].empty()) want.text[dblanguage] = before.text[dblanguage];
       for (Field f : item.fields) {
         if (!(keepPending && item.IsPending(f))) continue;
         if (f == dbblock)
@@ -384,13 +387,23 @@ void Runner::Restore(bool keepPending) {
 
 void Runner::MakeUnreadable() {
   if (m_unreadable) return;
-  if (::chmod(m_updateFile.c_str(), 0200) != 0 || !m_modeOverride.SetAside()) {
+  if (!m_modeOverride.SetAside()) {
     Fail("cannot take reading the update file away");
     return;
   }
   m_unreadable = true;
+  // A take-over running now may replace the file with one of the old mode: make that one
+  // unreadable too.
   std::string bytes;
-  if (ReadAllBytes(m_updateFile, bytes)) Fail("the update file is still readable");
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (::chmod(m_updateFile.c_str(), 0200) != 0 && errno != ENOENT) {
+      Fail("cannot take reading the update file away");
+      return;
+    }
+    if (!ReadAllBytes(m_updateFile, bytes)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  Fail("the update file is still readable");
 }
 
 void Runner::MakeReadable() {
@@ -970,6 +983,11 @@ RunOutcome RunSequence(const Sequence& sequence, const std::string& serverExecut
       fs::create_directories(to.parent_path(), ec);
       fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing, ec);
     }
+    std::string error;
+    fs::create_directories(keepDir, ec);
+    WriteFileAtomically((fs::path(keepDir) / "failure.txt").string(),
+                        "seed " + std::to_string(sequence.seed) + ": " + outcome.failure + "\n",
+                        error);
   }
   for (const auto& entry : fs::directory_iterator(workDir, ec)) fs::remove_all(entry.path(), ec);
   return outcome;

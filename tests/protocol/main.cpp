@@ -6,6 +6,8 @@
 //   --shrink K                              shorten only the first K failures (--random: 0,
 //                                           as shrinking reruns a history dozens of times)
 //   kov-protocol-soak --seed S [--keep i,j] one history (the operations kept), verbose
+// KOV_PROTOCOL_KEEP_FAILED=DIR keeps a failing history's folder; KOV_PROTOCOL_TRACE=1 prints
+// each save's rows and what became of them.
 #include <unistd.h>
 
 #include <csignal>
