@@ -572,10 +572,16 @@ void Runner::Save(bool live, int waitMs, bool final) {
         stderr, "  save (live %d, told %d) wrote%s: %d taken over, %d emptied unread, %d waiting\n",
         options.live, told, names.c_str(), result.takenOver, result.overwritten, result.waiting);
   }
-  if (m_unreadable) {
+  if (replacedUnreadable) {
+    Fail("Save replaced the update file it could not read");
+    return;
+  }
+  // Succeeded: a take-over that began before the file was made unreadable gave it back its
+  // old mode just before the save read it.
+  if (unreadable && !(result.ok() && !StillUnreadable())) {
     // Replacing a file it cannot read could drop what the file holds: refused, rows kept.
-    if (result.ok() || result.status != SaveResult::Status::WriteFailed || result.message.empty()) {
-      Fail("Save replaced the update file it could not read");
+    if (result.status != SaveResult::Status::WriteFailed || result.message.empty()) {
+      Fail("Save did not refuse the unreadable update file with a reason");
       return;
     }
     for (RowId r : pendingBefore)
