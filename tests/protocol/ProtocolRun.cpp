@@ -354,6 +354,11 @@ void Runner::Restore(bool keepPending) {
       m_deleted.erase(name);
       m_history[name].push_back(std::nullopt);
     } else {
+      // Deleted, yet back in the table from the server's accounts: the delete is not carried
+      // out yet, or was lost with a killed server. Whether it still happens is not settled,
+      // so the history leaves it alone, as it leaves a deleted account until the server's
+      // accounts lack it.
+      if (m_deleted.count(name)) continue;
       const Values before = ValuesOf(t, item.currentRow);
       const PendingChoice choice =
           keepPending ? PendingChoice::KeepPending : PendingChoice::TakeBackup;
