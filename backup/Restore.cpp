@@ -344,7 +344,11 @@ RestoreDiff DiffWithBackup(const AccountTable& backup, const AccountTable& curre
     for (Field f : RestorableFields()) {
       const bool differs = FieldInfoOf(f).isInteger ? backup.IntOr0(b, f) != current.IntOr0(c, f)
                                                     : backup.Text(b, f) != current.Text(c, f);
-      if (differs) item.fields.push_back(f);
+      if (!differs) continue;
+      // The update file has no line for an empty language: the server would keep the
+      // current one while the row was reported taken over.
+      if (f == dblanguage && backup.Text(b, f).empty()) continue;
+      item.fields.push_back(f);
     }
     if (item.fields.empty()) continue;
     if (rowPending) {

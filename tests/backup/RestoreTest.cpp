@@ -154,6 +154,25 @@ TEST_F(RestoreTest, PendingValues) {
   EXPECT_EQ(now.IntOr0(Named(now, "dave"), dbstatus), StatusChanged);
 }
 
+// A backup taken before the account had a language: the update file cannot carry an empty
+// one, so restoring it would leave the server's language while the row counted as taken over.
+TEST_F(RestoreTest, AnEmptyLanguageIsNotRestored) {
+  AccountTable backup;
+  ASSERT_TRUE(ReadBackupBytes(stream, backup).ok());
+  ASSERT_EQ(backup.Text(Named(backup, "bob"), dblanguage), "");
+  Set(now, "bob", dblanguage, "ESP", StatusStored);
+  Set(now, "carol", dblanguage, "DEU", StatusStored);
+  Set(now, "carol", dbpasswort, "c2", StatusStored);
+  const RestoreDiff diff = DiffWithBackup(backup, now);
+  EXPECT_EQ(diff.changed, 1);
+  ASSERT_EQ(diff.items.size(), 1u);
+  EXPECT_EQ(diff.items[0].currentRow, Named(now, "carol"));
+  EXPECT_EQ(diff.items[0].fields, (std::vector<Field>{dbpasswort}));
+  EXPECT_EQ(ApplyRestore(now, backup, diff.items[0], {}, PendingChoice::TakeBackup), 1);
+  EXPECT_EQ(now.Text(Named(now, "carol"), dblanguage), "DEU");
+  EXPECT_EQ(now.Text(Named(now, "carol"), dbpasswort), "c1");
+}
+
 TEST_F(RestoreTest, AnotherShardsBackup) {
   AccountTable other;
   Add(other, "zed", "Player", "z");
