@@ -378,13 +378,61 @@ HuffmanStatus THuffmanEncoder::Encode() {
 // ---------------------------------------------------------------------------------------
 // THuffmanDecoder
 
+namespace {
+
+// Where decoded bytes go: blocks handed to the output stream, or the caller's buffer, which
+// is written in place.
+class ByteSink {
+ public:
+  ByteSink(HuffmanOutput* output, std::uint8_t* buffer, std::size_t capacity)
+      : m_output(buffer ? nullptr : output) {
+    if (!m_output) {
+      m_begin = buffer;
+      m_end = buffer + capacity;
+    } else {
+      m_block.resize(kBlock);
+      m_begin = m_block.data();
+      m_end = m_begin + kBlock;
+    }
+    m_flushed = m_begin;
+  }
+
+  std::uint8_t* Begin() const { return m_begin; }
+  std::uint8_t* End() const { return m_end; }
+
+  // Counts what lies between the last flush and `o` as written and hands it to the output
+  // stream; `o` then starts the block again. The caller's buffer is not passed anywhere, so
+  // a full one means the stream holds more than it promised room for.
+  bool Flush(std::uint8_t*& o, std::int64_t& written) {
+    written += o - m_flushed;
+    if (!m_output) {
+      m_flushed = o;
+      return true;
+    }
+    const bool ok =
+        o == m_flushed || m_output->Write(m_flushed, static_cast<std::size_t>(o - m_flushed));
+    o = m_flushed = m_begin;
+    return ok;
+  }
+  bool IsBuffer() const { return !m_output; }
+
+ private:
+  HuffmanOutput* m_output;
+  std::vector<std::uint8_t> m_block;
+  std::uint8_t* m_begin;
+  std::uint8_t* m_end;
+  std::uint8_t* m_flushed;
+};
+
+}  // namespace
+
 THuffmanDecoder::THuffmanDecoder() { m_tree.SetCountSource(false); }
 
 HuffmanStatus THuffmanDecoder::Decode() {
   m_headerComplete = false;
   m_symbolCount = 0;
   m_symbolsWritten = 0;
-  if (!m_input || !m_output) return HuffmanStatus::NoStream;
+  if (!m_input || (!m_output && !m_outputBuffer)) return HuffmanStatus::NoStream;
   if (!m_input->Rewind()) return HuffmanStatus::ReadError;
 
   std::uint8_t header[kHuffmanHeaderSize];
@@ -403,6 +451,8 @@ HuffmanStatus THuffmanDecoder::Decode() {
   m_tree.Build();
   // No positive count means no tree to walk, whatever the symbol count says.
   if (m_symbolCount <= 0 || !m_tree.HasRoot()) return HuffmanStatus::Ok;
+  if (m_outputBuffer && static_cast<std::uint64_t>(m_symbolCount) > m_outputCapacity)
+    return HuffmanStatus::WriteError;
   const THuffmanTree::Node& root = m_tree.NodeAt(m_tree.Root());
   if (root.IsLeaf()) return DecodeSingleLeaf(root.symbol);
   return DecodeTree();
@@ -411,44 +461,52 @@ HuffmanStatus THuffmanDecoder::Decode() {
 // The walk never leaves a single-leaf root: every bit position yields the symbol.
 HuffmanStatus THuffmanDecoder::DecodeSingleLeaf(std::uint8_t symbol) {
   std::vector<std::uint8_t> in(kBlock);
-  std::vector<std::uint8_t> out(kBlock, symbol);
+  ByteSink sink(m_output, m_outputBuffer, m_outputCapacity);
+  std::uint8_t* o = sink.Begin();
   std::int64_t remaining = m_symbolCount;
-  std::size_t pending = 0;  // symbols owed to the output, at most kBlock at a time
   for (;;) {
     const std::ptrdiff_t got = m_input->Read(in.data(), kBlock);
     if (got < 0) return HuffmanStatus::ReadError;
-    const auto positions = static_cast<std::int64_t>(got) * 8;
-    std::int64_t emit = std::min(remaining, positions);
+    std::int64_t emit = std::min(remaining, static_cast<std::int64_t>(got) * 8);
     remaining -= emit;
-    m_symbolsWritten += emit;
     while (emit > 0) {
+      if (o == sink.End() && (sink.IsBuffer() || !sink.Flush(o, m_symbolsWritten)))
+        return HuffmanStatus::WriteError;
       const std::size_t take = static_cast<std::size_t>(
-          std::min<std::int64_t>(emit, static_cast<std::int64_t>(kBlock - pending)));
-      pending += take;
+          std::min<std::int64_t>(emit, static_cast<std::int64_t>(sink.End() - o)));
+      std::memset(o, symbol, take);
+      o += take;
       emit -= static_cast<std::int64_t>(take);
-      if (pending == kBlock) {
-        if (!m_output->Write(out.data(), kBlock)) return HuffmanStatus::WriteError;
-        pending = 0;
-      }
     }
     if (remaining == 0 || static_cast<std::size_t>(got) != kBlock) break;
   }
-  if (pending && !m_output->Write(out.data(), pending)) return HuffmanStatus::WriteError;
+  if (!sink.Flush(o, m_symbolsWritten)) return HuffmanStatus::WriteError;
   return HuffmanStatus::Ok;
 }
 
 namespace {
 
-constexpr unsigned kTableBits = 12;
-
 // Reads the data part in blocks of kBlock bytes, keeping the few unread bytes of the
-// previous block in front of the next one so that codes may straddle blocks.
+// previous block in front of the next one so that codes may straddle blocks. A stream that
+// lies in memory is read in place, as one block.
 class BitReader {
  public:
-  explicit BitReader(HuffmanInput& input) : m_input(input), m_buffer(kBlock + 16) {}
+  explicit BitReader(HuffmanInput& input) : m_input(input) {
+    std::string_view whole;
+    if (input.InMemory(whole) && whole.size() >= kHuffmanHeaderSize) {
+      m_data = reinterpret_cast<const std::uint8_t*>(whole.data()) + kHuffmanHeaderSize;
+      m_avail = whole.size() - kHuffmanHeaderSize;
+      m_inMemory = true;
+      m_eof = true;
+    } else {
+      m_buffer.resize(kBlock + 16);
+      m_data = m_buffer.data();
+    }
+  }
 
   // False on a read error.
   bool Refill() {
+    if (m_inMemory) return true;
     const std::size_t byte = m_bitPos >> 3;
     const std::size_t keep = m_avail - std::min(byte, m_avail);
     std::memmove(m_buffer.data(), m_buffer.data() + byte, keep);
@@ -473,9 +531,9 @@ class BitReader {
     return true;
   }
 
-  unsigned Bit() const { return (m_buffer[m_bitPos >> 3] >> (m_bitPos & 7)) & 1u; }
+  unsigned Bit() const { return (m_data[m_bitPos >> 3] >> (m_bitPos & 7)) & 1u; }
 
-  std::vector<std::uint8_t>& Buffer() { return m_buffer; }
+  const std::uint8_t* Data() const { return m_data; }
   std::size_t& BitPos() { return m_bitPos; }
   std::size_t Avail() const { return m_avail; }
   bool Eof() const { return m_eof; }
@@ -483,17 +541,39 @@ class BitReader {
  private:
   HuffmanInput& m_input;
   std::vector<std::uint8_t> m_buffer;
+  const std::uint8_t* m_data = nullptr;
   std::size_t m_avail = 0;
   std::size_t m_bitPos = 0;
+  bool m_inMemory = false;
   bool m_eof = false;
 };
+
+constexpr unsigned kTableBits = 12;
+constexpr int kEntrySymbols = 4;
+
+// What the next kTableBits bits of the stream hold: the codes that end within them (at most
+// four), their symbols and the bits they take together. count 0: the first code is longer.
+struct TableEntry {
+  std::uint8_t symbols[kEntrySymbols];
+  std::uint8_t count;
+  std::uint8_t bits;
+  std::uint8_t firstBits;  // the first code's alone
+  std::uint8_t unused;
+};
+static_assert(sizeof(TableEntry) == 8);
+
+// A round: one 64-bit load, of which at least 57 bits are the stream's, read by four entries.
+constexpr int kRoundEntries = 4;
+constexpr std::size_t kRoundSymbols = kRoundEntries * kEntrySymbols;
+constexpr std::size_t kRoundBytes = kRoundEntries * kTableBits / 8;
+static_assert(kRoundEntries * kTableBits <= 57);
 
 }  // namespace
 
 // A symbol is emitted when the walk stands on a leaf at an existing bit position, so the
-// last code counts only when at least one bit position follows it. Fast path: a table of
-// the next kTableBits bits, used only where 64 bits of the buffer lie ahead, which keeps
-// every emitted code clear of the stream's last position; the rest walks bit by bit.
+// last code counts only when at least one bit position follows it. Fast path: table rounds,
+// used only where 64 bits of the buffer lie ahead, which keeps every emitted code clear of
+// the stream's last position; the rest walks bit by bit.
 HuffmanStatus THuffmanDecoder::DecodeTree() {
   struct Child {
     std::int16_t next[2];
@@ -509,92 +589,66 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     symbolOf[k] = node.symbol;
   }
   const int root = m_tree.Root();
+  const auto isInner = [&](int node) { return children[node].next[0] >= 0; };
 
-  // Entry for the next kTableBits bits: the first code's symbol (bits 0-7) and length (bits
-  // 16-19); a second code's symbol (bits 8-15) when it ends within the bits too; the bits
-  // both take (bits 20-23); how many codes (bits 24-25). No code: the node reached, in
-  // bits 0-15, and count 0.
-  std::vector<std::uint32_t> table(std::size_t{1} << kTableBits);
+  std::vector<TableEntry> table(std::size_t{1} << kTableBits);
   for (std::uint32_t index = 0; index < table.size(); ++index) {
-    int node = root;
+    TableEntry& e = table[index];
+    e = TableEntry{};
     unsigned depth = 0;
-    while (children[node].next[0] >= 0 && depth < kTableBits) {
-      node = children[node].next[(index >> depth) & 1u];
-      ++depth;
+    while (e.count < kEntrySymbols) {
+      int node = root;
+      unsigned d = depth;
+      while (isInner(node) && d < kTableBits) {
+        node = children[node].next[(index >> d) & 1u];
+        ++d;
+      }
+      if (isInner(node)) break;
+      e.symbols[e.count++] = symbolOf[node];
+      if (e.count == 1) e.firstBits = static_cast<std::uint8_t>(d);
+      depth = d;
     }
-    if (children[node].next[0] >= 0) {
-      table[index] = static_cast<std::uint32_t>(node);
-      continue;
-    }
-    const unsigned first = depth;
-    std::uint32_t entry = symbolOf[node] | (first << 16) | (first << 20) | (1u << 24);
-    node = root;
-    while (children[node].next[0] >= 0 && depth < kTableBits) {
-      node = children[node].next[(index >> depth) & 1u];
-      ++depth;
-    }
-    if (children[node].next[0] < 0) {
-      entry = (entry & 0xFF) | (std::uint32_t{symbolOf[node]} << 8) | (first << 16) |
-              (depth << 20) | (2u << 24);
-    }
-    table[index] = entry;
+    e.bits = static_cast<std::uint8_t>(depth);
   }
 
   BitReader reader(*m_input);
   if (!reader.Refill()) return HuffmanStatus::ReadError;
-  // Two bytes of slack: a table entry always stores two symbols.
-  std::vector<std::uint8_t> outBuffer(kBlock + 2);
-  std::uint8_t* const outBegin = outBuffer.data();
-  std::uint8_t* const outEnd = outBegin + kBlock;
-  std::uint8_t* o = outBegin;
+  ByteSink sink(m_output, m_outputBuffer, m_outputCapacity);
+  std::uint8_t* const outEnd = sink.End();
+  std::uint8_t* o = sink.Begin();
   std::int64_t remaining = m_symbolCount;
-  const std::uint32_t* const tab = table.data();
+  const TableEntry* const tab = table.data();
   constexpr std::uint64_t kMask = (std::uint64_t{1} << kTableBits) - 1;
 
-  auto flushOut = [&]() -> bool {
-    const auto n = static_cast<std::size_t>(o - outBegin);
-    o = outBegin;
-    if (!n) return true;
-    m_symbolsWritten += static_cast<std::int64_t>(n);
-    return m_output->Write(outBegin, n);
-  };
-  auto store2 = [](std::uint8_t* p, std::uint32_t entry) {
-    p[0] = static_cast<std::uint8_t>(entry);
-    p[1] = static_cast<std::uint8_t>(entry >> 8);
-  };
-
   while (remaining > 0) {
-    if (o == outEnd && !flushOut()) return HuffmanStatus::WriteError;
-    const std::uint8_t* const in = reader.Buffer().data();
+    if (o == outEnd && (sink.IsBuffer() || !sink.Flush(o, m_symbolsWritten)))
+      return HuffmanStatus::WriteError;
+    const std::uint8_t* const in = reader.Data();
     const std::size_t avail = reader.Avail();
     std::size_t bitPos = reader.BitPos();
 
-    // Rounds of two table entries (at most 2 * kTableBits = 24 bits, 3 bytes, and four
-    // symbols) while every load stays 8 bytes clear of the buffer's end.
+    // Whole rounds while every load stays 8 bytes clear of the input's end and each entry's
+    // four-byte store stays inside the output.
     if ((bitPos >> 3) + 8 <= avail) {
-      std::size_t rounds =
-          std::min((avail - 8 - (bitPos >> 3)) / 3 + 1, static_cast<std::size_t>(outEnd - o) / 4);
-      if (static_cast<std::uint64_t>(remaining / 4) < rounds) {
-        rounds = static_cast<std::size_t>(remaining / 4);
-      }
+      std::size_t rounds = std::min((avail - 8 - (bitPos >> 3)) / kRoundBytes + 1,
+                                    static_cast<std::size_t>(outEnd - o) / kRoundSymbols);
+      rounds = std::min(rounds, static_cast<std::size_t>(remaining / kRoundSymbols));
       std::uint8_t* op = o;
       std::size_t k = 0;
       for (; k < rounds; ++k) {
         std::uint64_t w = Load64(in + (bitPos >> 3)) >> (bitPos & 7);
-        const std::uint32_t e1 = tab[w & kMask];
-        if (!(e1 >> 24)) break;
-        const unsigned l1 = (e1 >> 20) & 0xF;
-        store2(op, e1);
-        op += e1 >> 24;
-        w >>= l1;
-        const std::uint32_t e2 = tab[w & kMask];
-        if (!(e2 >> 24)) {
-          bitPos += l1;
-          break;
+        unsigned used = 0;
+        const TableEntry* e = nullptr;
+        // An entry of count 0 takes no bits, so the entries after it are the same one.
+        for (int r = 0; r < kRoundEntries; ++r) {
+          e = &tab[w & kMask];
+          std::memcpy(op, e->symbols, kEntrySymbols);
+          op += e->count;
+          w >>= e->bits;
+          used += e->bits;
         }
-        store2(op, e2);
-        op += e2 >> 24;
-        bitPos += l1 + ((e2 >> 20) & 0xF);
+        bitPos += used;
+        if (!e->count) break;
       }
       remaining -= op - o;
       o = op;
@@ -607,21 +661,21 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     // One symbol: a long code from a loaded word, else bit by bit at the stream's end.
     if ((bitPos >> 3) + 8 <= avail) {
       const std::uint64_t w = Load64(in + (bitPos >> 3)) >> (bitPos & 7);
-      const std::uint32_t e = tab[w & kMask];
-      if (e >> 24) {
-        *o++ = static_cast<std::uint8_t>(e);
-        reader.BitPos() = bitPos + ((e >> 16) & 0xF);
+      const TableEntry& e = tab[w & kMask];
+      if (e.count) {
+        *o++ = e.symbols[0];
+        reader.BitPos() = bitPos + e.firstBits;
         --remaining;
         continue;
       }
       // At most 56 bits, so that the position after the code lies inside the buffer.
-      int node = static_cast<int>(e & 0xFFFF);
-      unsigned length = kTableBits;
-      while (children[node].next[0] >= 0 && length < 56) {
+      int node = root;
+      unsigned length = 0;
+      while (isInner(node) && length < 56) {
         node = children[node].next[(w >> length) & 1u];
         ++length;
       }
-      if (children[node].next[0] < 0) {
+      if (!isInner(node)) {
         *o++ = symbolOf[node];
         reader.BitPos() = bitPos + length;
         --remaining;
@@ -636,7 +690,7 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     bool emitted = false;
     for (;;) {
       if (!reader.HasPosition(readError)) break;
-      if (children[node].next[0] < 0) {
+      if (!isInner(node)) {
         *o++ = symbolOf[node];
         --remaining;
         emitted = true;
@@ -648,7 +702,7 @@ HuffmanStatus THuffmanDecoder::DecodeTree() {
     if (readError) return HuffmanStatus::ReadError;
     if (!emitted) break;
   }
-  if (!flushOut()) return HuffmanStatus::WriteError;
+  if (!sink.Flush(o, m_symbolsWritten)) return HuffmanStatus::WriteError;
   return HuffmanStatus::Ok;
 }
 

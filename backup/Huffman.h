@@ -22,6 +22,12 @@ class HuffmanInput {
   virtual bool Rewind() = 0;
   // Fills up to size bytes; fewer only at the end of the stream; -1 on a read error.
   virtual std::ptrdiff_t Read(std::uint8_t* data, std::size_t size) = 0;
+  // The whole stream, when it already lies in memory: the decoder then reads it in place
+  // instead of copying it block by block.
+  virtual bool InMemory(std::string_view& whole) const {
+    (void)whole;
+    return false;
+  }
 };
 
 class HuffmanOutput {
@@ -35,6 +41,10 @@ class MemoryInput final : public HuffmanInput {
   explicit MemoryInput(std::string_view data) : m_data(data) {}
   bool Rewind() override;
   std::ptrdiff_t Read(std::uint8_t* data, std::size_t size) override;
+  bool InMemory(std::string_view& whole) const override {
+    whole = m_data;
+    return true;
+  }
 
  private:
   std::string_view m_data;
@@ -126,6 +136,13 @@ class THuffmanDecoder {
   THuffmanDecoder();
   void SetInput(HuffmanInput* input) { m_input = input; }
   void SetOutput(HuffmanOutput* output) { m_output = output; }
+  // Decodes straight into the caller's memory instead of an output stream (the restore view
+  // decodes into the buffer its table adopts). A stream promising more symbols than
+  // `capacity` is a WriteError before anything is decoded.
+  void SetOutputBuffer(std::uint8_t* data, std::size_t capacity) {
+    m_outputBuffer = data;
+    m_outputCapacity = capacity;
+  }
   HuffmanStatus Decode();
   const THuffmanTree& Tree() const { return m_tree; }
 
@@ -143,6 +160,8 @@ class THuffmanDecoder {
   THuffmanTree m_tree;
   HuffmanInput* m_input = nullptr;
   HuffmanOutput* m_output = nullptr;
+  std::uint8_t* m_outputBuffer = nullptr;
+  std::size_t m_outputCapacity = 0;
   bool m_headerComplete = false;
   std::int64_t m_symbolCount = 0;
   std::int64_t m_symbolsWritten = 0;

@@ -1,15 +1,19 @@
 #include "store/History.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <system_error>
+#include <thread>
 
 #include "store/Cp1252.h"
 #include "store/Files.h"
+#include "store/MemoryAdvice.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -22,8 +26,8 @@ namespace kov {
 
 namespace {
 
-constexpr const char* kKeys[HistoryLog::kColumns] = {"time",   "user",  "shard", "account",
-                                                     "action", "field", "old",   "new"};
+constexpr std::string_view kKeys[HistoryLog::kColumns] = {"time",   "user",  "shard", "account",
+                                                          "action", "field", "old",   "new"};
 constexpr std::size_t kMaxHistoryBytes = 0x7FFFFFFFu;
 
 void JsonQuote(std::string& out, std::string_view utf8) {
@@ -50,7 +54,6 @@ void JsonQuote(std::string& out, std::string_view utf8) {
   }
   out += '"';
 }
-
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -227,14 +230,16 @@ bool AppendHistory(const std::string& path, const std::vector<HistoryRecord>& re
   return AppendToFile(path, block, error);
 }
 
-bool HistoryLog::ParseLine(std::size_t start, std::size_t end, Entry& e) {
-  const std::string_view s(m_text.data(), end);
+bool HistoryLog::ParseLine(const char* text, std::size_t start, std::size_t end,
+                           std::string& decoded, Entry& e) {
+  const std::string_view s(text, end);
   std::size_t i = start;
   auto skipSpace = [&] {
     while (i < end && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r')) ++i;
   };
   std::memset(&e, 0, sizeof e);
   bool seen[kColumns] = {};
+  int next = 0;
   skipSpace();
   if (i >= end || s[i] != '{') return false;
   ++i;
@@ -253,9 +258,11 @@ bool HistoryLog::ParseLine(std::size_t start, std::size_t end, Entry& e) {
     ++i;
     skipSpace();
     if (i >= end) return false;
-    int column = -1;
-    for (int c = 0; c < kColumns; ++c)
+    // Our own lines name the columns in order: the next one is tried first.
+    int column = next < kColumns && key == kKeys[next] ? next : -1;
+    for (int c = 0; column < 0 && c < kColumns; ++c)
       if (key == kKeys[c]) column = c;
+    next = column + 1;
     if (s[i] == '"') {
       const std::size_t valueStart = ++i;
       while (i < end && s[i] != '"' && s[i] != '\\' && static_cast<unsigned char>(s[i]) >= 0x20)
@@ -267,53 +274,53 @@ bool HistoryLog::ParseLine(std::size_t start, std::size_t end, Entry& e) {
         len = static_cast<std::uint32_t>(i - valueStart);
       } else {
         // Escapes: the decoded text goes apart.
-        const std::size_t decodedStart = m_decoded.size();
-        m_decoded.append(s.substr(valueStart, i - valueStart));
+        const std::size_t decodedStart = decoded.size();
+        decoded.append(s.substr(valueStart, i - valueStart));
         while (i < end && s[i] != '"') {
           const auto c = static_cast<unsigned char>(s[i]);
           if (c < 0x20) {
-            m_decoded.resize(decodedStart);
+            decoded.resize(decodedStart);
             return false;
           }
           if (c != '\\') {
-            m_decoded += s[i++];
+            decoded += s[i++];
             continue;
           }
           if (i + 1 >= end) {
-            m_decoded.resize(decodedStart);
+            decoded.resize(decodedStart);
             return false;
           }
           const char esc = s[i + 1];
           i += 2;
           switch (esc) {
             case '"':
-              m_decoded += '"';
+              decoded += '"';
               break;
             case '\\':
-              m_decoded += '\\';
+              decoded += '\\';
               break;
             case '/':
-              m_decoded += '/';
+              decoded += '/';
               break;
             case 'b':
-              m_decoded += '\b';
+              decoded += '\b';
               break;
             case 'f':
-              m_decoded += '\f';
+              decoded += '\f';
               break;
             case 'n':
-              m_decoded += '\n';
+              decoded += '\n';
               break;
             case 'r':
-              m_decoded += '\r';
+              decoded += '\r';
               break;
             case 't':
-              m_decoded += '\t';
+              decoded += '\t';
               break;
             case 'u': {
               std::uint32_t cp = 0;
               if (!ReadHex4(s, i, cp)) {
-                m_decoded.resize(decodedStart);
+                decoded.resize(decodedStart);
                 return false;
               }
               i += 4;
@@ -325,20 +332,20 @@ bool HistoryLog::ParseLine(std::size_t start, std::size_t end, Entry& e) {
               } else if (cp >= 0xD800 && cp < 0xE000) {
                 cp = 0xFFFD;  // a lone surrogate
               }
-              AppendUtf8(m_decoded, cp);
+              AppendUtf8(decoded, cp);
               break;
             }
             default:
-              m_decoded.resize(decodedStart);
+              decoded.resize(decodedStart);
               return false;
           }
         }
-        if (i >= end || m_decoded.size() > kMaxHistoryBytes) {
-          m_decoded.resize(decodedStart);
+        if (i >= end || decoded.size() > kMaxHistoryBytes) {
+          decoded.resize(decodedStart);
           return false;
         }
         off = static_cast<std::uint32_t>(decodedStart) | 0x80000000u;
-        len = static_cast<std::uint32_t>(m_decoded.size() - decodedStart);
+        len = static_cast<std::uint32_t>(decoded.size() - decodedStart);
       }
       ++i;  // the closing quote
       if (column >= 0) {
@@ -369,78 +376,228 @@ bool HistoryLog::ParseLine(std::size_t start, std::size_t end, Entry& e) {
   return seen[Time] && seen[Account] && seen[Action];
 }
 
-bool HistoryLog::LoadFile(const std::string& path, bool last) {
-  FileBytes bytes;
+namespace {
+
+// One file of the history: where its bytes go in the common block, and what its lines hold.
+struct FilePart {
+  enum class State { Ok, Missing, NotHistory, ReadError };
+  std::string path;
+  std::size_t base = 0;      // where its bytes go
+  std::size_t capacity = 0;  // room there
+  bool last = false;
+  State state = State::Ok;
   std::string error;
-  switch (ReadWholeFile(path, bytes, &error)) {
-    case FileReadStatus::Ok:
-      break;
-    case FileReadStatus::Missing:
-      return true;
-    case FileReadStatus::TooLarge:
-    case FileReadStatus::Error:
-      m_error = error.empty() ? "Cannot read " + path : error;
-      return false;
-  }
-  if (bytes.size == 0) return true;
-  if (m_text.size() + bytes.size > kMaxHistoryBytes) {
-    m_error = TooLargeText("the history", m_text.size() + bytes.size);
-    return false;
-  }
-  const std::string_view content(bytes.data.get(), bytes.size);
-  const std::size_t firstEnd = std::min(content.find('\n'), content.size());
-  if (!StartsWithHeader(content.substr(0, firstEnd + 1))) {
-    m_error = NotHistoryText(path);
-    m_notHistory = true;
-    return false;
-  }
-  const std::size_t base = m_text.size();
-  m_text.append(content);
-  const std::string name = std::filesystem::path(path).filename().string();
-  std::size_t pos = base + std::min(firstEnd + 1, content.size());
-  int lineNumber = 1;
-  while (pos < m_text.size()) {
-    ++lineNumber;
-    const std::size_t nl = m_text.find('\n', pos);
-    const bool closed = nl != std::string::npos;
-    const std::size_t end = closed ? nl : m_text.size();
-    if (end > pos) {
-      Entry e;
-      if (ParseLine(pos, end, e)) {
-        m_entries.push_back(e);
-      } else if (last && !closed) {
-        m_torn = true;
-      } else {
-        ++m_badLines;
-        if (m_badPlaces.size() < 5) m_badPlaces.push_back(name + ":" + std::to_string(lineNumber));
-      }
-    }
-    pos = closed ? nl + 1 : end;
-  }
-  return true;
+  std::size_t bodyStart = 0;  // its first line after the header, in the block
+  std::size_t stop = 0;       // the end of its bytes, in the block
+  std::size_t lines = 0;      // after the header: at most as many entries
+  std::size_t first = 0;      // where its entries go
+  std::size_t count = 0;
+  std::string decoded;  // its entries' escaped texts, offsets from 0
+  int badLines = 0;
+  std::vector<std::string> badPlaces;
+  bool torn = false;
+};
+
+// The live file may grow while it is read: room for that much more.
+constexpr std::size_t kGrowthRoom = 1u << 20;
+constexpr std::size_t kMaxBadPlaces = 5;
+
+bool Failed(const FilePart& part) {
+  return part.state == FilePart::State::NotHistory || part.state == FilePart::State::ReadError;
 }
 
+// Reads the file into its place and counts its lines.
+void ReadPart(FilePart& part, char* text) {
+  std::FILE* f = FOpenSharedForReading(part.path);
+  if (!f) {
+    if (errno == ENOENT) {
+      part.state = FilePart::State::Missing;
+    } else {
+      part.state = FilePart::State::ReadError;
+      part.error = "Cannot read " + part.path + ": " + std::strerror(errno);
+    }
+    return;
+  }
+  char* const begin = text + part.base;
+  std::size_t got = std::fread(begin, 1, part.capacity, f);
+  const bool failed = std::ferror(f) != 0;
+  const int readErrno = errno;
+  // Grown past its room: its last whole line is where this reading ends.
+  const bool more = !failed && got == part.capacity && std::fgetc(f) != EOF;
+  std::fclose(f);
+  if (failed) {
+    part.state = FilePart::State::ReadError;
+    part.error = "Cannot read " + part.path + ": " + std::strerror(readErrno ? readErrno : EIO);
+    return;
+  }
+  if (more) {
+    while (got > 0 && begin[got - 1] != '\n') --got;
+  }
+  if (got == 0) return;
+
+  const std::string_view content(begin, got);
+  const std::size_t firstEnd = std::min(content.find('\n'), content.size());
+  if (!StartsWithHeader(content.substr(0, firstEnd + 1))) {
+    part.state = FilePart::State::NotHistory;
+    part.error = NotHistoryText(part.path);
+    return;
+  }
+  part.bodyStart = part.base + std::min(firstEnd + 1, got);
+  part.stop = part.base + got;
+  for (std::size_t pos = part.bodyStart; pos < part.stop; ++part.lines) {
+    const void* nl = std::memchr(text + pos, '\n', part.stop - pos);
+    if (!nl) break;
+    pos = static_cast<std::size_t>(static_cast<const char*>(nl) - text) + 1;
+  }
+  if (part.stop > part.bodyStart && text[part.stop - 1] != '\n') ++part.lines;
+}
+
+// Parses the file's lines into entries[0, part.lines).
+void ParsePart(FilePart& part, const char* text, HistoryLog::Entry* entries) {
+  const std::string name = std::filesystem::path(part.path).filename().string();
+  std::size_t pos = part.bodyStart;
+  int lineNumber = 1;
+  while (pos < part.stop) {
+    ++lineNumber;
+    const void* nl = std::memchr(text + pos, '\n', part.stop - pos);
+    const bool closed = nl != nullptr;
+    const std::size_t end =
+        closed ? static_cast<std::size_t>(static_cast<const char*>(nl) - text) : part.stop;
+    if (end > pos) {
+      if (HistoryLog::ParseLine(text, pos, end, part.decoded, entries[part.count])) {
+        ++part.count;
+      } else if (part.last && !closed) {
+        part.torn = true;
+      } else {
+        ++part.badLines;
+        if (part.badPlaces.size() < kMaxBadPlaces)
+          part.badPlaces.push_back(name + ":" + std::to_string(lineNumber));
+      }
+    }
+    pos = closed ? end + 1 : end;
+  }
+}
+
+// Runs work(part) for every part on as many threads as the machine has cores (this one among
+// them), a part to a thread at a time. Anything thrown (memory) ends as that file's read error.
+template <class Work>
+void ForEachPart(std::vector<FilePart>& parts, std::size_t count, const Work& work) {
+  std::atomic<std::size_t> next{0};
+  const auto run = [&parts, &next, &work, count] {
+    for (std::size_t i; (i = next.fetch_add(1)) < count;) {
+      try {
+        work(parts[i]);
+      } catch (const std::exception& e) {
+        parts[i].state = FilePart::State::ReadError;
+        parts[i].error = "Cannot read " + parts[i].path + ": " + e.what();
+      }
+    }
+  };
+  if (count == 0) return;
+  const std::size_t helpers =
+      std::min<std::size_t>(count, std::max(1u, std::thread::hardware_concurrency())) - 1;
+  std::vector<std::thread> threads;
+  for (std::size_t k = 0; k < helpers; ++k) {
+    try {
+      threads.emplace_back(run);
+    } catch (const std::system_error&) {
+      break;  // fewer threads: the rest is done here
+    }
+  }
+  run();
+  for (std::thread& t : threads) t.join();
+}
+
+std::size_t FirstFailed(const std::vector<FilePart>& parts, std::size_t upto) {
+  std::size_t i = 0;
+  while (i < upto && !Failed(parts[i])) ++i;
+  return i;
+}
+
+}  // namespace
+
 HistoryLog::Status HistoryLog::Load(const std::string& path) {
-  m_text.clear();
+  m_text.reset();
+  m_entries.reset();
+  m_entryCount = 0;
   m_decoded.clear();
-  m_entries.clear();
   m_error.clear();
   m_badLines = 0;
   m_badPlaces.clear();
   m_torn = false;
-  m_notHistory = false;
   std::vector<std::string> files = RotatedHistoryFiles(path);
   files.push_back(path);
-  // One allocation for all files: regrowing would copy hundreds of megabytes.
+  std::vector<FilePart> parts(files.size());
   std::uint64_t total = 0;
-  for (const std::string& f : files) total += FileSizeOf(f).value_or(0);
-  if (total <= kMaxHistoryBytes) {
-    m_text.reserve(static_cast<std::size_t>(total));
-    m_entries.reserve(static_cast<std::size_t>(total / 160));
-  }
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (!LoadFile(files[i], i + 1 == files.size()))
-      return m_notHistory ? Status::NotHistory : Status::ReadError;
+    FilePart& part = parts[i];
+    part.path = std::move(files[i]);
+    part.last = i + 1 == parts.size();
+    const std::uint64_t size = FileSizeOf(part.path).value_or(0);
+    if (total + size > kMaxHistoryBytes) {
+      m_error = TooLargeText("history", total + size);
+      return Status::ReadError;
+    }
+    const std::uint64_t room =
+        part.last ? std::min<std::uint64_t>(size + kGrowthRoom, kMaxHistoryBytes - total) : size;
+    part.base = static_cast<std::size_t>(total);
+    part.capacity = static_cast<std::size_t>(room);
+    total += room;
+  }
+  try {
+    m_text.reset(new char[static_cast<std::size_t>(total) + 1]);
+  } catch (const std::bad_alloc&) {
+    m_error = TooLargeText("history", total);
+    return Status::ReadError;
+  }
+  AdviseHugePages(m_text.get(), static_cast<std::size_t>(total) + 1);
+  char* const text = m_text.get();
+
+  // Read and count first, so that every file's entries go straight to their place.
+  ForEachPart(parts, parts.size(), [text](FilePart& part) { ReadPart(part, text); });
+  std::size_t upto = FirstFailed(parts, parts.size());
+  std::size_t lines = 0;
+  for (std::size_t i = 0; i < upto; ++i) {
+    parts[i].first = lines;
+    lines += parts[i].lines;
+  }
+  try {
+    m_entries.reset(new Entry[lines]);
+  } catch (const std::bad_alloc&) {
+    m_error = TooLargeText("history", total);
+    return Status::ReadError;
+  }
+  AdviseHugePages(m_entries.get(), lines * sizeof(Entry));
+  Entry* const entries = m_entries.get();
+  ForEachPart(parts, upto,
+              [text, entries](FilePart& part) { ParsePart(part, text, entries + part.first); });
+  upto = FirstFailed(parts, upto);
+
+  // Lines that are no records leave gaps; texts with escapes move behind those before them.
+  std::size_t decodedSize = 0;
+  for (std::size_t i = 0; i < upto; ++i) decodedSize += parts[i].decoded.size();
+  m_decoded.reserve(decodedSize);
+  for (std::size_t i = 0; i < upto; ++i) {
+    FilePart& part = parts[i];
+    if (part.first != m_entryCount)
+      std::memmove(entries + m_entryCount, entries + part.first, part.count * sizeof(Entry));
+    if (!part.decoded.empty()) {
+      const auto decodedBase = static_cast<std::uint32_t>(m_decoded.size());
+      m_decoded += part.decoded;
+      for (std::size_t k = m_entryCount; k < m_entryCount + part.count; ++k)
+        for (std::uint32_t& off : entries[k].off)
+          if (off & 0x80000000u) off += decodedBase;
+    }
+    m_entryCount += part.count;
+    m_badLines += part.badLines;
+    for (std::string& place : part.badPlaces)
+      if (m_badPlaces.size() < kMaxBadPlaces) m_badPlaces.push_back(std::move(place));
+    m_torn = m_torn || part.torn;
+  }
+  if (upto < parts.size()) {
+    m_error = parts[upto].error;
+    return parts[upto].state == FilePart::State::NotHistory ? Status::NotHistory
+                                                            : Status::ReadError;
   }
   return Status::Ok;
 }

@@ -81,6 +81,23 @@ std::string ReferenceDecode(const std::string& stream) {
   return out;
 }
 
+// The same decode into the caller's memory, sized from the header as the restore view does;
+// the stream itself when its count is more than its bit positions (refused before decoding).
+std::string DecodeInPlace(const std::string& stream) {
+  std::int64_t symbols = 0;
+  if (stream.size() >= 8) std::memcpy(&symbols, stream.data(), 8);
+  if (symbols > static_cast<std::int64_t>(stream.size()) * 8) return ReferenceDecode(stream);
+  const std::size_t capacity = symbols > 0 ? static_cast<std::size_t>(symbols) : 0;
+  std::vector<std::uint8_t> buffer(capacity + 1);
+  MemoryInput input(stream);
+  THuffmanDecoder decoder;
+  decoder.SetInput(&input);
+  decoder.SetOutputBuffer(buffer.data(), capacity);
+  EXPECT_EQ(decoder.Decode(), HuffmanStatus::Ok);
+  return std::string(reinterpret_cast<const char*>(buffer.data()),
+                     static_cast<std::size_t>(decoder.SymbolsWritten()));
+}
+
 std::string RandomText(std::mt19937& rng, std::size_t size, int alphabet, double skew) {
   std::vector<double> weights(static_cast<std::size_t>(alphabet));
   for (int i = 0; i < alphabet; ++i) weights[i] = 1.0 / std::pow(i + 1.0, skew);
@@ -203,7 +220,9 @@ TEST(HuffmanDecoder, TruncatedStreamsMatchTheBitWalk) {
   const std::string stream = Encode(data);
   for (std::size_t length = 0; length <= stream.size(); ++length) {
     const std::string cut = stream.substr(0, length);
-    ASSERT_EQ(Decode(cut), ReferenceDecode(cut)) << length;
+    const std::string expected = ReferenceDecode(cut);
+    ASSERT_EQ(Decode(cut), expected) << length;
+    ASSERT_EQ(DecodeInPlace(cut), expected) << length;
   }
   EXPECT_TRUE(Decode(stream.substr(0, 1031)).empty());
 }
@@ -226,7 +245,9 @@ TEST(HuffmanDecoder, GarbageMatchesTheBitWalk) {
     std::string stream = Header(symbols, counts);
     const std::size_t dataSize = any(rng) % 140000;
     for (std::size_t k = 0; k < dataSize; ++k) stream += static_cast<char>(byte(rng));
-    ASSERT_EQ(Decode(stream), ReferenceDecode(stream)) << "round " << round;
+    const std::string expected = ReferenceDecode(stream);
+    ASSERT_EQ(Decode(stream), expected) << "round " << round;
+    ASSERT_EQ(DecodeInPlace(stream), expected) << "round " << round;
   }
 }
 
@@ -260,6 +281,7 @@ TEST(HuffmanDecoder, DegenerateHeaders) {
   };
   for (const auto& stream : streams) {
     EXPECT_EQ(Decode(stream), ReferenceDecode(stream)) << stream.size();
+    EXPECT_EQ(DecodeInPlace(stream), ReferenceDecode(stream)) << stream.size();
   }
   EXPECT_EQ(Decode(Header(1000000, {{'q', 9}}) + bits), std::string(160000, 'q'));
   EXPECT_EQ(Decode(Header(5, {{'a', 1}, {'b', 1}}) + "\x01").size(), 5u);
@@ -356,6 +378,19 @@ TEST(HuffmanStreams, ErrorsReachTheCaller) {
     decoder.SetInput(&input);
     decoder.SetOutput(&output);
     EXPECT_EQ(decoder.Decode(), HuffmanStatus::WriteError);
+  }
+  for (const std::string& text : {std::string(5000, 'z'), std::string("abcabcabd")}) {
+    // A buffer one byte short of the count: refused before any byte is written.
+    const std::string stream = Encode(text);
+    std::vector<std::uint8_t> buffer(text.size(), 0);
+    MemoryInput input(stream);
+    THuffmanDecoder decoder;
+    decoder.SetInput(&input);
+    decoder.SetOutputBuffer(buffer.data(), text.size() - 1);
+    EXPECT_EQ(decoder.Decode(), HuffmanStatus::WriteError);
+    EXPECT_EQ(decoder.SymbolsWritten(), 0);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0),
+              static_cast<std::ptrdiff_t>(text.size()));
   }
   {
     THuffmanEncoder encoder;

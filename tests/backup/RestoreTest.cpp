@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,25 @@ TEST_F(RestoreTest, PendingValues) {
   EXPECT_EQ(now.IntOr0(Named(now, "dave"), dbstatus), StatusChanged);
 }
 
+// A backup taken before the account had a language: the update file cannot carry an empty
+// one, so restoring it would leave the server's language while the row counted as taken over.
+TEST_F(RestoreTest, AnEmptyLanguageIsNotRestored) {
+  AccountTable backup;
+  ASSERT_TRUE(ReadBackupBytes(stream, backup).ok());
+  ASSERT_EQ(backup.Text(Named(backup, "bob"), dblanguage), "");
+  Set(now, "bob", dblanguage, "ESP", StatusStored);
+  Set(now, "carol", dblanguage, "DEU", StatusStored);
+  Set(now, "carol", dbpasswort, "c2", StatusStored);
+  const RestoreDiff diff = DiffWithBackup(backup, now);
+  EXPECT_EQ(diff.changed, 1);
+  ASSERT_EQ(diff.items.size(), 1u);
+  EXPECT_EQ(diff.items[0].currentRow, Named(now, "carol"));
+  EXPECT_EQ(diff.items[0].fields, (std::vector<Field>{dbpasswort}));
+  EXPECT_EQ(ApplyRestore(now, backup, diff.items[0], {}, PendingChoice::TakeBackup), 1);
+  EXPECT_EQ(now.Text(Named(now, "carol"), dblanguage), "DEU");
+  EXPECT_EQ(now.Text(Named(now, "carol"), dbpasswort), "c1");
+}
+
 TEST_F(RestoreTest, AnotherShardsBackup) {
   AccountTable other;
   Add(other, "zed", "Player", "z");
@@ -199,6 +219,82 @@ TEST_F(RestoreTest, DamagedAndForeignFiles) {
     EXPECT_FALSE(r.message.empty()) << c.name;
     EXPECT_EQ(t.RowCount(), 1) << c.name;  // a failed read leaves the table alone
   }
+}
+
+// A dump that goes wrong after whole accounts were read: a table holding rows keeps them, an
+// empty one stays empty, and no row of the damaged backup is left anywhere.
+TEST_F(RestoreTest, DamagedDumpsChangeNoTable) {
+  const std::string dump = BuildBackupDump(now, "01.05.2024");
+  const std::size_t dave = dump.find("[dave]\r\n");
+  ASSERT_NE(dave, std::string::npos);
+  // dave's first number replaced by a word
+  std::string badNumber = dump;
+  {
+    std::size_t pos = dave + std::string("[dave]\r\n").size();
+    for (int f = dbaccount + 1; f < kFieldCount; ++f) {
+      const std::size_t end = badNumber.find("\r\n", pos);
+      if (FieldInfoOf(static_cast<Field>(f)).isInteger) {
+        badNumber.replace(pos, end - pos, "many");
+        break;
+      }
+      pos = end + 2;
+    }
+  }
+  struct Case {
+    const char* name;
+    std::string dump;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"a number that is none", badNumber, "should be a number"},
+      {"an account without brackets", std::string(dump).replace(dave, 6, "dave"),
+       "should name an account in brackets"},
+      {"the last account cut short", dump.substr(0, dave + 20), "the account ends early"},
+      {"no empty line after the last account", dump.substr(0, dump.size() - 2),
+       "should end the account with an empty line"},
+  };
+  for (const Case& c : cases) {
+    std::string encoded;
+    ASSERT_EQ(HuffmanEncode(c.dump, encoded), HuffmanStatus::Ok);
+    for (const bool holding : {true, false}) {
+      AccountTable t;
+      if (holding) Add(t, "keep", "Player", "k");
+      const BackupReadResult r = ReadBackupBytes(encoded, t);
+      EXPECT_EQ(r.status, BackupReadResult::Status::NotBackup) << c.name;
+      EXPECT_NE(r.message.find(c.message), std::string::npos) << c.name << ": " << r.message;
+      ASSERT_EQ(t.RowCount(), holding ? 1 : 0) << c.name;
+      if (holding) EXPECT_EQ(t.Text(t.Order()[0], dbaccount), "keep") << c.name;
+    }
+  }
+}
+
+// The first row of a name counts on either side; later rows of that name are neither compared
+// nor reported.
+TEST_F(RestoreTest, RepeatedNamesCountTheirFirstRow) {
+  AccountTable backup;
+  Add(backup, "alice", "GM", "a1");
+  Add(backup, "alice", "Player", "a1");  // would equal the current alice's level
+  Add(backup, "zed", "Player", "z");
+  Add(backup, "zed", "Player", "z");
+  Add(backup, "bob", "GM", "b1");
+  Add(now, "alice", "Owner", "x");
+  const RowId firstAlice = now.Order().front();
+
+  const RestoreDiff diff = DiffWithBackup(backup, now);
+  EXPECT_EQ(diff.backupRows, 3);
+  EXPECT_EQ(diff.changed, 1);
+  EXPECT_EQ(diff.deleted, 1);
+  EXPECT_EQ(diff.added, 2);  // carol and dave; the second alice's name is in the backup
+  ASSERT_EQ(diff.items.size(), 4u);
+  EXPECT_EQ(diff.items[0].kind, RestoreItem::Kind::Changed);
+  EXPECT_EQ(diff.items[0].currentRow, firstAlice);
+  EXPECT_EQ(diff.items[0].backupRow, backup.Order()[0]);
+  EXPECT_NE(std::find(diff.items[0].fields.begin(), diff.items[0].fields.end(), dbplevel),
+            diff.items[0].fields.end());
+  EXPECT_EQ(diff.items[1].kind, RestoreItem::Kind::Deleted);
+  EXPECT_EQ(diff.items[1].backupRow, backup.Order()[2]);
+  EXPECT_EQ(now.Text(diff.items[2].currentRow, dbaccount), "carol");
+  EXPECT_EQ(now.Text(diff.items[3].currentRow, dbaccount), "dave");
 }
 
 // Any byte flipped in the codes decodes to something: either a clear refusal or a backup whose

@@ -1,6 +1,13 @@
 #include "ProtocolRun.h"
 
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -11,6 +18,8 @@
 #include <thread>
 
 #include "StandInProcess.h"
+#include "backup/Restore.h"
+#include "backup/SaveBackup.h"
 #include "console/ServerConsole.h"
 #include "store/Files.h"
 #include "store/LoadAccounts.h"
@@ -86,6 +95,37 @@ std::optional<RowId> FindRow(const AccountTable& table, const std::string& name)
   return std::nullopt;
 }
 
+// Running as root, the program would read a file whatever its mode: the driver sets aside its
+// own right to override file modes while the update file is to be unreadable. The server,
+// started anew, keeps it and reads on.
+class ModeOverride {
+ public:
+  bool SetAside() {
+    if (::geteuid() != 0) return true;
+    if (!Get()) return false;
+    __user_cap_data_struct data[2] = {m_saved[0], m_saved[1]};
+    data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    return m_setAside = Set(data);
+  }
+  void Restore() {
+    if (m_setAside) Set(m_saved);
+    m_setAside = false;
+  }
+  ~ModeOverride() { Restore(); }
+
+ private:
+  bool Get() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return ::syscall(SYS_capget, &header, m_saved) == 0;
+  }
+  static bool Set(__user_cap_data_struct* data) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return ::syscall(SYS_capset, &header, data) == 0;
+  }
+  __user_cap_data_struct m_saved[2] = {};
+  bool m_setAside = false;
+};
+
 bool Pending(const AccountTable& table, RowId r) {
   const int s = table.IntOr0(r, dbstatus);
   return s == StatusChanged || s == StatusNew;
@@ -113,7 +153,14 @@ class Runner {
   void Watch();
   void LoadAgain(const char* why);
   void Restart();
+  void Backup();
+  void Restore(bool keepPending);
+  void MakeUnreadable();
+  void MakeReadable();
+  bool StillUnreadable();
   void Settle();
+  // Waits until the server has carried out every line sent so far.
+  bool Drain(const char* what);
   void CheckFinal();
   // The rows that went from pending to stored must be in the server's account file as
   // the table holds them: the program said the server took them over.
@@ -148,6 +195,16 @@ class Runner {
   std::map<std::string, Values> m_initial;
   RunOutcome m_outcome;
   int m_step = 0;
+  int m_markers = 0;
+  ModeOverride m_modeOverride;
+  bool m_unreadable = false;
+  // A load stopped at the unreadable update file: the window holds every save until a load
+  // completes.
+  bool m_writesHeld = false;
+  // The table as the last backup holds it.
+  std::optional<std::map<std::string, Values>> m_backup;
+  // KOV_PROTOCOL_TRACE: each save's rows and outcome on stderr, for a look at a failure.
+  const bool m_trace = std::getenv("KOV_PROTOCOL_TRACE") != nullptr;
 };
 
 bool Runner::Send(const std::string& line) {
@@ -204,6 +261,10 @@ void Runner::Do(const Op& op) {
       return LoadAgain("Reload");
     case K::Watch:
       return Watch();
+    case K::Backup:
+      return Backup();
+    case K::Restore:
+      return Restore(op.number == 1);
     default:
       break;
   }
@@ -230,9 +291,145 @@ void Runner::Do(const Op& op) {
     case K::Crash:
       LoadAgain("crash");
       break;
+    case K::Unreadable:
+      MakeUnreadable();
+      break;
+    case K::Readable:
+      MakeReadable();
+      break;
     default:
       break;
   }
+}
+
+void Runner::Backup() {
+  if (m_writesHeld) return;  // the window offers no backup of an incomplete table
+  const BackupResult written = WriteBackup(*m_table, m_dir + "/kov.bak", "history");
+  if (!written.ok) {
+    Fail("Backup failed: " + written.error);
+    return;
+  }
+  m_backup.emplace();
+  for (RowId r : m_table->Order())
+    (*m_backup)[std::string(m_table->Text(r, dbaccount))] = ValuesOf(*m_table, r);
+}
+
+void Runner::Restore(bool keepPending) {
+  if (!m_backup || m_writesHeld) return;
+  AccountTable backup;
+  const BackupReadResult read = ReadBackup(m_dir + "/kov.bak", backup);
+  if (!read.ok()) {
+    Fail("the backup does not read: " + read.message);
+    return;
+  }
+  if (static_cast<size_t>(read.rows) != m_backup->size()) {
+    Fail("the backup holds " + std::to_string(read.rows) + " accounts, not " +
+         std::to_string(m_backup->size()));
+    return;
+  }
+  AccountTable server;
+  if (!ServerAccounts(server)) return;
+  AccountTable& t = *m_table;
+  const RestoreDiff diff = DiffWithBackup(backup, t, &server);
+  for (const RestoreItem& item : diff.items) {
+    if (item.kind == RestoreItem::Kind::New) continue;
+    const std::string name(backup.Text(item.backupRow, dbaccount));
+    const auto was = m_backup->find(name);
+    if (was == m_backup->end()) {
+      Fail("the backup holds '" + name + "', which the table did not");
+      return;
+    }
+    if (ValuesOf(backup, item.backupRow) != was->second) {
+      Fail("the backup gives '" + name + "' other values than the table had:\n    table:  " +
+           Show(was->second) + "\n    backup: " + Show(ValuesOf(backup, item.backupRow)));
+      return;
+    }
+    Values want = was->second;
+    if (item.kind == RestoreItem::Kind::Deleted) {
+      // Only once the server's accounts lack it: a delete still on its way (a busy or
+      // stopped server) would take the restored account away again, as the operator sees.
+      if (FindRow(server, name)) continue;
+      m_outcome.stats.restoredFields +=
+          ApplyRestore(t, backup, item, {}, PendingChoice::TakeBackup);
+      m_deleted.erase(name);
+      m_history[name].push_back(std::nullopt);
+    } else {
+      // Deleted, yet back in the table from the server's accounts: the delete is not carried
+      // out yet, or was lost with a killed server. Whether it still happens is not settled,
+      // so the history leaves it alone, as it leaves a deleted account until the server's
+      // accounts lack it.
+      if (m_deleted.count(name)) continue;
+      const Values before = ValuesOf(t, item.currentRow);
+      const PendingChoice choice =
+          keepPending ? PendingChoice::KeepPending : PendingChoice::TakeBackup;
+      m_outcome.stats.restoredFields += ApplyRestore(t, backup, item, {}, choice);
+      // No update file line clears a language: an empty one in the backup is not restored.
+      if (want.text[dblanguage].empty()) want.text[dblanguage] = before.text[dblanguage];
+      for (Field f : item.fields) {
+        if (!(keepPending && item.IsPending(f))) continue;
+        if (f == dbblock)
+          want.block = before.block;
+        else if (f == dbjail)
+          want.jail = before.jail;
+        else
+          want.text[f] = before.text[f];
+      }
+    }
+    const auto row = FindRow(t, name);
+    if (!row || ValuesOf(t, *row) != want) {
+      Fail("the restore of '" + name + "' left other values than the backup's:\n    backup: " +
+           Show(want) + "\n    table:  " + (row ? Show(ValuesOf(t, *row)) : "(no row)"));
+      return;
+    }
+    if (!Pending(t, *row) && want != m_desired[name]) {
+      Fail("the restore changed '" + name + "' without making it pending");
+      return;
+    }
+    m_desired[name] = want;
+    m_touched.insert(name);
+  }
+}
+
+void Runner::MakeUnreadable() {
+  if (m_unreadable) return;
+  if (!m_modeOverride.SetAside()) {
+    Fail("cannot take reading the update file away");
+    return;
+  }
+  m_unreadable = true;
+  // A take-over running now may replace the file with one of the old mode: make that one
+  // unreadable too.
+  std::string bytes;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (::chmod(m_updateFile.c_str(), 0200) != 0 && errno != ENOENT) {
+      Fail("cannot take reading the update file away");
+      return;
+    }
+    if (!ReadAllBytes(m_updateFile, bytes)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  Fail("the update file is still readable");
+}
+
+void Runner::MakeReadable() {
+  if (m_unreadable) {
+    m_modeOverride.Restore();
+    // The server keeps the mode when it empties the file: whichever file is there now.
+    ::chmod(m_updateFile.c_str(), 0644);
+    m_unreadable = false;
+  }
+  if (m_writesHeld) LoadAgain("the reload once the update file reads again");
+}
+
+bool Runner::StillUnreadable() {
+  if (!m_unreadable) return false;
+  // A take-over that began before the file was made unreadable replaces it with a file of the
+  // old mode: the fault has ended by itself.
+  struct stat st {};
+  if (::stat(m_updateFile.c_str(), &st) != 0 || (st.st_mode & S_IRUSR) == 0) return true;
+  m_modeOverride.Restore();
+  m_unreadable = false;
+  return false;
 }
 
 void Runner::Change(const Op& op) {
@@ -278,6 +475,9 @@ void Runner::Create(const Op& op) {
 }
 
 void Runner::Delete(const Op& op) {
+  // The histories delete nothing while the file is unreadable: the window then keeps the
+  // deleted accounts' sections, does not send "A" and warns that they would bring them back.
+  if (m_unreadable) return;
   // As the window: refused while no server runs; per account "ACCOUNT name DELETE" and the
   // row removed once delivered; the deleted accounts' pending sections taken out; then "A".
   if (!IsServerRunning(m_server.Executable())) return;
@@ -349,6 +549,7 @@ void Runner::CheckTakenOver(const std::vector<RowId>& pendingBefore, const char*
 }
 
 void Runner::Save(bool live, int waitMs, bool final) {
+  if (m_writesHeld) return;  // the window offers no Save after an incomplete load
   AccountTable& t = *m_table;
   const auto pendingBefore = PendingWrittenRows();
   SaveOptions options;
@@ -360,7 +561,43 @@ void Runner::Save(bool live, int waitMs, bool final) {
     return told = r.Delivered();
   };
   options.takeOverWaitMs = waitMs;
+  const bool unreadable = StillUnreadable();
+  bool replacedUnreadable = false;
+  if (unreadable)
+    options.writeFile = [&](const std::string& path, const std::string& bytes, std::string& error) {
+      struct stat st {};
+      replacedUnreadable = ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IRUSR) == 0;
+      return WriteFileAtomically(path, bytes, error);
+    };
   const SaveResult result = WriteAccountUpdates(t, m_accounts, options);
+  if (m_trace) {
+    std::string names;
+    for (RowId r : result.written) names += " " + std::string(t.Text(r, dbaccount));
+    std::fprintf(
+        stderr, "  save (live %d, told %d) wrote%s: %d taken over, %d emptied unread, %d waiting\n",
+        options.live, told, names.c_str(), result.takenOver, result.overwritten, result.waiting);
+  }
+  if (replacedUnreadable) {
+    Fail("Save replaced the update file it could not read");
+    return;
+  }
+  // Succeeded: a take-over that began before the file was made unreadable gave it back its
+  // old mode just before the save read it.
+  if (unreadable && !(result.ok() && !StillUnreadable())) {
+    // Replacing a file it cannot read could drop what the file holds: refused, rows kept.
+    if (result.status != SaveResult::Status::WriteFailed || result.message.empty()) {
+      Fail("Save did not refuse the unreadable update file with a reason");
+      return;
+    }
+    for (RowId r : pendingBefore)
+      if (!Pending(t, r)) {
+        Fail("a Save refused for the unreadable update file stored '" +
+             std::string(t.Text(r, dbaccount)) + "'");
+        return;
+      }
+    ++m_outcome.stats.refusedUnreadable;
+    return;
+  }
   if (!result.ok()) {
     Fail("Save failed: " + result.message + " " + result.path);
     return;
@@ -392,7 +629,20 @@ void Runner::Watch() {
 
 void Runner::LoadAgain(const char* why) {
   m_table = std::make_unique<AccountTable>();
+  const bool unreadable = StillUnreadable();
   const LoadResult load = LoadAccountFolder(*m_table, m_accounts);
+  if (unreadable && !(load.complete() && !StillUnreadable())) {
+    // The window shows what it read, says the load is incomplete and holds every save; the
+    // model stands until the load that completes.
+    if (load.complete() || load.update.ok() || load.update.message.empty()) {
+      Fail(std::string(why) + ": the load did not report the unreadable update file");
+      return;
+    }
+    m_writesHeld = true;
+    ++m_outcome.stats.refusedUnreadable;
+    return;
+  }
+  m_writesHeld = false;
   if (!load.complete()) {
     Fail(std::string(why) + ": the files do not load");
     return;
@@ -470,34 +720,50 @@ void Runner::Restart() {
   }
 }
 
+bool Runner::Drain(const char* what) {
+  // The server carries lines out in order and names the ones it does not know: once it
+  // answered this one, everything sent before it is done.
+  const std::string marker =
+      "SYNC " + std::to_string(m_sequence.seed) + "." + std::to_string(++m_markers);
+  if (!Send(marker)) {
+    Fail(std::string(what) + ": the server does not read its console");
+    return false;
+  }
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  while (!m_server.Said("Unknown command: " + marker + "\n")) {
+    if (Clock::now() > deadline) {
+      Fail(std::string(what) + ": the server did not answer within 20 s");
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 void Runner::Settle() {
+  MakeReadable();
+  if (!m_outcome.passed) return;
   m_server.Continue();
   Restart();
   if (!m_outcome.passed) return;
-  // As an operator does while the program says rows are waiting: save again.
+  // As an operator does while the program says rows are waiting: save again, once the server
+  // is idle. Saves back to back against a server still holding an earlier "A" lose every
+  // round to it: that take-over reads the file just before the save replaces it and empties
+  // it afterwards, and the save's own "A" then finds it empty. The program keeps those rows
+  // pending (checked on each save); an operator's next click comes long after.
   for (int round = 0; round < 5 && m_outcome.passed; ++round) {
+    if (!Drain("before the final saves")) return;
     Save(true, 5000, true);
     bool pending = false;
     for (RowId r : m_table->Order()) pending = pending || Pending(*m_table, r);
     if (!pending) break;
   }
   if (!m_outcome.passed) return;
-  // Counting world saves cannot tell this one from an earlier SAVE a busy server still holds:
-  // the files are judged once the server answered a line sent after everything else (it
-  // carries lines out in order and names the ones it does not know).
-  const std::string marker = "SETTLED " + std::to_string(m_sequence.seed);
-  if (!Send("SAVE") || !Send(marker)) {
+  if (!Send("SAVE")) {
     Fail("the final world save did not reach the server");
     return;
   }
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (!m_server.Said("Unknown command: " + marker)) {
-    if (Clock::now() > deadline) {
-      Fail("the final world save did not finish");
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  if (!Drain("the final world save")) return;
   const auto sections = UpdateFileSections(m_updateFile);
   if (!sections || !sections->empty()) Fail("the update file was not taken over at the end");
 }
@@ -572,6 +838,14 @@ std::string Describe(const Op& op) {
       return "server SAVE";
     case K::Crash:
       return "program crashes and loads again";
+    case K::Unreadable:
+      return "update file unreadable";
+    case K::Readable:
+      return "update file readable again";
+    case K::Backup:
+      return "backup";
+    case K::Restore:
+      return op.number ? "restore the backup, keeping pending changes" : "restore the backup";
   }
   return "?";
 }
@@ -585,18 +859,19 @@ Sequence Generate(std::uint64_t seed) {
   std::vector<std::string> names;
   for (int i = 0; i < kInitialAccounts; ++i) names.push_back(InitialName(i));
   int created = 0;
-  bool stopped = false, killed = false;
+  bool stopped = false, killed = false, unreadable = false;
   const int length = 12 + below(30);
   struct Weight {
     Op::Kind kind;
     int weight;
   };
   const Weight weights[] = {
-      {Op::Kind::Change, 30}, {Op::Kind::Create, 5},  {Op::Kind::Delete, 5},
-      {Op::Kind::Save, 16},   {Op::Kind::Reload, 2},  {Op::Kind::Watch, 5},
-      {Op::Kind::Busy, 6},    {Op::Kind::Stop, 3},    {Op::Kind::Continue, 3},
-      {Op::Kind::Kill, 2},    {Op::Kind::Restart, 3}, {Op::Kind::WorldSave, 5},
-      {Op::Kind::Crash, 4},
+      {Op::Kind::Change, 30}, {Op::Kind::Create, 5},     {Op::Kind::Delete, 5},
+      {Op::Kind::Save, 16},   {Op::Kind::Reload, 2},     {Op::Kind::Watch, 5},
+      {Op::Kind::Busy, 6},    {Op::Kind::Stop, 3},       {Op::Kind::Continue, 3},
+      {Op::Kind::Kill, 2},    {Op::Kind::Restart, 3},    {Op::Kind::WorldSave, 5},
+      {Op::Kind::Crash, 4},   {Op::Kind::Unreadable, 2}, {Op::Kind::Readable, 3},
+      {Op::Kind::Backup, 2},  {Op::Kind::Restore, 3},
   };
   int total = 0;
   for (const Weight& w : weights) total += w.weight;
@@ -651,7 +926,7 @@ Sequence Generate(std::uint64_t seed) {
         names.push_back(op.names[0]);
         break;
       case Op::Kind::Delete: {
-        if (names.empty()) continue;
+        if (names.empty() || unreadable) continue;
         const int n = 1 + below(2);
         for (int i = 0; i < n && !names.empty(); ++i) {
           const size_t at = static_cast<size_t>(below(static_cast<int>(names.size())));
@@ -684,6 +959,17 @@ Sequence Generate(std::uint64_t seed) {
         if (!killed) continue;
         killed = false;
         break;
+      case Op::Kind::Restore:
+        op.number = below(2);
+        break;
+      case Op::Kind::Unreadable:
+        if (unreadable) continue;
+        unreadable = true;
+        break;
+      case Op::Kind::Readable:
+        if (!unreadable) continue;
+        unreadable = false;
+        break;
       default:
         break;
     }
@@ -708,6 +994,11 @@ RunOutcome RunSequence(const Sequence& sequence, const std::string& serverExecut
       fs::create_directories(to.parent_path(), ec);
       fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing, ec);
     }
+    std::string error;
+    fs::create_directories(keepDir, ec);
+    WriteFileAtomically((fs::path(keepDir) / "failure.txt").string(),
+                        "seed " + std::to_string(sequence.seed) + ": " + outcome.failure + "\n",
+                        error);
   }
   for (const auto& entry : fs::directory_iterator(workDir, ec)) fs::remove_all(entry.path(), ec);
   return outcome;

@@ -6,6 +6,8 @@
 //   --shrink K                              shorten only the first K failures (--random: 0,
 //                                           as shrinking reruns a history dozens of times)
 //   kov-protocol-soak --seed S [--keep i,j] one history (the operations kept), verbose
+// KOV_PROTOCOL_KEEP_FAILED=DIR keeps a failing history's folder; KOV_PROTOCOL_TRACE=1 prints
+// each save's rows and what became of them.
 #include <unistd.h>
 
 #include <csignal>
@@ -194,6 +196,8 @@ int main(int argc, char** argv) {
     total.deletesLostWithServer += r.stats.deletesLostWithServer;
     total.takenOver += r.stats.takenOver;
     total.lostToRacingTakeOver += r.stats.lostToRacingTakeOver;
+    total.refusedUnreadable += r.stats.refusedUnreadable;
+    total.restoredFields += r.stats.restoredFields;
     if (r.passed) ++passed;
     const size_t done = ++run;
     if (done % 100 == 0 && done < seeds.size())
@@ -208,9 +212,10 @@ int main(int argc, char** argv) {
   std::printf(
       "%d of %zu sequences passed (%d operations, %d of them faults; %d rows reported taken "
       "over, each found in the server's accounts; %d deletes lost with a killed server; %d saved "
-      "rows emptied unread by the server before a crash)\n",
+      "rows emptied unread by the server before a crash; %d saves and loads refused for the "
+      "unreadable update file; %d fields restored from backups)\n",
       passed, run, total.ops, total.faults, total.takenOver, total.deletesLostWithServer,
-      total.lostToRacingTakeOver);
+      total.lostToRacingTakeOver, total.refusedUnreadable, total.restoredFields);
   if (run < seeds.size()) std::printf("stopped after %zu of %zu sequences\n", run, seeds.size());
   if (!failed.empty()) {
     std::printf("failing seeds:");

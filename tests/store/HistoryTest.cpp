@@ -173,6 +173,46 @@ TEST(History, RotationKeepsEveryLineInOrder) {
   EXPECT_EQ(log.BadLines(), 0);
 }
 
+// The files are read side by side: entries keep the files' order, escaped texts of every file
+// come back whole, bad lines are placed in their file, and only the live file's end is torn.
+TEST(History, FilesReadSideBySide) {
+  const auto line = [](const char* account, const char* newValue) {
+    return HistoryLine(Rec(account, "chatname", "", newValue));
+  };
+  const std::string header = std::string(kHistoryHeader) + "\n";
+  const std::string torn = line("cut", "x");
+  const std::string nul =
+      std::string("{\"time\":\"x") + '\0' + "\",\"account\":\"n\",\"action\":\"change\"}\n";
+  TempDir d;
+  d.Write(std::string(kHistoryFileName) + ".1",
+          header + line("a1", "plain") + "garbage\n" + line("a2", "quote\"d"));
+  d.Write(std::string(kHistoryFileName) + ".2", header + line("b1", "tab\t") + line("b2", "b"));
+  d.Write(std::string(kHistoryFileName) + ".3", header + nul + line("c1", "c"));
+  d.Write(kHistoryFileName, header + line("d1", "back\\slash") + torn.substr(0, 20));
+
+  L log;
+  ASSERT_EQ(log.Load(Path(d)), L::Status::Ok) << log.Error();
+  std::vector<std::string> got;
+  for (const auto& e : log.Entries())
+    got.push_back(std::string(log.Get(e, L::Account)) + "=" + std::string(log.Get(e, L::New)));
+  const std::vector<std::string> expected = {"a1=plain", "a2=quote\"d", "b1=tab\t",
+                                             "b2=b",     "c1=c",        "d1=back\\slash"};
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(log.BadLines(), 2);
+  const std::vector<std::string> places = {std::string(kHistoryFileName) + ".1:3",
+                                           std::string(kHistoryFileName) + ".3:2"};
+  EXPECT_EQ(log.BadLinePlaces(), places);
+  EXPECT_TRUE(log.TornLastLine());
+
+  // A file not ours among them: what comes before it is read, and it is named.
+  d.Write(std::string(kHistoryFileName) + ".2", "some notes\n");
+  EXPECT_EQ(log.Load(Path(d)), L::Status::NotHistory);
+  EXPECT_NE(log.Error().find(std::string(kHistoryFileName) + ".2"), std::string::npos)
+      << log.Error();
+  ASSERT_EQ(log.Entries().size(), 2u);
+  EXPECT_EQ(log.Get(log.Entries()[1], L::New), "quote\"d");
+}
+
 // --- The save path --------------------------------------------------------------------------
 
 class SaveHistoryTest : public ::testing::Test {

@@ -1,12 +1,13 @@
 // Save against a live server: rows become stored only when the server has taken their
 // sections out of the update file; rows it has not taken over stay pending and are kept in
 // the file; a later take-over (a world save) is noticed; the server of the loaded shard is the
-// one told, whatever the preferences say since.
+// one told and its folder the one written, whatever the preferences say since.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -268,6 +269,36 @@ class TestTakeOver : public QObject {
     l.ChangeBob("new");
     w.edLiveUpdate->trigger();
     QCOMPARE(l.server.told, (std::vector<std::string>{"/srv/shard-one/server"}));
+  }
+
+  // The preferences changed between load and save: the loaded table's rows go to the folder
+  // they came from, and the folder now chosen is left as it was.
+  void theLoadedFoldersUpdateFileIsTheOneWritten() {
+    Live l;
+    l.server.takesOver = false;
+    MainWindow& w = l.fixture.Form();
+    QTemporaryDir other;
+    QVERIFY(other.isValid());
+    const QByteArray otherAccounts = "[zed]\r\nPASSWORD=z\r\n[EOF]\r\n";
+    for (const auto& [name, bytes] : {std::pair{"/VornexAccu.scp", otherAccounts},
+                                      std::pair{"/VornexAcct.scp", QByteArray()}}) {
+      QFile f(other.path() + name);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(bytes);
+    }
+    const QString loaded = w.LoadedAccountDir();
+    w.Settings().ACCOUNTDIR = QDir::toNativeSeparators(other.path() + "/").toStdString();
+    l.ChangeBob("new");
+    w.edLiveUpdate->trigger();
+    QVERIFY2(l.UpdateFile().contains("[bob]\r\n"), l.UpdateFile().constData());
+    QVERIFY(LogHas(w, FormatText(Ui("ext_Log_SaveOtherFolder"), {loaded})));
+    QFile otherUpdate(other.path() + "/VornexAcct.scp");
+    QVERIFY(otherUpdate.open(QIODevice::ReadOnly));
+    QCOMPARE(otherUpdate.readAll(), QByteArray());
+    QFile otherAccountFile(other.path() + "/VornexAccu.scp");
+    QVERIFY(otherAccountFile.open(QIODevice::ReadOnly));
+    QCOMPARE(otherAccountFile.readAll(), otherAccounts);
+    QCOMPARE(w.Table().IntOr0(l.Bob(), dbstatus), StatusChanged);  // not taken over: pending
   }
 };
 
