@@ -102,7 +102,7 @@ rm -rf "$OUT/portable"
 packaged=$SECONDS
 
 echo "== Wine"
-export WINEPREFIX="$BUILD/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$BUILD/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINEARCH=win64
 XVFB_PID=""
 WORK=""

@@ -45,7 +45,7 @@ cmake --build "$BUILD/kov" -j"$(nproc)" --target kovctl vornex-server kov-test-r
 built=$SECONDS
 
 echo "== Wine"
-export WINEPREFIX="$BUILD/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$BUILD/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINEARCH=win64
 XVFB_PID=""
 cleanup() {
