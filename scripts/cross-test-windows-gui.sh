@@ -196,7 +196,10 @@ printf '[WINDOW]\r\nLEFT=0\r\nTOP=0\r\nWIDTH=900\r\nHEIGHT=640\r\n[SETTINGS]\r\n
   >"$SHARD/home/kov.ini"
 wine "$SHARD/server/VornexServer.exe" --accounts "$(win "$SHARD/accounts")" \
   --saves "$(win "$SHARD/save")" >"$SHARD/server.out" 2>&1 &
-wine "$OUT/kov.exe" --home "$(win "$SHARD/home")" >"$SHARD/kov.out" 2>&1 &
+# Wine's fonts through Qt's native Windows font engines leave every line edit blank (the
+# editor's fields, the search field); FreeType draws them, so the screenshot shows the text.
+wine "$OUT/kov.exe" -platform windows:fontengine=freetype --home "$(win "$SHARD/home")" \
+  >"$SHARD/kov.out" 2>&1 &
 KOV_WINE_PID=$!
 main_window() { xdotool search --onlyvisible --name '^Vornex Account Manager' 2>/dev/null | head -1; }
 window_up() { [ -n "$(main_window)" ]; }
