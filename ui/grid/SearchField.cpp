@@ -136,6 +136,10 @@ void SearchIndex::ViewReset() {
   if (!m_applying) ForgetAnswers();
   if (m_table.RowCount() != 0) return;
   // Emptied: row ids start again.
+  DropIndex();
+}
+
+void SearchIndex::DropIndex() {
   m_names = Part();
   m_ips = Part();
   m_extra = Part();
@@ -265,13 +269,7 @@ void SearchIndex::SetExtraFields(const std::vector<Field>& fields) {
   m_extraFields = std::move(extra);
   ForgetAnswers();
   // Built again at the next search; until then every row is judged from the table.
-  m_names = Part();
-  m_ips = Part();
-  m_extra = Part();
-  m_stale = {};
-  m_hit = {};
-  m_built = 0;
-  m_staleCount = 0;
+  DropIndex();
 }
 
 void SearchIndex::Prepare() {

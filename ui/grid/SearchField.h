@@ -82,6 +82,7 @@ class SearchIndex : private AccountTable::Listener {
   void ViewRowChanged(int) override { ForgetAnswers(); }
   void ViewRowsChanged(int, int) override { ForgetAnswers(); }
   void FilterAll(const RowSearch& search, const RowId* rows, size_t n, std::vector<RowId>& out);
+  void DropIndex();
   void Build();
   bool Indexed(RowId row) const { return row < m_built && !m_stale[row]; }
   bool SegmentContains(RowId row, std::string_view needle) const;
