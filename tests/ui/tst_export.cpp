@@ -176,9 +176,11 @@ class TestExport : public QObject {
     QCOMPARE(LastLogLine(f), "Exporting to HTML... " + QDir::toNativeSeparators(path));
     QVERIFY(!f.Progress().isVisible());
     QCOMPARE(f.Progress().windowTitle(), QString("Exporting to HTML..."));
+#ifndef Q_OS_WIN  // no mode bits there: a new file takes its folder's access list
     struct stat st {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
     QCOMPARE(int(st.st_mode & 0777), 0600);
+#endif
 
     // The caption stays the progress window's title for the loads that follow.
     f.edReloadAcc->trigger();
@@ -280,7 +282,7 @@ class TestExport : public QObject {
     QCOMPARE(calls.size(), 1);
     QVERIFY(calls[0].kind == MsgDlgType::Error);
     QVERIFY(calls[0].buttons == MsgDlgButtons(MsgDlgBtn::OK));
-    QVERIFY2(calls[0].text.contains(path), qPrintable(calls[0].text));
+    QVERIFY2(calls[0].text.contains(QDir::toNativeSeparators(path)), qPrintable(calls[0].text));
     QVERIFY(!f.Progress().isVisible());
     QCOMPARE(LastLogLine(f),
              excel ? QString("Exporting to MS Excel...") : QString("Exporting to HTML..."));

@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include "settings/ProgramSettings.h"
+#include "store/Files.h"
 #include "support/MainWindowFixture.h"
 #include "ui/chars/CharacterWindow.h"
 #include "ui/commands/DeleteConfirmationDialog.h"
@@ -38,6 +39,9 @@ namespace {
 
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
+
+// Paths the dialog shows and stores are the platform's own.
+QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 QColor TextColour(const QLineEdit* field) { return field->palette().color(QPalette::Text); }
 
@@ -232,10 +236,10 @@ class TestPrefs : public QObject {
     QCOMPARE(request.filter, QStringLiteral("Exe (*.exe)"));
 #endif
     // Starts beside the configured program, not at the dialog's default folder.
-    QCOMPARE(request.directory, game.root + "/");
-    QCOMPARE(p.vornexdir()->text(), game.program);
-    QCOMPARE(p.AccountDir()->text(), game.root + "/accounts/");
-    QCOMPARE(p.SaveDir()->text(), game.root + "/save/");
+    QCOMPARE(request.directory, Native(game.root + "/"));
+    QCOMPARE(p.vornexdir()->text(), Native(game.program));
+    QCOMPARE(p.AccountDir()->text(), Native(game.root + "/accounts/"));
+    QCOMPARE(p.SaveDir()->text(), Native(game.root + "/save/"));
     QCOMPARE(TextColour(p.vornexdir()), kGreen);
     QCOMPARE(TextColour(p.AccountDir()), kGreen);
     QCOMPARE(TextColour(p.SaveDir()), withChars ? kGreen : kRed);
@@ -245,7 +249,7 @@ class TestPrefs : public QObject {
     SetNextFileNames({QString()});  // cancelled
     p.AccountDir()->setText("kept");
     QTest::mouseClick(p.btnVornexDir(), Qt::LeftButton);
-    QCOMPARE(p.vornexdir()->text(), game.program);
+    QCOMPARE(p.vornexdir()->text(), Native(game.program));
     QCOMPARE(p.AccountDir()->text(), QStringLiteral("kept"));
   }
 
@@ -317,7 +321,7 @@ class TestPrefs : public QObject {
     QCOMPARE(request.title, Ui("prefs_SelectDir_Title"));
     QCOMPARE(request.statusLine, Ui("prefs_SelectDir_Text"));
     QCOMPARE(request.directory, QStringLiteral("/before/"));
-    QCOMPARE(edit->text(), expected);
+    QCOMPARE(edit->text(), chosen.isEmpty() ? expected : Native(expected));
   }
 
   void applyCopiesTheFields() {
@@ -335,7 +339,8 @@ class TestPrefs : public QObject {
     QCOMPARE(p.result(), int(QDialog::Accepted));
     QVERIFY(!p.isVisible());
     QCOMPARE(m_settings.VORNEXDIR, std::string("/srv/game/server/vornexserver"));
-    QCOMPARE(m_settings.ACCOUNTDIR, std::string("/srv/game/accounts/"));
+    // The platform's separator goes after a folder typed without one.
+    QCOMPARE(m_settings.ACCOUNTDIR, std::string("/srv/game/accounts") + kov::kPathSeparator);
     QCOMPARE(m_settings.SAVEDIR, std::string("/srv/game/save/"));
     QCOMPARE(m_settings.LANG, 1);
     QVERIFY(m_settings.ACCAUTOUPDATE);
@@ -473,7 +478,7 @@ class TestPrefs : public QObject {
         });
     const auto calls = MessageDialogSeam::Calls();
     QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls[0].text, "Language file not found: " + f.programFolder + "/german.xml");
+    QCOMPARE(calls[0].text, "Language file not found: " + Native(f.programFolder + "/german.xml"));
     QCOMPARE(f.Form().Settings().LANG, 1);
     QCOMPARE(prefs->LanguageBox()->currentIndex(), 1);
   }
@@ -495,7 +500,7 @@ class TestPrefs : public QObject {
           QTest::mouseClick(prefs->btnVornexDir(), Qt::LeftButton);
           QTest::mouseClick(prefs->btnUse(), Qt::LeftButton);
         });
-    QCOMPARE(f.Form().Settings().ACCOUNTDIR, (game.root + "/accounts/").toStdString());
+    QCOMPARE(f.Form().Settings().ACCOUNTDIR, Native(game.root + "/accounts/").toStdString());
     QCOMPARE(f.Form().Table().RowCount(), 1);  // nothing read yet
     f.Form().edReloadAcc->trigger();
     QCOMPARE(f.Form().Table().RowCount(), 2);

@@ -12,6 +12,11 @@
 #include "ui/grid/AccountSorter.h"
 #include "ui/widgets/Text1252.h"
 
+#ifdef Q_OS_WIN
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 using namespace kov;
 
 namespace {
@@ -211,8 +216,9 @@ void Add(AccountTable& table, const std::string& name) {
 
 QString Show(const AccountTable& table, const std::vector<RowId>& order, size_t at) {
   QString s;
-  for (size_t i = at > 2 ? at - 2 : 0; i < std::min(order.size(), at + 3); ++i)
-    s += "[" + FromCp1252(table.Text(order[i], dbaccount)) + "] ";
+  for (size_t i = at > 2 ? at - 2 : 0; i < std::min(order.size(), at + 5); ++i)
+    s += QStringLiteral("%1[%2] ").arg(order[i]).arg(QString::fromLatin1(
+        QByteArray::fromStdString(std::string(table.Text(order[i], dbaccount))).toHex()));
   return s;
 }
 
@@ -226,6 +232,43 @@ void CompareOrders(const AccountTable& table, const std::vector<RowId>& got,
                          .arg(at)
                          .arg(Show(table, got, at), Show(table, want, at))));
   }
+}
+
+#ifdef Q_OS_WIN
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+#endif
+
+// Sorts the table by name and checks the order against the collator's. Qt's own keys are
+// unsound on Windows (ui/grid/CollationKey.h) and Wine's comparison is not transitive for
+// every locale, so there each neighbour pair is checked against the comparison instead:
+// for an order that is the same check.
+// A disagreement of Wine's own sets skip instead of failing.
+void CheckSort(const AccountTable& table, SortKeyCache& keys, bool descending, QString& skip) {
+  const std::vector<RowId> got = SortedOrder(table, dbaccount, descending, keys);
+#ifdef Q_OS_WIN
+  QCOMPARE(got.size(), table.Order().size());
+  const int sign = descending ? -1 : 1;
+  for (size_t i = 1; i < got.size(); ++i) {
+    const int c = keys.Collator().compare(FromCp1252(table.Text(got[i - 1], dbaccount)),
+                                          FromCp1252(table.Text(got[i], dbaccount)));
+    if (sign * c > 0 || (c == 0 && (got[i - 1] < got[i]) == descending)) {
+      const QString a = FromCp1252(table.Text(got[i - 1], dbaccount));
+      const QString b = FromCp1252(table.Text(got[i], dbaccount));
+      const int k = CollationKey(keys.Collator(), a).compare(CollationKey(keys.Collator(), b));
+      if (UnderWine() && (k > 0) != (c > 0)) {
+        skip = QStringLiteral("Wine's sort keys and comparison disagree on [%1] [%2]").arg(a, b);
+        return;
+      }
+      QFAIL(qPrintable(QStringLiteral("out of order at %1: %2").arg(i).arg(Show(table, got, i))));
+    }
+  }
+#else
+  std::vector<RowId> want = Reference(table, keys.Collator());
+  if (descending) std::reverse(want.begin(), want.end());
+  CompareOrders(table, got, want);
+#endif
 }
 
 }  // namespace
@@ -262,16 +305,17 @@ class TestSortKeys : public QObject {
     AccountTable table;
     for (size_t i = 0; i < names.size() / 2; ++i) Add(table, names[i]);
     SortKeyCache keys(collator);
-    std::vector<RowId> want = Reference(table, collator);
-    CompareOrders(table, SortedOrder(table, dbaccount, false, keys), want);
-    if (QTest::currentTestFailed()) return;
-    std::reverse(want.begin(), want.end());
-    CompareOrders(table, SortedOrder(table, dbaccount, true, keys), want);
-    if (QTest::currentTestFailed()) return;
-
-    // Texts met later are merged into the order kept from the first sort.
-    for (size_t i = names.size() / 2; i < names.size(); ++i) Add(table, names[i]);
-    CompareOrders(table, SortedOrder(table, dbaccount, false, keys), Reference(table, collator));
+    QString skip;
+    const auto sorted = [&](bool descending) {
+      CheckSort(table, keys, descending, skip);
+      return !QTest::currentTestFailed() && skip.isEmpty();
+    };
+    if (sorted(false) && sorted(true)) {
+      // Texts met later are merged into the order kept from the first sort.
+      for (size_t i = names.size() / 2; i < names.size(); ++i) Add(table, names[i]);
+      sorted(false);
+    }
+    if (!skip.isEmpty()) QSKIP(qPrintable(skip));
     if (QTest::currentTestFailed()) return;
 
     int byteKeyed = 0;
@@ -279,12 +323,16 @@ class TestSortKeys : public QObject {
     qInfo("%s: %d of %zu names with byte keys", qPrintable(QTest::currentDataTag()), byteKeyed,
           names.size());
     if (ignorePunctuation || numeric) QCOMPARE(byteKeyed, 0);
+#ifndef Q_OS_WIN
+    // Windows' word sort does not pass the byte keys' checks among ASCII: there every text
+    // takes the system's key.
     if (locale == "en_US" && !ignorePunctuation && !numeric && !caseless) {
       QVERIFY(keys.ByteKeyed("Admin") && keys.ByteKeyed("j\xFCrgen"));
       QVERIFY(
           !keys.ByteKeyed("stra\xDF"
                           "e"));  // an expansion: the collator's key
     }
+#endif
   }
 
   // A field shared by many rows: few texts, and rows with equal texts keep their add order.

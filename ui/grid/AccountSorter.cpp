@@ -153,7 +153,7 @@ int SortKeyCache::CompareTexts(std::string_view a, std::string_view b) const {
   // The collator calls an empty text less than any other, even one that weighs nothing;
   // its keys do not.
   if (a.empty() || b.empty())
-    return m_collator.sortKey(FromCp1252(a)).compare(m_collator.sortKey(FromCp1252(b)));
+    return CollationKey(m_collator, FromCp1252(a)).compare(CollationKey(m_collator, FromCp1252(b)));
   char16_t bufA[64], bufB[64];
   std::u16string bigA, bigB;
   return m_collator.compare(Widen(a, bufA, 64, bigA), Widen(b, bufB, 64, bigB));
@@ -408,7 +408,7 @@ SortKeyCache::Id SortKeyCache::Find(std::string_view text, std::uint64_t hash) {
     m_keyBytes.append(m_scratch);
   } else {
     e.key = static_cast<std::uint32_t>(m_icuKeys.size());
-    m_icuKeys.push_back(m_collator.sortKey(FromCp1252(text)));
+    m_icuKeys.emplace_back(m_collator, FromCp1252(text));
   }
   m_entries.push_back(e);
   m_slots[i] = tag | (id + 1);

@@ -1,6 +1,5 @@
 #pragma once
 #include <QCollator>
-#include <QCollatorSortKey>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "store/AccountTable.h"
+#include "ui/grid/CollationKey.h"
 
 namespace kov {
 
@@ -95,7 +95,7 @@ class SortKeyCache {
   std::vector<Entry> m_entries;
   std::string m_text;      // the entries' texts, back to back
   std::string m_keyBytes;  // the byte keys, back to back
-  std::vector<QCollatorSortKey> m_icuKeys;
+  std::vector<CollationKey> m_icuKeys;
   // Open addressing by text: the hash's high half, and the entry id + 1 (0: free).
   std::vector<std::uint64_t> m_slots;
   std::vector<RowRef> m_rows[kFieldCount];  // by field, by RowId

@@ -260,8 +260,7 @@ void PreferencesDialog::btnVornexDirClick() {
   const QString current = m_vornexDir->text();
   const QFileInfo info(current);
   request.directory = current.isEmpty() ? QString()
-                      : info.isDir()    ? WithSeparator(current)
-                                        : WithSeparator(info.path());
+                      : WithSeparator(QDir::toNativeSeparators(info.isDir() ? current : info.path()));
   const QString chosen = AskFileName(this, request);
   if (chosen.isEmpty()) return;
   const QString program = QDir::toNativeSeparators(chosen);
