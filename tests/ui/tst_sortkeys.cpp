@@ -265,6 +265,7 @@ void CheckSort(const AccountTable& table, SortKeyCache& keys, bool descending, Q
     }
   }
 #else
+  Q_UNUSED(skip);
   std::vector<RowId> want = Reference(table, keys.Collator());
   if (descending) std::reverse(want.begin(), want.end());
   CompareOrders(table, got, want);
