@@ -102,29 +102,10 @@ rm -rf "$OUT/portable"
 packaged=$SECONDS
 
 echo "== Wine"
-export WINEPREFIX="$BUILD/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export WINEARCH=win64
-XVFB_PID=""
-WORK=""
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-  [ -n "$WORK" ] && rm -rf "$WORK"
-}
-trap cleanup EXIT
-DISPLAY_FILE="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$DISPLAY_FILE" >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$DISPLAY_FILE" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$DISPLAY_FILE")"
-rm -f "$DISPLAY_FILE"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "creating the Wine prefix (once per build folder)"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
-fi
+# shellcheck source=scripts/wine-session.sh
+. "$ROOT/scripts/wine-session.sh"
+start_wine_session "$BUILD/wine-prefix"
 prefix_ready=$SECONDS
-wineserver -p || true
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/kov-wine-gui-XXXXXX")"
 
 passed=0
