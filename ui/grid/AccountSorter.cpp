@@ -135,7 +135,7 @@ const char* const kSamples[] = {
 
 }  // namespace
 
-SortKeyCache::SortKeyCache(const QCollator& collator) : m_collator(collator) {}
+SortKeyCache::SortKeyCache(const QCollator& collator) : m_collation(collator) {}
 
 void SortKeyCache::Clear() {
   m_entries.clear();
@@ -153,10 +153,10 @@ int SortKeyCache::CompareTexts(std::string_view a, std::string_view b) const {
   // The collator calls an empty text less than any other, even one that weighs nothing;
   // its keys do not.
   if (a.empty() || b.empty())
-    return CollationKey(m_collator, FromCp1252(a)).compare(CollationKey(m_collator, FromCp1252(b)));
+    return m_collation.KeyOf(FromCp1252(a)).compare(m_collation.KeyOf(FromCp1252(b)));
   char16_t bufA[64], bufB[64];
   std::u16string bigA, bigB;
-  return m_collator.compare(Widen(a, bufA, 64, bigA), Widen(b, bufB, 64, bigB));
+  return m_collation.Compare(Widen(a, bufA, 64, bigA), Widen(b, bufB, 64, bigB));
 }
 
 bool SortKeyCache::MakeByteKey(std::string_view text, std::string& key) const {
@@ -186,22 +186,23 @@ bool SortKeyCache::AssignWeights(const std::vector<unsigned char>& chars) {
   std::vector<unsigned char> order(chars);
   std::stable_sort(order.begin(), order.end(), [&](unsigned char x, unsigned char y) {
     const QChar a = one(x), b = one(y);
-    return m_collator.compare(QStringView(&a, 1), QStringView(&b, 1)) < 0;
+    return m_collation.Compare(QStringView(&a, 1), QStringView(&b, 1)) < 0;
   });
-  QCollator caseless(m_collator);
-  caseless.setCaseSensitivity(Qt::CaseInsensitive);
+  QCollator caselessCollator(m_collation.Collator());
+  caselessCollator.setCaseSensitivity(Qt::CaseInsensitive);
+  const Collation caseless(caselessCollator);
   int primary = 1, secondary = 1, tertiary = 1;
   for (size_t i = 0; i < order.size(); ++i) {
     if (i > 0) {
       const QChar x = one(order[i - 1]), y = one(order[i]);
       const QChar xb[2] = {x, QChar(u'b')}, ya[2] = {y, QChar(u'a')};
-      if (m_collator.compare(QStringView(xb, 2), QStringView(ya, 2)) <= 0) {
+      if (m_collation.Compare(QStringView(xb, 2), QStringView(ya, 2)) <= 0) {
         ++primary;
         secondary = tertiary = 1;
-      } else if (caseless.compare(QStringView(&x, 1), QStringView(&y, 1)) != 0) {
+      } else if (caseless.Compare(QStringView(&x, 1), QStringView(&y, 1)) != 0) {
         ++secondary;
         tertiary = 1;
-      } else if (m_collator.compare(QStringView(&x, 1), QStringView(&y, 1)) != 0) {
+      } else if (m_collation.Compare(QStringView(&x, 1), QStringView(&y, 1)) != 0) {
         ++tertiary;
       }
       if (primary > 255 || secondary > 255 || tertiary > 255) return false;
@@ -348,7 +349,7 @@ void SortKeyCache::DeriveWeights() {
   // Characters that weigh nothing (a soft hyphen; punctuation when it is ignored).
   for (size_t i = 0; i < chars.size();) {
     const QChar ac[2] = {QChar(u'a'), QChar(static_cast<char16_t>(Cp1252ToUnicode(chars[i])))};
-    if (m_collator.compare(QStringView(ac, 2), QStringView(ac, 1)) != 0) {
+    if (m_collation.Compare(QStringView(ac, 2), QStringView(ac, 1)) != 0) {
       ++i;
     } else if (chars[i] < 0x80) {
       return;
@@ -408,7 +409,7 @@ SortKeyCache::Id SortKeyCache::Find(std::string_view text, std::uint64_t hash) {
     m_keyBytes.append(m_scratch);
   } else {
     e.key = static_cast<std::uint32_t>(m_icuKeys.size());
-    m_icuKeys.emplace_back(m_collator, FromCp1252(text));
+    m_icuKeys.push_back(m_collation.KeyOf(FromCp1252(text)));
   }
   m_entries.push_back(e);
   m_slots[i] = tag | (id + 1);

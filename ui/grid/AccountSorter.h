@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "store/AccountTable.h"
-#include "ui/grid/CollationKey.h"
+#include "ui/grid/Collation.h"
 
 namespace kov {
 
@@ -29,7 +29,8 @@ class SortKeyCache {
   using Id = std::uint32_t;
 
   explicit SortKeyCache(const QCollator& collator);
-  const QCollator& Collator() const { return m_collator; }
+  const QCollator& Collator() const { return m_collation.Collator(); }
+  const Collation& Comparison() const { return m_collation; }
 
   // The entry of a text, added if new.
   Id Get(std::string_view text);
@@ -88,14 +89,14 @@ class SortKeyCache {
   Id Find(std::string_view text, std::uint64_t hash);
   static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
 
-  QCollator m_collator;
+  Collation m_collation;
   bool m_derived = false;
   bool m_byteKeys = false;  // whether the weights passed the checks
   std::array<Weights, 256> m_weights{};
   std::vector<Entry> m_entries;
   std::string m_text;      // the entries' texts, back to back
   std::string m_keyBytes;  // the byte keys, back to back
-  std::vector<CollationKey> m_icuKeys;
+  std::vector<Collation::Key> m_icuKeys;
   // Open addressing by text: the hash's high half, and the entry id + 1 (0: free).
   std::vector<std::uint64_t> m_slots;
   std::vector<RowRef> m_rows[kFieldCount];  // by field, by RowId
